@@ -1,0 +1,125 @@
+// close_command.cpp: one press of the button. Reads the options, runs the
+// optional pre-step, then dismisses the window in front the way its kind
+// calls for.
+#include "close_command.h"
+
+#include "window_rules.h"
+
+namespace {
+
+const WCHAR kOptionCloseFirst[] = TEXT("/d");
+const WCHAR kOptionBackFirst[] = TEXT("/b");
+const WCHAR kOptionNextWindow[] = TEXT("/n");
+const WCHAR kOptionNextSkipShell[] = TEXT("/ns");
+
+const WCHAR kClassDesktop[] = TEXT("DesktopExplorerWindow");
+const WCHAR kClassNavigationBar[] = TEXT("HHTaskBar");
+
+const DWORD kCloseWaitMs = 200;
+const DWORD kStepWaitMs = 100;
+
+// The navigation bar's close button sits this far in from its right end and
+// this far down, in the bar's own coordinates.
+const LONG kTapInsetFromRight = 12;
+const LONG kTapY = 13;
+
+const BYTE kKeyQ = 0x51;
+
+bool HasOption(LPCWSTR commandLine, const WCHAR* option)
+{
+    return wcsstr(commandLine, option) != NULL;
+}
+
+void SendClose(HWND window)
+{
+    SendMessageW(window, WM_CLOSE, 0, 0);
+}
+
+// The window coming forward is shown first so that the old one never leaves
+// the screen empty when it drops to the bottom.
+void SendToBack(HWND window, HWND comingForward)
+{
+    if (comingForward != NULL)
+        SetForegroundWindow(comingForward);
+    SetWindowPos(window, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE | SWP_NOACTIVATE);
+}
+
+void TapNavigationBarClose()
+{
+    HWND bar = FindWindowW(kClassNavigationBar, NULL);
+    if (bar == NULL)
+        return;
+    RECT rect = {0, 0, 0, 0};
+    GetWindowRect(bar, &rect);
+    const WORD x = (WORD)(rect.right - kTapInsetFromRight);
+    const LPARAM position = MAKELPARAM(x, kTapY);
+    SendMessageW(bar, WM_LBUTTONDOWN, 0, position);
+    SendMessageW(bar, WM_LBUTTONUP, 0, position);
+}
+
+void KeyEvent(BYTE key, DWORD flags)
+{
+    keybd_event(key, 0, flags, 0);
+}
+
+// The media player may ignore WM_CLOSE; its own shortcut for quitting is Ctrl+Q.
+void CloseMediaPlayer(HWND player)
+{
+    SendClose(player);
+    Sleep(kStepWaitMs);
+    if (!IsWindow(player))
+        return;
+    KeyEvent(VK_CONTROL, 0);
+    Sleep(kStepWaitMs);
+    KeyEvent(kKeyQ, 0);
+    Sleep(kStepWaitMs);
+    KeyEvent(kKeyQ, KEYEVENTF_KEYUP);
+    Sleep(kStepWaitMs);
+    KeyEvent(VK_CONTROL, KEYEVENTF_KEYUP);
+}
+
+void RunPreStep(LPCWSTR commandLine)
+{
+    if (HasOption(commandLine, kOptionCloseFirst)) {
+        SendClose(GetForegroundWindow());
+        Sleep(kCloseWaitMs);
+    } else if (HasOption(commandLine, kOptionBackFirst)) {
+        HWND front = GetForegroundWindow();
+        SendToBack(front, FindNextWindow(front, FALSE));
+        Sleep(kStepWaitMs);
+    }
+}
+
+}  // namespace
+
+int RunCloseCommand(LPCWSTR commandLine)
+{
+    if (commandLine == NULL)
+        commandLine = TEXT("");
+    RunPreStep(commandLine);
+
+    HWND front = GetForegroundWindow();
+    switch (ClassifyWindow(front)) {
+    case CategoryShell: {
+        HWND next;
+        if (HasOption(commandLine, kOptionNextWindow))
+            next = FindNextWindow(front, HasOption(commandLine, kOptionNextSkipShell));
+        else
+            next = FindWindowW(kClassDesktop, NULL);
+        SendToBack(front, next);
+        return 1;
+    }
+    case CategoryTaskbarClose:
+        TapNavigationBarClose();
+        return 1;
+    case CategoryMediaPlayer:
+        CloseMediaPlayer(front);
+        return 1;
+    case CategoryDesktop:
+        return 0;
+    case CategoryPlain:
+    default:
+        SendClose(front);
+        return 1;
+    }
+}

@@ -1,0 +1,174 @@
+// host_scene.h: what host tests use to build a device's state (windows,
+// registry, module path, dialogs) and to read back the one ordered trace of
+// every effect the programs had on it.
+#ifndef HOST_SCENE_H
+#define HOST_SCENE_H
+
+#include <windows.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace host {
+
+typedef std::u16string Text;
+
+// ---- Windows ---------------------------------------------------------------
+
+// How a top-level window answers WM_CLOSE.
+enum CloseReaction {
+    kClosesOnClose,    // destroyed at once
+    kIgnoresClose,     // stays open
+    kClosesOnCtrlQ,    // ignores WM_CLOSE, destroyed by Ctrl+Q typed into it
+};
+
+struct WindowSpec {
+    Text className;
+    Text title;
+    bool visible = true;
+    bool hasChild = false;
+    Text childTitle;
+    CloseReaction onClose = kClosesOnClose;
+    RECT rect = {0, 0, 240, 320};
+};
+
+// Empties the whole device: windows, foreground, platform type ("PocketPC"),
+// registry, module path, resources, dialog script, trace, hooks.
+void Reset();
+
+// Adds a top-level window at the bottom of the Z order and returns it.
+HWND AddWindow(const WindowSpec& spec);
+// Shorthand for the common case.
+HWND AddWindow(const Text& className, const Text& title, bool visible = true);
+// Adds a window and gives it a first child with that title.
+HWND AddWindowWithChild(const Text& className, const Text& title, const Text& childTitle);
+
+// Sets the foreground window without tracing it (scene set-up); may be null.
+void SetForeground(HWND window);
+// Raises a window to the top of the Z order without tracing it (set-up).
+void RaiseToTop(HWND window);
+// Destroys a window without tracing it, as if it closed by itself.
+void DestroyWindowSilently(HWND window);
+void SetCloseReaction(HWND window, CloseReaction reaction);
+
+// The platform type SystemParametersInfoW reports; an unavailable platform
+// type makes the call fail and leave the buffer untouched.
+void SetPlatformType(const Text& type);
+void SetPlatformTypeUnavailable();
+
+// Top-level windows that still exist, top first.
+std::vector<HWND> ZOrder();
+HWND Foreground();
+bool Exists(HWND window);
+
+// Called at the start of every modelled platform call with the call's name,
+// before it acts; lets a test change the scene between two calls.
+void SetCallHook(std::function<void(const char* call)> hook);
+// Number of modelled platform calls of that name made since Reset().
+int CallCount(const char* call);
+
+// ---- Registry --------------------------------------------------------------
+
+// Key paths are relative to HKEY_LOCAL_MACHINE, separated by backslashes.
+// Subkeys enumerate in the order they were created.
+void AddKey(const Text& path);
+void SetValue(const Text& keyPath, const Text& valueName, DWORD type,
+              const std::vector<BYTE>& bytes);
+// A REG_SZ value holding the text and its terminating zero.
+void SetStringValue(const Text& keyPath, const Text& valueName, const Text& text);
+
+struct RegistryValue {
+    bool exists = false;
+    DWORD type = 0;
+    std::vector<BYTE> bytes;
+};
+RegistryValue GetValue(const Text& keyPath, const Text& valueName);
+// The whole registry in one comparable text (keys, values, types, bytes).
+std::string DumpRegistry();
+
+// Faults: opening this exact path fails; setting any value fails.
+void FailOpen(const Text& path);
+void FailSetValue(bool fail);
+// Keys opened by the program and not yet closed.
+int OpenKeyCount();
+
+// ---- Module, resources and dialogs ----------------------------------------
+
+void SetModulePath(const Text& path);
+
+// One control of a dialog template, as the stand-in's dialog manager needs it.
+enum ControlKind { kPushButton, kRadioButton, kComboBox, kStatic, kGroupBox };
+struct ControlSpec {
+    int id;
+    ControlKind kind;
+    bool group = false;  // starts a group of auto radio buttons
+};
+// Makes FindResourceW(NULL, MAKEINTRESOURCE(id), RT_DIALOG) find a template.
+void AddDialogResource(int id, const std::vector<ControlSpec>& controls);
+
+// Runs inside DialogBoxIndirectParamW after WM_INITDIALOG, in place of the
+// user: it clicks, selects and closes through the helpers below. When it
+// returns and the dialog is still open, the dialog is left open and
+// DialogBoxIndirectParamW aborts: a test must end what it opens.
+void SetDialogScript(std::function<void(HWND dialog)> script);
+// What a user's tap does: an auto radio button checks itself and unchecks
+// the others of its group, then the dialog gets WM_COMMAND with the id.
+void Click(HWND dialog, int id);
+// Selects a list item as a user would, then notifies nothing (the dialog
+// reads the selection when OK is pressed).
+void SelectItem(HWND dialog, int id, int index);
+// The close box: the dialog gets WM_CLOSE.
+void CloseDialog(HWND dialog);
+bool DialogEnded();
+INT_PTR DialogResult();
+bool IsChecked(HWND dialog, int id);
+std::vector<Text> ComboItems(HWND dialog, int id);
+int ComboSelection(HWND dialog, int id);
+// Return values of the dialog procedure, one per message delivered to it.
+std::vector<INT_PTR> DialogProcResults();
+
+// ---- Trace -----------------------------------------------------------------
+
+enum TraceKind {
+    kEnd = 0,         // terminates an expected table
+    kMessage,         // SendMessageW to a top-level window: window, message, wParam, lParam
+    kForeground,      // SetForegroundWindow: window (null allowed)
+    kZOrder,          // SetWindowPos: window, after, flags
+    kKeyEvent,        // keybd_event: key, flags
+    kSleep,           // Sleep: milliseconds
+    kDestroyed,       // a window went away in answer to what it was sent: window
+    kControlMessage,  // a message to a dialog control: control id, message, wParam, lParam
+    kRegSetValue,     // RegSetValueExW: key path, value name, type, bytes
+    kBeep,            // MessageBeep: type
+    kMessageBox,      // MessageBoxW: owner, type, caption, text
+    kInitDialog,      // SHInitDialog: dialog, mask, flags
+    kMenuBar,         // SHCreateMenuBar: owner, flags
+    kEndDialog,       // EndDialog: dialog, result
+};
+
+struct TraceEntry {
+    TraceKind kind;
+    HWND window;   // target, owner or dialog
+    uintptr_t a;   // message / key / milliseconds / type / control id / mask
+    uintptr_t b;   // wParam / flags / after
+    intptr_t c;    // lParam
+    Text text1;    // key path / caption
+    Text text2;    // value name / text
+    std::vector<BYTE> bytes;
+};
+
+const std::vector<TraceEntry>& Trace();
+void ClearTrace();
+// Only the entries of the given kinds, in order.
+std::vector<TraceEntry> TraceOf(std::initializer_list<TraceKind> kinds);
+// One readable line per entry, for failure messages.
+std::string Describe(const TraceEntry& entry);
+std::string Describe(const std::vector<TraceEntry>& entries);
+
+// UTF-16 to UTF-8 for readable failure messages.
+std::string Narrow(const Text& text);
+
+}  // namespace host
+
+#endif
