@@ -1,0 +1,370 @@
+// close_command_test.cpp: one press of the button on a scene of windows; the
+// whole trace of effects is compared with the expected table in order.
+#include <gtest/gtest.h>
+
+#include "close_command.h"
+#include "host_scene.h"
+#include "trace_check.h"
+
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPWSTR commandLine, int);
+
+namespace {
+
+using host::kDestroyed;
+using host::kEnd;
+using host::kForeground;
+using host::kKeyEvent;
+using host::kMessage;
+using host::kSleep;
+using host::kZOrder;
+
+const uintptr_t kToBottom = SWP_NOSIZE | SWP_NOMOVE | SWP_NOACTIVATE;
+const BYTE kKeyQ = 'Q';
+const char16_t kSystemPage[] = u"\x30B7\x30B9\x30C6\x30E0";
+const char16_t kConnectionsPage[] = u"\x63A5\x7D9A";
+
+// One window of a scene. Scenes list windows top first; the first is in front
+// unless a case says otherwise. The navigation bar spans the top of a
+// 240-pixel-wide screen, so its close button is tapped at x = 228, y = 13.
+struct SceneWindow {
+    const char16_t* className;
+    const char16_t* title;
+    const char16_t* childTitle;  // NULL: no child
+    bool visible;
+    host::CloseReaction onClose;
+};
+
+const SceneWindow kEndOfScene = {NULL, NULL, NULL, false, host::kClosesOnClose};
+
+std::vector<HWND> BuildScene(const SceneWindow* rows)
+{
+    std::vector<HWND> handles;
+    for (const SceneWindow* r = rows; r->className != NULL; r++) {
+        host::WindowSpec spec;
+        spec.className = r->className;
+        spec.title = r->title;
+        spec.visible = r->visible;
+        spec.hasChild = r->childTitle != NULL;
+        spec.childTitle = spec.hasChild ? r->childTitle : u"";
+        spec.onClose = r->onClose;
+        if (spec.className == u"HHTaskBar")
+            spec.rect = RECT{0, 0, 240, 26};
+        handles.push_back(host::AddWindow(spec));
+    }
+    return handles;
+}
+
+const host::CloseReaction kCloses = host::kClosesOnClose;
+const host::CloseReaction kIgnores = host::kIgnoresClose;
+const host::CloseReaction kCtrlQ = host::kClosesOnCtrlQ;
+
+// Window 0 in front, the bar and the Today screen below, then more.
+const SceneWindow kPlainAboveToday[] = {
+    {u"Calculator", u"Calc", NULL, true, kCloses},     // 0
+    {u"HHTaskBar", u"", NULL, true, kIgnores},         // 1
+    {u"DesktopExplorerWindow", u"", NULL, true, kIgnores},  // 2
+    kEndOfScene,
+};
+const SceneWindow kStubbornAboveToday[] = {
+    {u"Calculator", u"Calc", NULL, true, kIgnores},
+    {u"HHTaskBar", u"", NULL, true, kIgnores},
+    {u"DesktopExplorerWindow", u"", NULL, true, kIgnores},
+    kEndOfScene,
+};
+const SceneWindow kTwoApps[] = {
+    {u"AppA", u"A", NULL, true, kCloses},   // 0
+    {u"AppB", u"B", NULL, true, kCloses},   // 1
+    {u"HHTaskBar", u"", NULL, true, kIgnores},  // 2
+    {u"DesktopExplorerWindow", u"", NULL, true, kIgnores},  // 3
+    kEndOfScene,
+};
+const SceneWindow kTodayInFront[] = {
+    {u"DesktopExplorerWindow", u"", NULL, true, kIgnores},
+    {u"HHTaskBar", u"", NULL, true, kIgnores},
+    kEndOfScene,
+};
+const SceneWindow kNotesInFront[] = {
+    {u"Notes", u"Note1", NULL, true, kIgnores},  // 0
+    {u"HHTaskBar", u"", NULL, true, kIgnores},   // 1
+    kEndOfScene,
+};
+const SceneWindow kNotesWithoutBar[] = {
+    {u"Notes", u"Note1", NULL, true, kIgnores},
+    {u"DesktopExplorerWindow", u"", NULL, true, kIgnores},
+    kEndOfScene,
+};
+// The Settings window with pages and helpers below it.
+const SceneWindow kSettingsInFront[] = {
+    {u"Dialog", u"", kSystemPage, true, kIgnores},          // 0
+    {u"HHTaskBar", u"", NULL, true, kIgnores},              // 1
+    {u"Hidden", u"", NULL, false, kCloses},                 // 2
+    {u"Worker", u"Pocket Word", NULL, true, kIgnores},      // 3
+    {u"Dialog", u"", kConnectionsPage, true, kIgnores},     // 4
+    {u"Calculator", u"Calc", NULL, true, kCloses},          // 5
+    {u"DesktopExplorerWindow", u"", NULL, true, kIgnores},  // 6
+    kEndOfScene,
+};
+const SceneWindow kSettingsWithoutToday[] = {
+    {u"Dialog", u"", kSystemPage, true, kIgnores},
+    {u"HHTaskBar", u"", NULL, true, kIgnores},
+    kEndOfScene,
+};
+const SceneWindow kSettingsAlone[] = {
+    {u"Dialog", u"", kSystemPage, true, kIgnores},
+    kEndOfScene,
+};
+const SceneWindow kPlayerQuitsOnCtrlQ[] = {
+    {u"WMP for Pocket PC", u"", NULL, true, kCtrlQ},  // 0
+    {u"HHTaskBar", u"", NULL, true, kIgnores},
+    {u"DesktopExplorerWindow", u"", NULL, true, kIgnores},
+    kEndOfScene,
+};
+const SceneWindow kPlayerQuitsOnClose[] = {
+    {u"WMP7.5 for Pocket PC", u"", NULL, true, kCloses},
+    {u"HHTaskBar", u"", NULL, true, kIgnores},
+    kEndOfScene,
+};
+const SceneWindow kPlayerNeverQuits[] = {
+    {u"WMP for Mobile Devices", u"", NULL, true, kIgnores},
+    kEndOfScene,
+};
+
+const Expected kClosed[] = {
+    {kMessage, 0, WM_CLOSE, 0, 0},
+    {kDestroyed, 0},
+    {kEnd},
+};
+const Expected kNothing[] = {{kEnd}};
+const Expected kTapped[] = {
+    {kMessage, 1, WM_LBUTTONDOWN, 0, 0xD0000 + 228},
+    {kMessage, 1, WM_LBUTTONUP, 0, 0xD0000 + 228},
+    {kEnd},
+};
+const Expected kTodayForward[] = {
+    {kForeground, 6},
+    {kZOrder, 0, 0, kToBottom},
+    {kEnd},
+};
+const Expected kNextShellPageForward[] = {
+    {kForeground, 4},
+    {kZOrder, 0, 0, kToBottom},
+    {kEnd},
+};
+const Expected kNextAppForward[] = {
+    {kForeground, 5},
+    {kZOrder, 0, 0, kToBottom},
+    {kEnd},
+};
+const Expected kOnlyToBottom[] = {
+    {kZOrder, 0, 0, kToBottom},
+    {kEnd},
+};
+const Expected kClosedFirstThenToday[] = {
+    {kMessage, 0, WM_CLOSE, 0, 0},
+    {kDestroyed, 0},
+    {kSleep, kNoWindow, 200},
+    {kEnd},
+};
+const Expected kClosedTwice[] = {
+    {kMessage, 0, WM_CLOSE, 0, 0},
+    {kSleep, kNoWindow, 200},
+    {kMessage, 0, WM_CLOSE, 0, 0},
+    {kEnd},
+};
+const Expected kBothClosed[] = {
+    {kMessage, 0, WM_CLOSE, 0, 0},
+    {kDestroyed, 0},
+    {kSleep, kNoWindow, 200},
+    {kMessage, 1, WM_CLOSE, 0, 0},
+    {kDestroyed, 1},
+    {kEnd},
+};
+const Expected kBackThenClosed[] = {
+    {kForeground, 1},
+    {kZOrder, 0, 0, kToBottom},
+    {kSleep, kNoWindow, 100},
+    {kMessage, 1, WM_CLOSE, 0, 0},
+    {kDestroyed, 1},
+    {kEnd},
+};
+const Expected kPlayerCtrlQ[] = {
+    {kMessage, 0, WM_CLOSE, 0, 0},
+    {kSleep, kNoWindow, 100},
+    {kKeyEvent, kNoWindow, VK_CONTROL, 0},
+    {kSleep, kNoWindow, 100},
+    {kKeyEvent, kNoWindow, kKeyQ, 0},
+    {kDestroyed, 0},
+    {kSleep, kNoWindow, 100},
+    {kKeyEvent, kNoWindow, kKeyQ, KEYEVENTF_KEYUP},
+    {kSleep, kNoWindow, 100},
+    {kKeyEvent, kNoWindow, VK_CONTROL, KEYEVENTF_KEYUP},
+    {kEnd},
+};
+const Expected kPlayerClosed[] = {
+    {kMessage, 0, WM_CLOSE, 0, 0},
+    {kDestroyed, 0},
+    {kSleep, kNoWindow, 100},
+    {kEnd},
+};
+const Expected kPlayerKeysUnanswered[] = {
+    {kMessage, 0, WM_CLOSE, 0, 0},
+    {kSleep, kNoWindow, 100},
+    {kKeyEvent, kNoWindow, VK_CONTROL, 0},
+    {kSleep, kNoWindow, 100},
+    {kKeyEvent, kNoWindow, kKeyQ, 0},
+    {kSleep, kNoWindow, 100},
+    {kKeyEvent, kNoWindow, kKeyQ, KEYEVENTF_KEYUP},
+    {kSleep, kNoWindow, 100},
+    {kKeyEvent, kNoWindow, VK_CONTROL, KEYEVENTF_KEYUP},
+    {kEnd},
+};
+
+struct PressCase {
+    const char* name;
+    const SceneWindow* scene;
+    const char16_t* commandLine;
+    const Expected* expected;
+    int status;
+    int frontAfter;  // index of the foreground window afterwards, kNoWindow for none
+};
+
+const PressCase kPresses[] = {
+    {"plain window is closed", kPlainAboveToday, u"", kClosed, 1, 2},
+    {"today screen is left alone", kTodayInFront, u"", kNothing, 0, 0},
+    {"today screen with every option", kTodayInFront, u"/n/ns", kNothing, 0, 0},
+    {"notes tapped through the bar", kNotesInFront, u"", kTapped, 1, 0},
+    {"no bar, nothing tapped", kNotesWithoutBar, u"", kNothing, 1, 0},
+    {"settings page: today forward", kSettingsInFront, u"", kTodayForward, 1, 6},
+    {"options are case-sensitive", kSettingsInFront, u"/N /NS /D /B", kTodayForward, 1, 6},
+    {"/n: next window even a shell page", kSettingsInFront, u"/n", kNextShellPageForward, 1, 4},
+    {"/ns: shell pages passed over", kSettingsInFront, u"/ns", kNextAppForward, 1, 5},
+    {"options anywhere in the line", kSettingsInFront, u"x/nsy", kNextAppForward, 1, 5},
+    {"no today screen: only to the bottom", kSettingsWithoutToday, u"", kOnlyToBottom, 1, 0},
+    {"/n with nothing below", kSettingsAlone, u"/n", kOnlyToBottom, 1, 0},
+    {"/d reaches the today screen", kPlainAboveToday, u"/d", kClosedFirstThenToday, 0, 2},
+    {"/d on a window ignoring close", kStubbornAboveToday, u"/d", kClosedTwice, 1, 0},
+    {"/d then the next window", kTwoApps, u"/d", kBothClosed, 1, 3},
+    {"/d wins over /b", kTwoApps, u"/b /d", kBothClosed, 1, 3},
+    {"/b brings the next window forward", kTwoApps, u"/b", kBackThenClosed, 1, 3},
+    {"player quits on ctrl+q", kPlayerQuitsOnCtrlQ, u"", kPlayerCtrlQ, 1, 2},
+    {"player quits on close", kPlayerQuitsOnClose, u"", kPlayerClosed, 1, kNoWindow},
+    {"player ignores everything", kPlayerNeverQuits, u"", kPlayerKeysUnanswered, 1, 0},
+};
+
+class PressTest : public ::testing::TestWithParam<PressCase> {};
+
+TEST_P(PressTest, ActsOnTheWindowInFront)
+{
+    const PressCase& c = GetParam();
+    host::Reset();
+    std::vector<HWND> w = BuildScene(c.scene);
+    host::SetForeground(w[0]);
+
+    EXPECT_EQ(c.status, RunCloseCommand(c.commandLine));
+    EXPECT_TRUE(TraceMatches(c.expected, w, host::Trace()));
+    EXPECT_EQ(c.frontAfter == kNoWindow ? NULL : w[c.frontAfter], host::Foreground());
+}
+
+INSTANTIATE_TEST_SUITE_P(Presses, PressTest, ::testing::ValuesIn(kPresses),
+                         [](const ::testing::TestParamInfo<PressCase>& info) {
+                             std::string name;
+                             for (const char* p = info.param.name; *p != 0; p++)
+                                 name += isalnum((unsigned char)*p) ? *p : '_';
+                             return name;
+                         });
+
+// The page sent to the back ends up at the very bottom of the Z order.
+TEST(Press, SettingsPageEndsAtTheBottom)
+{
+    host::Reset();
+    std::vector<HWND> w = BuildScene(kSettingsInFront);
+    host::SetForeground(w[0]);
+    RunCloseCommand(u"");
+    std::vector<HWND> z = host::ZOrder();
+    ASSERT_FALSE(z.empty());
+    EXPECT_EQ(w[6], z.front());
+    EXPECT_EQ(w[0], z.back());
+}
+
+TEST(Press, NoForegroundWindowSendsCloseToNothing)
+{
+    host::Reset();
+    std::vector<HWND> w = BuildScene(kPlainAboveToday);
+    const Expected expected[] = {{kMessage, kNoWindow, WM_CLOSE, 0, 0}, {kEnd}};
+    EXPECT_EQ(1, RunCloseCommand(u""));
+    EXPECT_TRUE(TraceMatches(expected, w, host::Trace()));
+    EXPECT_EQ(3u, host::ZOrder().size());
+}
+
+TEST(Press, MissingCommandLineHoldsNoOption)
+{
+    host::Reset();
+    std::vector<HWND> w = BuildScene(kSettingsInFront);
+    host::SetForeground(w[0]);
+    EXPECT_EQ(1, RunCloseCommand(NULL));
+    EXPECT_TRUE(TraceMatches(kTodayForward, w, host::Trace()));
+}
+
+// A bar narrower than the inset gives a negative x, kept to its low 16 bits.
+TEST(Press, TapPositionKeepsTheLow16BitsOfX)
+{
+    host::Reset();
+    host::WindowSpec notes;
+    notes.className = u"Notes";
+    notes.onClose = kIgnores;
+    host::WindowSpec bar;
+    bar.className = u"HHTaskBar";
+    bar.rect = RECT{0, 0, 5, 26};
+    std::vector<HWND> w = {host::AddWindow(notes), host::AddWindow(bar)};
+    host::SetForeground(w[0]);
+    const Expected expected[] = {
+        {kMessage, 1, WM_LBUTTONDOWN, 0, 0xD0000 + 0xFFF9},
+        {kMessage, 1, WM_LBUTTONUP, 0, 0xD0000 + 0xFFF9},
+        {kEnd},
+    };
+    EXPECT_EQ(1, RunCloseCommand(u""));
+    EXPECT_TRUE(TraceMatches(expected, w, host::Trace()));
+}
+
+// The window in front may go away on its own between two calls; whatever is
+// asked of it then simply has no effect.
+TEST(Press, WindowVanishingAfterClassificationIsHarmless)
+{
+    host::Reset();
+    std::vector<HWND> w = BuildScene(kSettingsInFront);
+    host::SetForeground(w[0]);
+    host::SetCallHook([&](const char* call) {
+        if (std::string(call) == "FindWindowW")
+            host::DestroyWindowSilently(w[0]);
+    });
+    EXPECT_EQ(1, RunCloseCommand(u""));
+    EXPECT_TRUE(TraceMatches(kTodayForward, w, host::Trace()));
+    EXPECT_EQ(w[6], host::Foreground());
+}
+
+TEST(Press, PlainWindowVanishingBeforeItsCloseIsHarmless)
+{
+    host::Reset();
+    std::vector<HWND> w = BuildScene(kPlainAboveToday);
+    host::SetForeground(w[0]);
+    host::SetCallHook([&](const char* call) {
+        if (std::string(call) == "SendMessageW")
+            host::DestroyWindowSilently(w[0]);
+    });
+    const Expected expected[] = {{kMessage, 0, WM_CLOSE, 0, 0}, {kEnd}};
+    EXPECT_EQ(1, RunCloseCommand(u""));
+    EXPECT_TRUE(TraceMatches(expected, w, host::Trace()));
+}
+
+// The entry point passes its command line through and returns the status.
+TEST(Press, EntryPointReturnsTheStatus)
+{
+    host::Reset();
+    std::vector<HWND> w = BuildScene(kPlainAboveToday);
+    host::SetForeground(w[0]);
+    WCHAR commandLine[] = u"/d";
+    EXPECT_EQ(0, WinMain(NULL, NULL, commandLine, 0));
+    EXPECT_TRUE(TraceMatches(kClosedFirstThenToday, w, host::Trace()));
+}
+
+}  // namespace
