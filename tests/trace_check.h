@@ -9,17 +9,17 @@
 
 #include "host_scene.h"
 
+const int kNoWindow = -1;
+
 // One expected effect. `window` names a window of the test's scene by its
 // index; kNoWindow stands for the null handle.
 struct Expected {
     host::TraceKind kind;
-    int window;
-    uintptr_t a;
-    uintptr_t b;
-    intptr_t c;
+    int window = kNoWindow;
+    uintptr_t a = 0;
+    uintptr_t b = 0;
+    intptr_t c = 0;
 };
-
-const int kNoWindow = -1;
 
 inline std::string DescribeExpected(const Expected* table, const std::vector<HWND>& names)
 {

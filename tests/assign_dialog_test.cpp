@@ -1,0 +1,214 @@
+// assign_dialog_test.cpp: the assignment dialog driven as a user would, from
+// the program's entry point, with the registry checked afterwards.
+#include <gtest/gtest.h>
+
+#include <aygshell.h>
+
+#include "assign_dialog.h"
+#include "button_keys.h"
+#include "host_scene.h"
+#include "resource.h"
+
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPWSTR commandLine, int);
+
+namespace {
+
+using host::Text;
+
+const Text kKeys = u"SOFTWARE\\Microsoft\\Shell\\Keys";
+
+// The controls of dialog 101 in template order; groups start at the statics
+// that carry WS_GROUP, so the three radio buttons share the one opened by the
+// credits line.
+const std::vector<host::ControlSpec> kTemplate = {
+    {IDOK, host::kPushButton},
+    {IDCANCEL, host::kPushButton},
+    {IDC_STATIC_NONE, host::kStatic},
+    {IDC_STATIC_NONE, host::kStatic, true},
+    {IDC_STATIC_NONE, host::kStatic, true},
+    {IDC_STATIC_NONE, host::kStatic, true},
+    {IDC_OPTION_NONE, host::kRadioButton},
+    {IDC_OPTION_N, host::kRadioButton},
+    {IDC_OPTION_NS, host::kRadioButton},
+    {IDC_STATIC_NONE, host::kGroupBox},
+    {IDC_BUTTON_LIST, host::kComboBox},
+    {IDC_STATIC_NONE, host::kStatic, true},
+};
+
+void SetUpDevice(int buttons)
+{
+    host::Reset();
+    host::AddDialogResource(IDD_ASSIGN, kTemplate);
+    host::SetModulePath(u"\\Program Files\\FD\\KeyAssigner.exe");
+    host::AddKey(kKeys);
+    for (int i = 0; i < buttons; i++) {
+        Text key = Text(u"40C") + char16_t(u'1' + i);
+        host::SetStringValue(kKeys + u"\\" + key, u"Name", Text(u"Button ") + char16_t(u'1' + i));
+    }
+}
+
+int RunProgram()
+{
+    WCHAR commandLine[] = u"";
+    return WinMain(NULL, NULL, commandLine, 0);
+}
+
+Text DefaultOf(int button)
+{
+    host::RegistryValue v =
+        host::GetValue(kKeys + u"\\40C" + char16_t(u'1' + button), u"Default");
+    if (!v.exists)
+        return u"<none>";
+    if (v.type != REG_SZ)
+        return u"<not REG_SZ>";
+    // The stored string must carry its terminating zero, and only one.
+    Text out;
+    for (size_t i = 0; i + 1 < v.bytes.size(); i += 2)
+        out += (char16_t)(v.bytes[i] | (v.bytes[i + 1] << 8));
+    if (v.bytes.size() % 2 != 0 || out.empty() || out.back() != 0)
+        return u"<unterminated>";
+    out.pop_back();
+    return out;
+}
+
+TEST(AssignDialog, OpensFullScreenWithTheButtonsListedAndNoOption)
+{
+    SetUpDevice(3);
+    std::vector<Text> items;
+    host::SetDialogScript([&](HWND dialog) {
+        EXPECT_TRUE(host::IsChecked(dialog, IDC_OPTION_NONE));
+        EXPECT_FALSE(host::IsChecked(dialog, IDC_OPTION_N));
+        items = host::ComboItems(dialog, IDC_BUTTON_LIST);
+        EXPECT_EQ(0, host::ComboSelection(dialog, IDC_BUTTON_LIST));
+        host::Click(dialog, IDCANCEL);
+    });
+    EXPECT_EQ(0, RunProgram());
+
+    EXPECT_EQ((std::vector<Text>{u"Button 1", u"Button 2", u"Button 3"}), items);
+    auto setUp = host::TraceOf({host::kInitDialog, host::kMenuBar});
+    ASSERT_EQ(2u, setUp.size());
+    EXPECT_EQ((uintptr_t)SHIDIM_FLAGS, setUp[0].a);
+    EXPECT_EQ((uintptr_t)SHIDIF_SIZEDLGFULLSCREEN, setUp[0].b);
+    EXPECT_EQ((uintptr_t)SHCMBF_EMPTYBAR, setUp[1].b);
+    EXPECT_EQ(0u, setUp[1].a) << "every other field of the bar's record is zero";
+    EXPECT_EQ(setUp[0].window, setUp[1].window);
+}
+
+// What the user does, and the Default values of the three buttons after.
+struct Session {
+    const char* what;
+    std::function<void(HWND)> actions;
+    Text expected[3];
+    bool success;
+};
+
+const Text kNone = u"<none>";
+const Text kCommand = u"\"\\Program Files\\FD\\ForegroundDismisser.exe\"";
+
+TEST(AssignDialog, RegistersTheChosenButtonWithTheChosenOption)
+{
+    const Session sessions[] = {
+        {"OK at once", [](HWND d) { host::Click(d, IDOK); }, {kCommand, kNone, kNone}, true},
+        {"/n on the second button",
+         [](HWND d) {
+             host::SelectItem(d, IDC_BUTTON_LIST, 1);
+             host::Click(d, IDC_OPTION_N);
+             host::Click(d, IDOK);
+         },
+         {kNone, kCommand + u" /n", kNone}, true},
+        {"/ns on the third button",
+         [](HWND d) {
+             host::Click(d, IDC_OPTION_NS);
+             host::SelectItem(d, IDC_BUTTON_LIST, 2);
+             host::Click(d, IDOK);
+         },
+         {kNone, kNone, kCommand + u" /ns"}, true},
+        {"/ns then none",
+         [](HWND d) {
+             host::Click(d, IDC_OPTION_NS);
+             host::Click(d, IDC_OPTION_NONE);
+             host::Click(d, IDOK);
+         },
+         {kCommand, kNone, kNone}, true},
+        {"cancel after choosing",
+         [](HWND d) {
+             host::Click(d, IDC_OPTION_N);
+             host::SelectItem(d, IDC_BUTTON_LIST, 1);
+             host::Click(d, IDCANCEL);
+         },
+         {kNone, kNone, kNone}, false},
+        {"close box", [](HWND d) { host::CloseDialog(d); }, {kNone, kNone, kNone}, false},
+        {"nothing selected",
+         [](HWND d) {
+             host::SelectItem(d, IDC_BUTTON_LIST, CB_ERR);
+             host::Click(d, IDOK);
+         },
+         {kNone, kNone, kNone}, false},
+    };
+    for (const Session& s : sessions) {
+        SetUpDevice(3);
+        host::SetDialogScript(s.actions);
+        EXPECT_EQ(0, RunProgram()) << s.what;
+        for (int i = 0; i < 3; i++)
+            EXPECT_EQ(s.expected[i], DefaultOf(i)) << s.what << ", button " << i;
+        EXPECT_EQ(s.success ? 1u : 0u, host::TraceOf({host::kBeep}).size()) << s.what;
+        EXPECT_TRUE(host::DialogEnded()) << s.what;
+        EXPECT_EQ(1, host::DialogResult()) << s.what;
+        EXPECT_EQ(0, host::OpenKeyCount()) << s.what;
+    }
+}
+
+// The message box is shown while the dialog is still open, then it ends.
+TEST(AssignDialog, ShowsTheOutcomeBeforeEnding)
+{
+    SetUpDevice(1);
+    host::SetDialogScript([](HWND d) { host::Click(d, IDOK); });
+    RunProgram();
+    auto tail = host::TraceOf({host::kMessageBox, host::kEndDialog});
+    ASSERT_EQ(2u, tail.size());
+    EXPECT_EQ(host::kMessageBox, tail[0].kind);
+    EXPECT_EQ(host::kEndDialog, tail[1].kind);
+    EXPECT_EQ(tail[1].window, tail[0].window) << "the box is owned by the dialog";
+}
+
+TEST(AssignDialog, EmptyButtonListGivesTheErrorOnOK)
+{
+    SetUpDevice(0);
+    std::vector<Text> items{u"not read"};
+    host::SetDialogScript([&](HWND d) {
+        items = host::ComboItems(d, IDC_BUTTON_LIST);
+        host::Click(d, IDOK);
+    });
+    EXPECT_EQ(0, RunProgram());
+    EXPECT_TRUE(items.empty());
+    auto boxes = host::TraceOf({host::kMessageBox, host::kRegSetValue, host::kBeep});
+    ASSERT_EQ(1u, boxes.size());
+    EXPECT_EQ((uintptr_t)MB_ICONERROR, boxes[0].a);
+}
+
+// Only OK, Cancel, close and the dialog's opening are handled as done; the
+// radio buttons leave the rest to the dialog manager.
+TEST(AssignDialog, ReturnValuesTellTheDialogManagerWhatWasHandled)
+{
+    SetUpDevice(1);
+    host::SetDialogScript([](HWND d) {
+        host::Click(d, IDC_OPTION_N);
+        host::Click(d, IDC_OPTION_NS);
+        host::Click(d, IDC_OPTION_NONE);
+        host::Click(d, IDC_BUTTON_LIST);
+        EXPECT_EQ(FALSE, AssignDialog(d, WM_KEYDOWN, 0, 0));
+        host::Click(d, IDCANCEL);
+    });
+    RunProgram();
+    EXPECT_EQ((std::vector<INT_PTR>{TRUE, FALSE, FALSE, FALSE, FALSE, TRUE}),
+              host::DialogProcResults());
+}
+
+TEST(AssignDialog, MissingTemplateEndsTheProgramQuietly)
+{
+    host::Reset();
+    EXPECT_EQ(0, RunProgram());
+    EXPECT_TRUE(host::Trace().empty());
+}
+
+}  // namespace

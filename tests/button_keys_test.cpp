@@ -1,0 +1,283 @@
+// button_keys_test.cpp: loading the button table from the registry and
+// registering the closer's command on one button, including every way the
+// registration must refuse to write.
+#include <gtest/gtest.h>
+
+#include "button_keys.h"
+#include "host_scene.h"
+
+namespace {
+
+using host::Text;
+
+const Text kKeys = u"SOFTWARE\\Microsoft\\Shell\\Keys";
+const Text kSuccessCaption = u"登録成功";
+const Text kSuccessText =
+    u"レジストリに登録を行ないました。解除（ほかのアプリケーションの割り当て）は、"
+    u"本体側の「設定」-「ボタン」で行なってください。";
+const Text kErrorCaption = u"エラー";
+const Text kErrorText = u"登録に失敗しました。";
+
+std::vector<BYTE> Bytes(const Text& text, bool terminated)
+{
+    std::vector<BYTE> bytes;
+    for (char16_t c : text) {
+        bytes.push_back((BYTE)(c & 0xFF));
+        bytes.push_back((BYTE)(c >> 8));
+    }
+    if (terminated) {
+        bytes.push_back(0);
+        bytes.push_back(0);
+    }
+    return bytes;
+}
+
+void AddButton(const Text& key, const Text& name)
+{
+    host::SetStringValue(kKeys + u"\\" + key, u"Name", name);
+}
+
+// ---- LoadButtonKeys -----------------------------------------------------------
+
+TEST(LoadButtonKeys, KeepsTheRegistryOrderAndStopsAtTenRows)
+{
+    host::Reset();
+    // Created out of alphabetical order: rows must follow the registry, not sort.
+    const char16_t* const keys[] = {u"40C6", u"40C1", u"40C3", u"40C2", u"40C5", u"40C4",
+                                    u"40C9", u"40C8", u"40C7", u"40CB", u"40CA", u"40CC"};
+    for (int i = 0; i < 12; i++)
+        AddButton(keys[i], Text(u"Button ") + keys[i]);
+
+    ASSERT_EQ(10, LoadButtonKeys());
+    for (int i = 0; i < 10; i++) {
+        EXPECT_EQ(Text(keys[i]), Text(ButtonKeyTable[i].keyName)) << i;
+        EXPECT_EQ(Text(u"Button ") + keys[i], Text(ButtonKeyTable[i].displayName)) << i;
+    }
+    EXPECT_EQ(0, host::OpenKeyCount());
+}
+
+TEST(LoadButtonKeys, KeepsARowWhoseNameCannotBeRead)
+{
+    host::Reset();
+    AddButton(u"40C1", u"Calendar");
+    host::AddKey(kKeys + u"\\40C2");  // no Name
+    AddButton(u"40C3", u"Contacts");
+    host::FailOpen(kKeys + u"\\40C3");
+
+    ASSERT_EQ(3, LoadButtonKeys());
+    EXPECT_EQ(Text(u"Calendar"), Text(ButtonKeyTable[0].displayName));
+    EXPECT_EQ(Text(u"40C2"), Text(ButtonKeyTable[1].keyName));
+    EXPECT_EQ(Text(u""), Text(ButtonKeyTable[1].displayName));
+    EXPECT_EQ(Text(u"40C3"), Text(ButtonKeyTable[2].keyName));
+    EXPECT_EQ(Text(u""), Text(ButtonKeyTable[2].displayName));
+    EXPECT_EQ(0, host::OpenKeyCount());
+}
+
+TEST(LoadButtonKeys, MissingOrUnreadableKeyListGivesAnEmptyTable)
+{
+    host::Reset();
+    EXPECT_EQ(0, LoadButtonKeys());
+    EXPECT_EQ(0, ButtonKeyTable[0].keyName[0]);
+
+    host::Reset();
+    AddButton(u"40C1", u"Calendar");
+    host::FailOpen(kKeys);
+    EXPECT_EQ(0, LoadButtonKeys());
+    EXPECT_EQ(0, ButtonKeyTable[0].keyName[0]);
+    EXPECT_EQ(0, host::OpenKeyCount());
+}
+
+TEST(LoadButtonKeys, ZeroesRowsLeftFromAnEarlierLoad)
+{
+    host::Reset();
+    for (int i = 0; i < 5; i++)
+        AddButton(Text(u"Key") + char16_t(u'0' + i), u"Name");
+    ASSERT_EQ(5, LoadButtonKeys());
+    host::Reset();
+    AddButton(u"Only", u"One");
+    ASSERT_EQ(1, LoadButtonKeys());
+    for (int i = 1; i < kButtonKeyRows; i++) {
+        EXPECT_EQ(0, ButtonKeyTable[i].keyName[0]) << i;
+        EXPECT_EQ(0, ButtonKeyTable[i].displayName[0]) << i;
+    }
+}
+
+// Whatever bytes the Name value holds, the display name ends up terminated
+// inside its field.
+struct NameCase {
+    const char* what;
+    DWORD type;
+    std::vector<BYTE> bytes;
+    Text expected;
+};
+
+TEST(LoadButtonKeys, DisplayNameIsCutAndTerminated)
+{
+    const Text longName(300, u'n');
+    const std::vector<BYTE> odd = {'A', 0, 'B', 0, 'C'};
+    const NameCase cases[] = {
+        {"plain", REG_SZ, Bytes(u"Record", true), u"Record"},
+        {"no terminator", REG_SZ, Bytes(u"Record", false), u"Record"},
+        {"odd byte count", REG_SZ, odd, u"AB"},
+        {"empty value", REG_SZ, {}, u""},
+        {"longer than the field", REG_SZ, Bytes(longName, true), Text(259, u'n')},
+        {"longer, unterminated", REG_SZ, Bytes(longName, false), Text(259, u'n')},
+        {"type not looked at", REG_BINARY, Bytes(u"Bin", true), u"Bin"},
+        {"larger than can be read", REG_SZ, Bytes(Text(5000, u'x'), true), u""},
+    };
+    for (const NameCase& c : cases) {
+        host::Reset();
+        host::SetValue(kKeys + u"\\40C1", u"Name", c.type, c.bytes);
+        memset(ButtonKeyTable, 0x41, sizeof(ButtonKeyTable));
+        ASSERT_EQ(1, LoadButtonKeys()) << c.what;
+        EXPECT_EQ(c.expected, Text(ButtonKeyTable[0].displayName)) << c.what;
+        EXPECT_EQ(0, host::OpenKeyCount()) << c.what;
+    }
+}
+
+// ---- RegisterButton -------------------------------------------------------------
+
+HWND const kOwner = (HWND)0x7777;
+
+struct RegisterCase {
+    const char* what;
+    Text modulePath;
+    const char16_t* options;
+    int row;
+    Text expected;  // the command written; empty for the error box
+};
+
+
+const RegisterCase kRegisterCases[] = {
+    {"no option", u"\\Windows\\KeyAssigner.exe", u"", 0,
+     u"\"\\Windows\\ForegroundDismisser.exe\""},
+    {"root folder with /n", u"\\KeyAssigner.exe", u" /n", 0, u"\"\\ForegroundDismisser.exe\" /n"},
+    {"/ns", u"\\Program Files\\Tools\\KeyAssigner.exe", u" /ns", 1,
+     u"\"\\Program Files\\Tools\\ForegroundDismisser.exe\" /ns"},
+    {"renamed tool file", u"\\Storage Card\\Assign.exe", u"", 0,
+     u"\"\\Storage Card\\ForegroundDismisser.exe\""},
+    {"short path", u"\\a.exe", u"", 0, u"\"\\ForegroundDismisser.exe\""},
+    {"japanese folder", u"\\ツール\\KeyAssigner.exe", u" /n", 2,
+     u"\"\\ツール\\ForegroundDismisser.exe\" /n"},
+    {"last row", u"\\KeyAssigner.exe", u"", 2, u"\"\\ForegroundDismisser.exe\""},
+    // Longest folder that still fits: 1 + 231 + 24 + 3 characters and the zero.
+    {"command just fits", u"\\" + Text(229, u'f') + u"\\KeyAssigner.exe", u" /n", 0,
+     u"\"\\" + Text(229, u'f') + u"\\ForegroundDismisser.exe\" /n"},
+    {"command one too long", u"\\" + Text(230, u'f') + u"\\KeyAssigner.exe", u" /n", 0, u""},
+    {"module path cut by its buffer", u"\\" + Text(300, u'f') + u"\\KeyAssigner.exe", u"", 0,
+     u""},
+    {"no folder at all", u"KeyAssigner.exe", u"", 0, u""},
+    {"empty module path", u"", u"", 0, u""},
+    {"nothing selected", u"\\KeyAssigner.exe", u"", CB_ERR, u""},
+    {"row past the loaded ones", u"\\KeyAssigner.exe", u"", 3, u""},
+    {"row past the table", u"\\KeyAssigner.exe", u"", kButtonKeyRows, u""},
+    {"far past the table", u"\\KeyAssigner.exe", u"", 100000, u""},
+};
+
+class RegisterTest : public ::testing::TestWithParam<RegisterCase> {};
+
+void LoadThreeButtons()
+{
+    AddButton(u"40C1", u"Calendar");
+    AddButton(u"40C2", u"Contacts");
+    AddButton(u"40C3", u"Inbox");
+    ASSERT_EQ(3, LoadButtonKeys());
+}
+
+TEST_P(RegisterTest, WritesTheWholeCommandOrNothing)
+{
+    const RegisterCase& c = GetParam();
+    host::Reset();
+    LoadThreeButtons();
+    host::SetModulePath(c.modulePath);
+    wcscpy(LaunchOptions, c.options);
+    const std::string before = host::DumpRegistry();
+    host::ClearTrace();
+
+    RegisterButton(kOwner, c.row);
+
+    const auto& trace = host::Trace();
+    if (c.expected.empty()) {
+        ASSERT_EQ(1u, trace.size()) << host::Describe(trace);
+        EXPECT_EQ(host::kMessageBox, trace[0].kind);
+        EXPECT_EQ(kOwner, trace[0].window);
+        EXPECT_EQ((uintptr_t)MB_ICONERROR, trace[0].a);
+        EXPECT_EQ(kErrorCaption, trace[0].text1);
+        EXPECT_EQ(kErrorText, trace[0].text2);
+        EXPECT_EQ(before, host::DumpRegistry());
+    } else {
+        const Text key = kKeys + u"\\" + ButtonKeyTable[c.row].keyName;
+        ASSERT_EQ(3u, trace.size()) << host::Describe(trace);
+        EXPECT_EQ(host::kRegSetValue, trace[0].kind);
+        EXPECT_EQ(key, trace[0].text1);
+        EXPECT_EQ(Text(u"Default"), trace[0].text2);
+        EXPECT_EQ((uintptr_t)REG_SZ, trace[0].a);
+        EXPECT_EQ(Bytes(c.expected, true), trace[0].bytes);
+        EXPECT_EQ(host::kBeep, trace[1].kind);
+        EXPECT_EQ((uintptr_t)MB_ICONASTERISK, trace[1].a);
+        EXPECT_EQ(host::kMessageBox, trace[2].kind);
+        EXPECT_EQ(kOwner, trace[2].window);
+        EXPECT_EQ((uintptr_t)MB_OK, trace[2].a);
+        EXPECT_EQ(kSuccessCaption, trace[2].text1);
+        EXPECT_EQ(kSuccessText, trace[2].text2);
+
+        host::RegistryValue value = host::GetValue(key, u"Default");
+        EXPECT_TRUE(value.exists);
+        EXPECT_EQ(Bytes(c.expected, true), value.bytes);
+    }
+    EXPECT_EQ(0, host::OpenKeyCount());
+}
+
+INSTANTIATE_TEST_SUITE_P(Commands, RegisterTest, ::testing::ValuesIn(kRegisterCases),
+                         [](const ::testing::TestParamInfo<RegisterCase>& info) {
+                             std::string name;
+                             for (const char* p = info.param.what; *p != 0; p++)
+                                 name += isalnum((unsigned char)*p) ? *p : '_';
+                             return name;
+                         });
+
+TEST(RegisterButton, FailingOpenOrWriteShowsTheErrorAndWritesNothing)
+{
+    for (int fault = 0; fault < 2; fault++) {
+        host::Reset();
+        LoadThreeButtons();
+        host::SetModulePath(u"\\Windows\\KeyAssigner.exe");
+        LaunchOptions[0] = 0;
+        if (fault == 0)
+            host::FailOpen(kKeys + u"\\40C2");
+        else
+            host::FailSetValue(true);
+        const std::string before = host::DumpRegistry();
+        host::ClearTrace();
+
+        RegisterButton(kOwner, 1);
+
+        auto boxes = host::TraceOf({host::kMessageBox, host::kBeep, host::kRegSetValue});
+        ASSERT_EQ(1u, boxes.size()) << fault;
+        EXPECT_EQ(kErrorCaption, boxes[0].text1);
+        EXPECT_EQ(before, host::DumpRegistry());
+        EXPECT_EQ(0, host::OpenKeyCount());
+    }
+}
+
+// A value already there is replaced, and nothing else in the key changes.
+TEST(RegisterButton, ReplacesAnEarlierCommand)
+{
+    host::Reset();
+    AddButton(u"40C1", u"Calendar");
+    host::SetStringValue(kKeys + u"\\40C1", u"Default", u"\"\\Windows\\calendar.exe\"");
+    host::SetStringValue(kKeys + u"\\40C1", u"Icon", u"calendar.exe,0");
+    ASSERT_EQ(1, LoadButtonKeys());
+    host::SetModulePath(u"\\Tools\\KeyAssigner.exe");
+    LaunchOptions[0] = 0;
+
+    RegisterButton(kOwner, 0);
+
+    EXPECT_EQ(Bytes(u"\"\\Tools\\ForegroundDismisser.exe\"", true),
+              host::GetValue(kKeys + u"\\40C1", u"Default").bytes);
+    EXPECT_EQ(Bytes(u"calendar.exe,0", true),
+              host::GetValue(kKeys + u"\\40C1", u"Icon").bytes);
+    EXPECT_EQ(Bytes(u"Calendar", true), host::GetValue(kKeys + u"\\40C1", u"Name").bytes);
+}
+
+}  // namespace

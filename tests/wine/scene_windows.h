@@ -1,0 +1,80 @@
+// scene_windows.h: stand-ins for the windows of the Pocket PC shell and its
+// applications, stacked in a chosen Z order, each recording what it receives.
+#ifndef SCENE_WINDOWS_H
+#define SCENE_WINDOWS_H
+
+#include <windows.h>
+
+#include <stddef.h>
+
+// What a stand-in does with the requests that can end it.
+enum SceneBehaviour {
+    kClosesOnRequest,  // WM_CLOSE destroys it, as DefWindowProc would
+    kIgnoresClose,     // WM_CLOSE is swallowed: unsaved work, or the shell itself
+    kQuitsOnCtrlQ,     // ignores WM_CLOSE and quits on Ctrl+Q, like the media player
+};
+
+// One kind of window a scene can hold; kinds are named by id in the tables.
+struct SceneKind {
+    int id;                  // nonzero
+    const WCHAR* className;
+    const WCHAR* title;
+    const WCHAR* pageTitle;  // title of its first child window; NULL for no child
+    SceneBehaviour behaviour;
+    bool visible;
+    bool topmost;
+    RECT rect;               // all zero: the next free cell of the test grid
+    const char* label;       // short English name for reports and the screen
+};
+
+const int kSceneMaxWindows = 16;
+
+struct Scene {
+    const SceneKind* kinds[kSceneMaxWindows];
+    HWND windows[kSceneMaxWindows];  // NULL once the window is gone
+    int count;
+};
+
+// One message as a window received it. Tables of these end with message 0.
+struct LoggedMessage {
+    int window;      // SceneKind id
+    UINT message;    // WM_CLOSE, WM_LBUTTONDOWN/UP or WM_KEYDOWN/UP
+    UINT_PTR param;  // lParam for the mouse, the virtual key for keys, else 0
+};
+
+const int kLogCapacity = 64;
+
+// Creates the windows of stack (kind ids, top first, zero-terminated), each in
+// an area of its own, and puts the first one that is not topmost in front.
+// Returns false with a reason when the screen does not show that Z order.
+bool BuildScene(Scene* scene, const SceneKind* kinds, int kindCount, const int* stack,
+                char* problem, size_t problemSize);
+void DestroyScene(Scene* scene);
+
+// Scene window ids from the top of the Z order down, zero-terminated; windows
+// that are gone are left out. Returns the number listed.
+int SceneZOrder(const Scene* scene, int* ids);
+// The id of the foreground window: 0 for none, -1 for a window of no scene.
+int SceneForeground(const Scene* scene);
+const SceneKind* SceneKindOf(const Scene* scene, int id);
+// Repaints every window, so that the screen shows the current Z order.
+void RefreshScene(const Scene* scene);
+
+void ClearMessageLog();
+// The messages received since the last clear, in order, zero-terminated.
+const LoggedMessage* MessageLog();
+
+// Keeps the scene's windows answering for that long.
+void PumpMessagesFor(DWORD milliseconds);
+// Starts program with arguments after its quoted path, answering the scene's
+// messages until it exits. False if it could not start or was killed.
+bool RunAndPump(LPCWSTR program, LPCWSTR arguments, DWORD timeoutMs, DWORD* exitCode);
+
+// Wine hands a Windows program Unix paths as given; the Z: drive maps "/".
+void UnixPathToWindows(LPCWSTR path, WCHAR* buffer, size_t bufferChars);
+
+const char* MessageName(UINT message);
+// Writes UTF-16 text to stdout as UTF-8, whatever the console's code page.
+void PrintWide(LPCWSTR text);
+
+#endif
