@@ -1,0 +1,26 @@
+#!/bin/bash
+# install-deps.sh: installs, on Debian 12, everything the builds, the tests and
+# the demo need. Does nothing when all of it is already there.
+set -euo pipefail
+
+packages=(
+    cmake make g++ libgtest-dev           # host build and tests
+    clang libclang-rt-14-dev valgrind     # sanitizers, fuzzing, instruction counts
+    mingw-w64 g++-mingw-w64-x86-64        # the real programs
+    wine wine64                           # running them
+    xvfb xauth x11-utils imagemagick      # a screen for Wine and screenshots of it
+    fonts-noto-cjk                        # Japanese text on that screen
+    python3                               # draws the icon and the logo at build time
+)
+
+missing=()
+for p in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+sudo=
+[ "$(id -u)" -ne 0 ] && sudo=sudo
+echo "Installing: ${missing[*]}"
+$sudo apt-get update -qq
+DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
