@@ -67,6 +67,9 @@ bool Exists(HWND window);
 void SetCallHook(std::function<void(const char* call)> hook);
 // Number of modelled platform calls of that name made since Reset().
 int CallCount(const char* call);
+// False while the stand-in itself is running (inside a modelled call, or a
+// dialog script): tells the program's allocations from the model's own.
+bool InProgramCode();
 
 // ---- Registry --------------------------------------------------------------
 

@@ -111,12 +111,28 @@ Device& D()
     return device;
 }
 
-void Enter(const char* call)
-{
-    D().calls[call]++;
-    if (D().hook)
-        D().hook(call);
-}
+// Depth of stand-in code on the stack: allocations made there are the
+// model's own, not the program's.
+int platformDepth = 0;
+
+// Marks one modelled platform call: counts it and runs the test's hook.
+struct PlatformCall {
+    explicit PlatformCall(const char* call)
+    {
+        platformDepth++;
+        D().calls[call]++;
+        if (D().hook)
+            D().hook(call);
+    }
+    ~PlatformCall() { platformDepth--; }
+};
+
+// Runs program code (a dialog procedure) from inside a platform call.
+struct ProgramCode {
+    int saved;
+    ProgramCode() : saved(platformDepth) { platformDepth = 0; }
+    ~ProgramCode() { platformDepth = saved; }
+};
 
 void Record(TraceKind kind, HWND window, uintptr_t a = 0, uintptr_t b = 0, intptr_t c = 0,
             const Text& text1 = Text(), const Text& text2 = Text(),
@@ -351,7 +367,11 @@ INT_PTR CallProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
     Dialog* d = DialogOf(dialog);
     if (d == NULL || d->ended)
         Unmodelled("input to a dialog that is not open");
-    INT_PTR result = d->proc(dialog, message, wParam, lParam);
+    INT_PTR result;
+    {
+        ProgramCode program;
+        result = d->proc(dialog, message, wParam, lParam);
+    }
     D().procResults.push_back(result);
     return result;
 }
@@ -484,6 +504,11 @@ bool Exists(HWND window)
 void SetCallHook(std::function<void(const char*)> hook)
 {
     D().hook = hook;
+}
+
+bool InProgramCode()
+{
+    return platformDepth == 0;
 }
 
 int CallCount(const char* call)
@@ -771,13 +796,13 @@ using namespace host;
 
 HWND GetForegroundWindow(void)
 {
-    Enter("GetForegroundWindow");
+    PlatformCall scope("GetForegroundWindow");
     return Find(D().foreground) != NULL ? D().foreground : NULL;
 }
 
 BOOL SetForegroundWindow(HWND window)
 {
-    Enter("SetForegroundWindow");
+    PlatformCall scope("SetForegroundWindow");
     Record(kForeground, window);
     Window* w = Find(window);
     if (w == NULL || w->isChild || w->dialog != NULL)
@@ -789,7 +814,7 @@ BOOL SetForegroundWindow(HWND window)
 
 HWND GetWindow(HWND window, UINT command)
 {
-    Enter("GetWindow");
+    PlatformCall scope("GetWindow");
     Window* w = Find(window);
     if (command == GW_CHILD)
         return w == NULL ? NULL : w->child;
@@ -806,14 +831,14 @@ HWND GetWindow(HWND window, UINT command)
 
 int GetClassNameW(HWND window, LPWSTR buffer, int capacity)
 {
-    Enter("GetClassNameW");
+    PlatformCall scope("GetClassNameW");
     Window* w = Find(window);
     return w == NULL ? 0 : CopyOut(w->className, buffer, capacity);
 }
 
 int GetWindowTextW(HWND window, LPWSTR buffer, int capacity)
 {
-    Enter("GetWindowTextW");
+    PlatformCall scope("GetWindowTextW");
     Window* w = Find(window);
     if (w == NULL) {
         if (buffer != NULL && capacity > 0)
@@ -825,20 +850,20 @@ int GetWindowTextW(HWND window, LPWSTR buffer, int capacity)
 
 BOOL IsWindowVisible(HWND window)
 {
-    Enter("IsWindowVisible");
+    PlatformCall scope("IsWindowVisible");
     Window* w = Find(window);
     return w != NULL && w->visible;
 }
 
 BOOL IsWindow(HWND window)
 {
-    Enter("IsWindow");
+    PlatformCall scope("IsWindow");
     return Find(window) != NULL;
 }
 
 HWND FindWindowW(LPCWSTR className, LPCWSTR title)
 {
-    Enter("FindWindowW");
+    PlatformCall scope("FindWindowW");
     if (title != NULL || className == NULL)
         Unmodelled("FindWindowW other than by class name alone");
     Text wanted(className);
@@ -851,7 +876,7 @@ HWND FindWindowW(LPCWSTR className, LPCWSTR title)
 
 BOOL GetWindowRect(HWND window, LPRECT rect)
 {
-    Enter("GetWindowRect");
+    PlatformCall scope("GetWindowRect");
     Window* w = Find(window);
     if (w == NULL || rect == NULL)
         return FALSE;
@@ -861,7 +886,7 @@ BOOL GetWindowRect(HWND window, LPRECT rect)
 
 BOOL SetWindowPos(HWND window, HWND after, int x, int y, int cx, int cy, UINT flags)
 {
-    Enter("SetWindowPos");
+    PlatformCall scope("SetWindowPos");
     if (after != HWND_BOTTOM || x != 0 || y != 0 || cx != 0 || cy != 0 ||
         flags != (SWP_NOSIZE | SWP_NOMOVE | SWP_NOACTIVATE))
         Unmodelled("SetWindowPos other than to the bottom, unmoved and unactivated");
@@ -876,7 +901,7 @@ BOOL SetWindowPos(HWND window, HWND after, int x, int y, int cx, int cy, UINT fl
 
 LRESULT SendMessageW(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    Enter("SendMessageW");
+    PlatformCall scope("SendMessageW");
     if (Control* control = ControlOf(window))
         return ControlMessage(window, control, message, wParam, lParam);
     Record(kMessage, window, message, wParam, lParam);
@@ -888,7 +913,7 @@ LRESULT SendMessageW(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 
 void keybd_event(BYTE key, BYTE scan, DWORD flags, ULONG_PTR extraInfo)
 {
-    Enter("keybd_event");
+    PlatformCall scope("keybd_event");
     if (scan != 0 || extraInfo != 0 || (flags & ~(DWORD)KEYEVENTF_KEYUP) != 0)
         Unmodelled("keybd_event with a scan code, extra info or flags other than key-up");
     Record(kKeyEvent, NULL, key, flags);
@@ -905,13 +930,13 @@ void keybd_event(BYTE key, BYTE scan, DWORD flags, ULONG_PTR extraInfo)
 
 void Sleep(DWORD milliseconds)
 {
-    Enter("Sleep");
+    PlatformCall scope("Sleep");
     Record(kSleep, NULL, milliseconds);
 }
 
 BOOL SystemParametersInfoW(UINT action, UINT param, LPVOID buffer, UINT winIni)
 {
-    Enter("SystemParametersInfoW");
+    PlatformCall scope("SystemParametersInfoW");
     if (action != SPI_GETPLATFORMTYPE || winIni != 0 || buffer == NULL)
         Unmodelled("SystemParametersInfoW other than reading the platform type");
     if (!D().platformAvailable)
@@ -927,7 +952,7 @@ BOOL SystemParametersInfoW(UINT action, UINT param, LPVOID buffer, UINT winIni)
 
 LONG RegOpenKeyExW(HKEY key, LPCWSTR subKey, DWORD options, REGSAM, PHKEY result)
 {
-    Enter("RegOpenKeyExW");
+    PlatformCall scope("RegOpenKeyExW");
     if (options != 0 || result == NULL)
         Unmodelled("RegOpenKeyExW with options or without a result");
     Key* from;
@@ -962,7 +987,7 @@ LONG RegOpenKeyExW(HKEY key, LPCWSTR subKey, DWORD options, REGSAM, PHKEY result
 LONG RegEnumKeyExW(HKEY key, DWORD index, LPWSTR name, LPDWORD nameChars, LPDWORD reserved,
                    LPWSTR className, LPDWORD classChars, PFILETIME lastWrite)
 {
-    Enter("RegEnumKeyExW");
+    PlatformCall scope("RegEnumKeyExW");
     if (reserved != NULL || className != NULL || classChars != NULL || lastWrite != NULL ||
         name == NULL || nameChars == NULL)
         Unmodelled("RegEnumKeyExW asking for more than the subkey's name");
@@ -982,7 +1007,7 @@ LONG RegEnumKeyExW(HKEY key, DWORD index, LPWSTR name, LPDWORD nameChars, LPDWOR
 LONG RegQueryValueExW(HKEY key, LPCWSTR valueName, LPDWORD reserved, LPDWORD type, LPBYTE data,
                       LPDWORD dataBytes)
 {
-    Enter("RegQueryValueExW");
+    PlatformCall scope("RegQueryValueExW");
     if (reserved != NULL)
         Unmodelled("RegQueryValueExW with the reserved argument");
     OpenKey* open = FindOpenKey(key);
@@ -1013,7 +1038,7 @@ LONG RegQueryValueExW(HKEY key, LPCWSTR valueName, LPDWORD reserved, LPDWORD typ
 LONG RegSetValueExW(HKEY key, LPCWSTR valueName, DWORD reserved, DWORD type, const BYTE* data,
                     DWORD dataBytes)
 {
-    Enter("RegSetValueExW");
+    PlatformCall scope("RegSetValueExW");
     if (reserved != 0)
         Unmodelled("RegSetValueExW with the reserved argument");
     OpenKey* open = FindOpenKey(key);
@@ -1035,7 +1060,7 @@ LONG RegSetValueExW(HKEY key, LPCWSTR valueName, DWORD reserved, DWORD type, con
 
 LONG RegCloseKey(HKEY key)
 {
-    Enter("RegCloseKey");
+    PlatformCall scope("RegCloseKey");
     if (key == HKEY_LOCAL_MACHINE)
         return ERROR_SUCCESS;
     if (D().openKeys.erase((uintptr_t)key) == 0)
@@ -1047,7 +1072,7 @@ LONG RegCloseKey(HKEY key)
 
 DWORD GetModuleFileNameW(HMODULE module, LPWSTR buffer, DWORD capacity)
 {
-    Enter("GetModuleFileNameW");
+    PlatformCall scope("GetModuleFileNameW");
     if (module != NULL)
         Unmodelled("GetModuleFileNameW for another module");
     if (buffer == NULL || capacity == 0)
@@ -1061,7 +1086,7 @@ DWORD GetModuleFileNameW(HMODULE module, LPWSTR buffer, DWORD capacity)
 
 int MessageBoxW(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type)
 {
-    Enter("MessageBoxW");
+    PlatformCall scope("MessageBoxW");
     Record(kMessageBox, owner, type, 0, 0, caption == NULL ? Text() : Text(caption),
            text == NULL ? Text() : Text(text));
     return IDOK;
@@ -1069,7 +1094,7 @@ int MessageBoxW(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type)
 
 BOOL MessageBeep(UINT type)
 {
-    Enter("MessageBeep");
+    PlatformCall scope("MessageBeep");
     Record(kBeep, NULL, type);
     return TRUE;
 }
@@ -1078,7 +1103,7 @@ BOOL MessageBeep(UINT type)
 
 HRSRC FindResourceW(HMODULE module, LPCWSTR name, LPCWSTR type)
 {
-    Enter("FindResourceW");
+    PlatformCall scope("FindResourceW");
     if (module != NULL || type != RT_DIALOG || ((uintptr_t)name >> 16) != 0)
         Unmodelled("FindResourceW other than a numbered dialog of this program");
     for (auto& r : D().resources) {
@@ -1090,7 +1115,7 @@ HRSRC FindResourceW(HMODULE module, LPCWSTR name, LPCWSTR type)
 
 HGLOBAL LoadResource(HMODULE module, HRSRC resource)
 {
-    Enter("LoadResource");
+    PlatformCall scope("LoadResource");
     if (module != NULL)
         Unmodelled("LoadResource from another module");
     return (HGLOBAL)resource;
@@ -1099,7 +1124,7 @@ HGLOBAL LoadResource(HMODULE module, HRSRC resource)
 INT_PTR DialogBoxIndirectParamW(HINSTANCE, LPCDLGTEMPLATEW dialogTemplate, HWND owner,
                                 DLGPROC dialogProc, LPARAM initParam)
 {
-    Enter("DialogBoxIndirectParamW");
+    PlatformCall scope("DialogBoxIndirectParamW");
     if (dialogTemplate == NULL || dialogProc == NULL)
         return -1;
     if (owner != NULL || D().dialogRan)
@@ -1134,8 +1159,10 @@ INT_PTR DialogBoxIndirectParamW(HINSTANCE, LPCDLGTEMPLATEW dialogTemplate, HWND 
         d.controlHandles.push_back(handle);
     }
     CallProc(d.handle, WM_INITDIALOG, 0, initParam);
-    if (!d.ended && D().dialogScript)
+    if (!d.ended && D().dialogScript) {
+        PlatformCall script("dialog script");
         D().dialogScript(d.handle);
+    }
     if (!d.ended)
         Unmodelled("a dialog left open by its test");
     return d.result;
@@ -1143,7 +1170,7 @@ INT_PTR DialogBoxIndirectParamW(HINSTANCE, LPCDLGTEMPLATEW dialogTemplate, HWND 
 
 HWND GetDlgItem(HWND dialog, int id)
 {
-    Enter("GetDlgItem");
+    PlatformCall scope("GetDlgItem");
     Dialog* d = DialogOf(dialog);
     if (d == NULL)
         return NULL;
@@ -1156,7 +1183,7 @@ HWND GetDlgItem(HWND dialog, int id)
 
 LRESULT SendDlgItemMessageW(HWND dialog, int id, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    Enter("SendDlgItemMessageW");
+    PlatformCall scope("SendDlgItemMessageW");
     HWND control = GetDlgItem(dialog, id);
     if (control == NULL)
         return 0;
@@ -1165,7 +1192,7 @@ LRESULT SendDlgItemMessageW(HWND dialog, int id, UINT message, WPARAM wParam, LP
 
 BOOL EndDialog(HWND dialog, INT_PTR result)
 {
-    Enter("EndDialog");
+    PlatformCall scope("EndDialog");
     Record(kEndDialog, dialog, (uintptr_t)result);
     Dialog* d = DialogOf(dialog);
     if (d == NULL || d->ended)
@@ -1179,7 +1206,7 @@ BOOL EndDialog(HWND dialog, INT_PTR result)
 
 BOOL SHInitDialog(PSHINITDLGINFO info)
 {
-    Enter("SHInitDialog");
+    PlatformCall scope("SHInitDialog");
     if (info == NULL)
         Unmodelled("SHInitDialog without its record");
     Record(kInitDialog, info->hDlg, info->dwMask, info->dwFlags);
@@ -1188,7 +1215,7 @@ BOOL SHInitDialog(PSHINITDLGINFO info)
 
 BOOL SHCreateMenuBar(SHMENUBARINFO* info)
 {
-    Enter("SHCreateMenuBar");
+    PlatformCall scope("SHCreateMenuBar");
     if (info == NULL || info->cbSize != sizeof(SHMENUBARINFO))
         Unmodelled("SHCreateMenuBar without a sized record");
     // Every field but the owner and the flags must be left zero.
@@ -1277,7 +1304,7 @@ WCHAR* wcsrchr(WCHAR* text, WCHAR c)
 
 int wsprintfW(LPWSTR buffer, LPCWSTR format, ...)
 {
-    Enter("wsprintfW");
+    PlatformCall scope("wsprintfW");
     va_list args;
     va_start(args, format);
     WCHAR* out = buffer;
