@@ -85,7 +85,7 @@ struct IconExpect {
 
 const IconExpect kCloserIcons[] = {
     {16, 16, 1, 4},
-    {32, 32, 1, 4},
+    {32, 16, 1, 4},
 };
 
 // A string or an ordinal, as dialog templates store names and texts.
@@ -237,7 +237,7 @@ void SetWhere(const char* format, ...)
 void Fail(const char* field, const char* format, ...)
 {
     failed++;
-    char detail[2048];
+    char detail[4096];
     va_list args;
     va_start(args, format);
     vsnprintf(detail, sizeof(detail), format, args);
@@ -262,7 +262,7 @@ bool CheckTrue(const char* field, bool condition)
         passed++;
         return true;
     }
-    Fail(field, "not so");
+    Fail(field, "no");
     return false;
 }
 
@@ -323,15 +323,22 @@ void Narrow(const wchar_t* text, char* out, size_t outSize)
 
 const char* TypeName(const wchar_t* type)
 {
-    switch ((ULONG_PTR)type) {
-    case (ULONG_PTR)RT_ICON: return "RT_ICON";
-    case (ULONG_PTR)RT_BITMAP: return "RT_BITMAP";
-    case (ULONG_PTR)RT_DIALOG: return "RT_DIALOG";
-    case (ULONG_PTR)RT_GROUP_ICON: return "RT_GROUP_ICON";
-    case (ULONG_PTR)RT_VERSION: return "RT_VERSION";
-    case (ULONG_PTR)RT_MANIFEST: return "RT_MANIFEST";
+    static const struct {
+        const wchar_t* type;
+        const char* name;
+    } kNames[] = {
+        {RT_ICON, "RT_ICON"},
+        {RT_BITMAP, "RT_BITMAP"},
+        {RT_DIALOG, "RT_DIALOG"},
+        {RT_GROUP_ICON, "RT_GROUP_ICON"},
+        {RT_VERSION, "RT_VERSION"},
+        {RT_MANIFEST, "RT_MANIFEST"},
+    };
+    for (size_t i = 0; i < sizeof(kNames) / sizeof(kNames[0]); i++) {
+        if (kNames[i].type == type)
+            return kNames[i].name;
     }
-    return IS_INTRESOURCE(type) ? "numbered type" : "named type";
+    return type == NULL ? "named type" : "unexpected type";
 }
 
 // ---------------------------------------------------------------------------
@@ -463,12 +470,14 @@ struct ResourceEntry {
 struct Inventory {
     ResourceEntry entries[64];
     size_t count;
-    bool named;  // a named type or resource turned up
+    size_t total;  // beyond count when the file holds more than entries can
+    bool named;    // a named type or resource turned up
 };
 
 BOOL CALLBACK OnLanguage(HMODULE, LPCWSTR type, LPCWSTR name, WORD language, LONG_PTR param)
 {
     Inventory* inventory = (Inventory*)param;
+    inventory->total++;
     if (!IS_INTRESOURCE(type) || !IS_INTRESOURCE(name))
         inventory->named = true;
     if (inventory->count < sizeof(inventory->entries) / sizeof(inventory->entries[0])) {
@@ -500,6 +509,7 @@ void CheckInventory(HMODULE module, const ProgramExpect& program)
     EnumResourceTypesW(module, OnType, (LONG_PTR)&inventory);
     SetWhere("%s: resources", program.fileName);
     CheckTrue("all types and ids numbered", !inventory.named);
+    CheckTrue("few enough to examine every one", inventory.total == inventory.count);
 
     char label[128];
     for (size_t i = 0; i < inventory.count; i++) {
