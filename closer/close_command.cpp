@@ -51,7 +51,9 @@ void TapNavigationBarClose()
         return;
     RECT rect = {0, 0, 0, 0};
     GetWindowRect(bar, &rect);
-    const WORD x = (WORD)(rect.right - kTapInsetFromRight);
+    // Worked out in unsigned arithmetic: only the low 16 bits are kept, and
+    // a bar at the far left edge of the coordinate range must not overflow.
+    const WORD x = (WORD)((DWORD)rect.right - (DWORD)kTapInsetFromRight);
     const LPARAM position = MAKELPARAM(x, kTapY);
     SendMessageW(bar, WM_LBUTTONDOWN, 0, position);
     SendMessageW(bar, WM_LBUTTONUP, 0, position);

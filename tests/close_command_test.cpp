@@ -305,25 +305,39 @@ TEST(Press, MissingCommandLineHoldsNoOption)
     EXPECT_TRUE(TraceMatches(kTodayForward, w, host::Trace()));
 }
 
-// A bar narrower than the inset gives a negative x, kept to its low 16 bits.
+// x is the bar's right edge less 12, kept to its low 16 bits, for any edge.
 TEST(Press, TapPositionKeepsTheLow16BitsOfX)
 {
-    host::Reset();
-    host::WindowSpec notes;
-    notes.className = u"Notes";
-    notes.onClose = kIgnores;
-    host::WindowSpec bar;
-    bar.className = u"HHTaskBar";
-    bar.rect = RECT{0, 0, 5, 26};
-    std::vector<HWND> w = {host::AddWindow(notes), host::AddWindow(bar)};
-    host::SetForeground(w[0]);
-    const Expected expected[] = {
-        {kMessage, 1, WM_LBUTTONDOWN, 0, 0xD0000 + 0xFFF9},
-        {kMessage, 1, WM_LBUTTONUP, 0, 0xD0000 + 0xFFF9},
-        {kEnd},
+    const struct {
+        LONG right;
+        intptr_t lParam;
+    } cases[] = {
+        {240, 0xD0000 + 228},
+        {480, 0xD0000 + 468},
+        {12, 0xD0000},
+        {5, 0xD0000 + 0xFFF9},
+        {0x10005, 0xD0000 + 0xFFF9},
+        {INT32_MIN, 0xD0000 + 0xFFF4},
+        {INT32_MAX, 0xD0000 + 0xFFF3},
     };
-    EXPECT_EQ(1, RunCloseCommand(u""));
-    EXPECT_TRUE(TraceMatches(expected, w, host::Trace()));
+    for (const auto& c : cases) {
+        host::Reset();
+        host::WindowSpec notes;
+        notes.className = u"Notes";
+        notes.onClose = kIgnores;
+        host::WindowSpec bar;
+        bar.className = u"HHTaskBar";
+        bar.rect = RECT{0, 0, c.right, 26};
+        std::vector<HWND> w = {host::AddWindow(notes), host::AddWindow(bar)};
+        host::SetForeground(w[0]);
+        const Expected expected[] = {
+            {kMessage, 1, WM_LBUTTONDOWN, 0, c.lParam},
+            {kMessage, 1, WM_LBUTTONUP, 0, c.lParam},
+            {kEnd},
+        };
+        EXPECT_EQ(1, RunCloseCommand(u""));
+        EXPECT_TRUE(TraceMatches(expected, w, host::Trace())) << "right " << c.right;
+    }
 }
 
 // The window in front may go away on its own between two calls; whatever is
