@@ -87,6 +87,7 @@ struct RegistryValue {
     std::vector<BYTE> bytes;
 };
 RegistryValue GetValue(const Text& keyPath, const Text& valueName);
+void DeleteValue(const Text& keyPath, const Text& valueName);
 // The whole registry in one comparable text (keys, values, types, bytes).
 std::string DumpRegistry();
 

@@ -562,6 +562,17 @@ RegistryValue GetValue(const Text& keyPath, const Text& valueName)
     return out;
 }
 
+void DeleteValue(const Text& keyPath, const Text& valueName)
+{
+    Key* key = FindKey(&D().registryRoot, SplitPath(keyPath), false);
+    if (key == NULL)
+        return;
+    auto& values = key->values;
+    values.erase(std::remove_if(values.begin(), values.end(),
+                                [&](const Value& v) { return SameName(v.name, valueName); }),
+                 values.end());
+}
+
 static void DumpKey(const Key& key, const std::string& path, std::string* out)
 {
     *out += "[" + path + "]\n";
