@@ -1,15 +1,29 @@
 #!/bin/bash
-# test.sh: every test: the host suite against the stand-in, then the real
-# programs built with mingw-w64 and checked under Wine.
+# test.sh: every test: the host suite against the stand-in, the same suite
+# under ASan and UBSan, a short pass of each fuzzer, then the real programs
+# built with mingw-w64 and checked under Wine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+jobs=$(nproc)
 
 scripts/install-deps.sh
 
+echo "== host"
 cmake --preset host >/dev/null
-cmake --build --preset host -j"$(nproc)"
+cmake --build --preset host -j"$jobs"
 ctest --preset host
 
+echo "== host under AddressSanitizer and UndefinedBehaviorSanitizer"
+cmake --preset host-asan >/dev/null
+cmake --build --preset host-asan -j"$jobs"
+ctest --preset host-asan
+
+echo "== fuzzers, smoke pass"
+cmake --preset fuzz >/dev/null
+cmake --build --preset fuzz -j"$jobs" --target windows_fuzzer registry_fuzzer
+ctest --preset fuzz -R '^fuzz_'
+
+echo "== win64 under Wine"
 cmake --preset win64 >/dev/null
-cmake --build --preset win64 -j"$(nproc)"
+cmake --build --preset win64 -j"$jobs"
 ctest --preset win64
