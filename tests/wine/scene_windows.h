@@ -12,7 +12,12 @@ enum SceneBehaviour {
     kClosesOnRequest,  // WM_CLOSE destroys it, as DefWindowProc would
     kIgnoresClose,     // WM_CLOSE is swallowed: unsaved work, or the shell itself
     kQuitsOnCtrlQ,     // ignores WM_CLOSE and quits on Ctrl+Q, like the media player
+    kClosesAfterMoment,  // goes a moment after WM_CLOSE, as one that tidies up first
 };
+
+// How long a kClosesAfterMoment window takes to go: well within the waits
+// the closer allows after asking a window to close.
+const UINT kCloseDelayMs = 30;
 
 // One kind of window a scene can hold; kinds are named by id in the tables.
 struct SceneKind {
@@ -38,9 +43,13 @@ struct Scene {
 // One message as a window received it. Tables of these end with message 0.
 struct LoggedMessage {
     int window;      // SceneKind id
-    UINT message;    // WM_CLOSE, WM_LBUTTONDOWN/UP or WM_KEYDOWN/UP
-    UINT_PTR param;  // lParam for the mouse, the virtual key for keys, else 0
+    UINT message;    // WM_CLOSE, WM_LBUTTONDOWN/UP, WM_KEYDOWN/UP or kSentToBottom
+    UINT_PTR param;  // lParam for the mouse, the virtual key for keys, the
+                     // active window's id for kSentToBottom, else 0
 };
+
+// A WM_WINDOWPOSCHANGING that moves the window to the bottom of the Z order.
+const UINT kSentToBottom = WM_WINDOWPOSCHANGING;
 
 const int kLogCapacity = 64;
 
@@ -67,8 +76,11 @@ const LoggedMessage* MessageLog();
 // Keeps the scene's windows answering for that long.
 void PumpMessagesFor(DWORD milliseconds);
 // Starts program with arguments after its quoted path, answering the scene's
-// messages until it exits. False if it could not start or was killed.
-bool RunAndPump(LPCWSTR program, LPCWSTR arguments, DWORD timeoutMs, DWORD* exitCode);
+// messages until it exits. False if it could not start or was killed. A
+// nameToken, when given, stands in the command line in place of the quoted
+// path, as a launcher may write it (unquoted, or quoted around spaces).
+bool RunAndPump(LPCWSTR program, LPCWSTR arguments, DWORD timeoutMs, DWORD* exitCode,
+                LPCWSTR nameToken = NULL);
 
 // Wine hands a Windows program Unix paths as given; the Z: drive maps "/".
 void UnixPathToWindows(LPCWSTR path, WCHAR* buffer, size_t bufferChars);

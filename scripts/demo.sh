@@ -1,0 +1,82 @@
+#!/bin/bash
+# demo.sh: the main job. Builds the Windows programs and shows ForegroundDismisser
+# dismissing windows on a Pocket PC-like screen under Wine, with screenshots.
+#
+# Usage: scripts/demo.sh
+# Output: a report per press on stdout (also in out/demo/demo.txt) and
+# out/demo/pressN-before.png, pressN-after.png. Uses $DISPLAY when it answers,
+# otherwise a private 240x320 Xvfb.
+set -u
+
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+cd "$root" || exit 1
+
+if [ -f scripts/install-deps.sh ]; then
+    bash scripts/install-deps.sh || exit 1
+fi
+
+build="$root/build/win64"
+if [ ! -f "$build/CMakeCache.txt" ]; then
+    cmake --preset win64 || exit 1
+fi
+cmake --build --preset win64 || exit 1
+
+closer="$build/closer/ForegroundDismisser.exe"
+screen="$build/tests/wine/demo_screen.exe"
+for program in "$closer" "$screen"; do
+    if [ ! -f "$program" ]; then
+        echo "demo.sh: $program was not built" >&2
+        exit 1
+    fi
+done
+
+out="$root/out/demo"
+mkdir -p "$out"
+rm -f "$out"/press*.png "$out"/demo.txt
+
+. "$root/tests/wine/x-display.sh"
+# A Pocket PC's screen, when the display is our own.
+WINE_TEST_SCREEN=240x320x24 wine_test_display_start || exit 1
+trap wine_test_display_stop EXIT
+
+# Only the device's 240x320 corner is kept, should the display be larger.
+snap() {
+    local name=$1
+    import -window root -display "$DISPLAY" -crop 240x320+0+0 +repage "$out/.$name.png" &&
+        mv "$out/.$name.png" "$out/$name.png"
+}
+
+echo "== ForegroundDismisser on a Pocket PC screen (Wine, display $DISPLAY) =="
+echo
+# The screen program asks for each picture with a line "SNAP NAME" and waits
+# until the file is there; every other line is the report.
+"$root/tests/wine/run-under-wine.sh" "$screen" "$closer" --snap-dir "$out" |
+    while IFS= read -r line; do
+        line=${line%$'\r'}
+        case "$line" in
+        "SNAP "*)
+            name=${line#SNAP }
+            snap "$name" || echo "demo.sh: could not take $name.png" >&2
+            echo "  screenshot: out/demo/$name.png"
+            ;;
+        *)
+            echo "$line"
+            ;;
+        esac
+    done | tee "$out/demo.txt"
+status=${PIPESTATUS[0]}
+if [ "$status" -ne 0 ]; then
+    echo "demo.sh: the screen program failed with status $status" >&2
+    exit "$status"
+fi
+
+# ---------------------------------------------------------------------------
+# KeyAssigner. Its part of the demo lives in scripts/demo-assigner.sh, which
+# finds the build in DEMO_BUILD_DIR, writes to DEMO_OUT_DIR and may use the
+# same DISPLAY.
+# ---------------------------------------------------------------------------
+if [ -f "$root/scripts/demo-assigner.sh" ]; then
+    echo
+    DEMO_BUILD_DIR="$build" DEMO_OUT_DIR="$root/out" bash "$root/scripts/demo-assigner.sh" ||
+        exit 1
+fi

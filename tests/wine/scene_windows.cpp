@@ -1,0 +1,601 @@
+// scene_windows.cpp: builds screens of stand-in windows for the end-to-end
+// tests and the demo, keeps them answering, and records what they receive.
+#include "scene_windows.h"
+
+#include <stdio.h>
+#include <string.h>
+
+namespace {
+
+const WCHAR kPageClass[] = L"ScenePage";
+const int kPageHeight = 20;
+// Windows lower than this, such as the navigation bar, show one line only.
+const int kShortWindowHeight = 40;
+const UINT_PTR kCloseTimer = 1;
+const WCHAR kTappedProperty[] = L"SceneTapped";
+const WCHAR kTapPositionProperty[] = L"SceneTapPosition";
+
+// Cells of the test grid: below where the navigation bar sits, so that no
+// two windows overlap. Wine re-stacks overlapping windows as X reports them
+// exposed, which would scramble the Z order a scene was built with.
+const int kGridTop = 32;
+const int kCellWidth = 112;
+const int kCellHeight = 88;
+const int kCellGap = 4;
+
+// Long enough for X to map new windows and for activation that another
+// process asked for to reach this thread.
+const DWORD kSettleMs = 200;
+const int kStackAttempts = 3;
+
+LoggedMessage gLog[kLogCapacity + 1];
+int gLogCount = 0;
+Scene* gScene = NULL;
+HFONT gFont = NULL;
+
+void Log(int window, UINT message, UINT_PTR param)
+{
+    if (gLogCount < kLogCapacity) {
+        gLog[gLogCount].window = window;
+        gLog[gLogCount].message = message;
+        gLog[gLogCount].param = param;
+        gLogCount++;
+    }
+    gLog[gLogCount].message = 0;
+}
+
+void DispatchPending()
+{
+    MSG msg;
+    while (PeekMessageW(&msg, NULL, 0, 0, PM_REMOVE)) {
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+    }
+}
+
+// Japanese titles need a font with kana and kanji. Wine offers the faces
+// fontconfig knows, but its own default has none of these characters.
+const WCHAR* const kJapaneseFaces[] = {L"Noto Sans CJK JP", L"IPAGothic", L"VL Gothic"};
+
+int CALLBACK NoteFaceFound(const LOGFONTW*, const TEXTMETRICW*, DWORD, LPARAM found)
+{
+    *(bool*)found = true;
+    return 0;
+}
+
+bool FaceInstalled(const WCHAR* face)
+{
+    LOGFONTW wanted;
+    memset(&wanted, 0, sizeof(wanted));
+    wanted.lfCharSet = DEFAULT_CHARSET;
+    lstrcpynW(wanted.lfFaceName, face, LF_FACESIZE);
+    bool found = false;
+    HDC screen = GetDC(NULL);
+    EnumFontFamiliesExW(screen, &wanted, NoteFaceFound, (LPARAM)&found, 0);
+    ReleaseDC(NULL, screen);
+    return found;
+}
+
+HFONT SceneFont()
+{
+    if (gFont == NULL) {
+        const WCHAR* face = L"";
+        for (const WCHAR* candidate : kJapaneseFaces) {
+            if (FaceInstalled(candidate)) {
+                face = candidate;
+                break;
+            }
+        }
+        gFont = CreateFontW(-11, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
+                            OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, NONANTIALIASED_QUALITY,
+                            DEFAULT_PITCH, face);
+    }
+    return gFont;
+}
+
+int ZRankOf(HWND window)
+{
+    int rank = 1;
+    for (HWND w = GetTopWindow(NULL); w != NULL; w = GetWindow(w, GW_HWNDNEXT)) {
+        if (w == window)
+            return rank;
+        for (int i = 0; gScene != NULL && i < gScene->count; i++) {
+            if (gScene->windows[i] == w) {
+                rank++;
+                break;
+            }
+        }
+    }
+    return 0;
+}
+
+void DrawLine(HDC dc, RECT* area, LPCWSTR text)
+{
+    RECT line = *area;
+    DrawTextW(dc, text, -1, &line, DT_LEFT | DT_TOP | DT_SINGLELINE | DT_NOPREFIX | DT_END_ELLIPSIS);
+    area->top += 13;
+}
+
+// Each window shows what it stands for, where it is in the Z order and
+// whether it is in front, so that a screenshot tells the story on its own.
+void PaintScene(HWND window, const SceneKind* kind)
+{
+    PAINTSTRUCT paint;
+    HDC dc = BeginPaint(window, &paint);
+    RECT client;
+    GetClientRect(window, &client);
+    const bool front = GetForegroundWindow() == window;
+    HBRUSH background = CreateSolidBrush(front ? RGB(255, 236, 140) : RGB(235, 240, 250));
+    FillRect(dc, &client, background);
+    DeleteObject(background);
+
+    HGDIOBJ oldFont = SelectObject(dc, SceneFont());
+    SetBkMode(dc, TRANSPARENT);
+    SetTextColor(dc, RGB(0, 0, 0));
+    RECT area = client;
+    InflateRect(&area, -3, -2);
+    if (kind->pageTitle != NULL)
+        area.top += kPageHeight;
+
+    WCHAR label[100];
+    MultiByteToWideChar(CP_UTF8, 0, kind->label, -1, label, 100);
+    WCHAR line[300];
+    if (client.bottom < kShortWindowHeight) {
+        // A bar: one line, and the point where it was last tapped.
+        _snwprintf(line, 300, L"%ls (%ls)  Z %d", label, kind->className, ZRankOf(window));
+        line[299] = 0;
+        DrawLine(dc, &area, line);
+        if (GetPropW(window, kTappedProperty) != NULL) {
+            const LPARAM at = (LPARAM)GetPropW(window, kTapPositionProperty);
+            HBRUSH red = CreateSolidBrush(RGB(220, 0, 0));
+            HGDIOBJ oldBrush = SelectObject(dc, red);
+            Ellipse(dc, (short)LOWORD(at) - 4, (short)HIWORD(at) - 4, (short)LOWORD(at) + 5,
+                    (short)HIWORD(at) + 5);
+            SelectObject(dc, oldBrush);
+            DeleteObject(red);
+        }
+        SelectObject(dc, oldFont);
+        EndPaint(window, &paint);
+        return;
+    }
+    DrawLine(dc, &area, label);
+    _snwprintf(line, 300, L"class %ls", kind->className);
+    line[299] = 0;
+    DrawLine(dc, &area, line);
+    if (kind->title[0] != 0) {
+        _snwprintf(line, 300, L"title %ls", kind->title);
+        line[299] = 0;
+        DrawLine(dc, &area, line);
+    }
+    _snwprintf(line, 300, L"Z %d%ls", ZRankOf(window), front ? L"  FRONT" : L"");
+    line[299] = 0;
+    DrawLine(dc, &area, line);
+
+    SelectObject(dc, oldFont);
+    EndPaint(window, &paint);
+}
+
+int SceneIdOf(HWND window)
+{
+    for (int i = 0; gScene != NULL && window != NULL && i < gScene->count; i++) {
+        if (gScene->windows[i] == window)
+            return gScene->kinds[i]->id;
+    }
+    return 0;
+}
+
+void ForgetWindow(HWND window)
+{
+    for (int i = 0; gScene != NULL && i < gScene->count; i++) {
+        if (gScene->windows[i] == window)
+            gScene->windows[i] = NULL;
+    }
+}
+
+LRESULT CALLBACK SceneWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_NCCREATE) {
+        const CREATESTRUCTW* create = (const CREATESTRUCTW*)lParam;
+        SetWindowLongPtrW(window, GWLP_USERDATA, (LONG_PTR)create->lpCreateParams);
+    }
+    const SceneKind* kind = (const SceneKind*)GetWindowLongPtrW(window, GWLP_USERDATA);
+    if (kind == NULL)
+        return DefWindowProcW(window, message, wParam, lParam);
+
+    switch (message) {
+    case WM_CLOSE:
+        Log(kind->id, message, 0);
+        if (kind->behaviour == kClosesOnRequest)
+            DestroyWindow(window);
+        else if (kind->behaviour == kClosesAfterMoment)
+            SetTimer(window, kCloseTimer, kCloseDelayMs, NULL);
+        return 0;
+    case WM_TIMER:
+        if (wParam == kCloseTimer) {
+            KillTimer(window, kCloseTimer);
+            DestroyWindow(window);
+            return 0;
+        }
+        break;
+    case WM_LBUTTONDOWN:
+        SetPropW(window, kTappedProperty, (HANDLE)1);
+        SetPropW(window, kTapPositionProperty, (HANDLE)lParam);
+        InvalidateRect(window, NULL, FALSE);
+        Log(kind->id, message, (UINT_PTR)lParam);
+        return 0;
+    case WM_LBUTTONUP:
+        Log(kind->id, message, (UINT_PTR)lParam);
+        return 0;
+    case WM_KEYDOWN:
+        Log(kind->id, message, wParam);
+        if (kind->behaviour == kQuitsOnCtrlQ && wParam == 'Q' && GetKeyState(VK_CONTROL) < 0)
+            DestroyWindow(window);
+        return 0;
+    case WM_KEYUP:
+        Log(kind->id, message, wParam);
+        return 0;
+    case WM_WINDOWPOSCHANGING: {
+        // A window sent to the back must find the one replacing it already
+        // active, or the screen shows nothing in between; the log says which
+        // window was active at that moment.
+        const WINDOWPOS* position = (const WINDOWPOS*)lParam;
+        if (!(position->flags & SWP_NOZORDER) && position->hwndInsertAfter == HWND_BOTTOM)
+            Log(kind->id, kSentToBottom, (UINT_PTR)SceneIdOf(GetActiveWindow()));
+        break;
+    }
+    case WM_ACTIVATE:
+        // On the device a window that becomes active also comes to the top;
+        // Wine leaves windows without a window manager where they are.
+        if (LOWORD(wParam) != WA_INACTIVE)
+            SetWindowPos(window, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+        break;
+    case WM_ERASEBKGND:
+        return 1;
+    case WM_PAINT:
+        PaintScene(window, kind);
+        return 0;
+    case WM_DESTROY:
+        ForgetWindow(window);
+        break;
+    }
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+
+// The Settings window's page: a child whose title names the page shown.
+LRESULT CALLBACK PageWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_ERASEBKGND)
+        return 1;
+    if (message != WM_PAINT)
+        return DefWindowProcW(window, message, wParam, lParam);
+    PAINTSTRUCT paint;
+    HDC dc = BeginPaint(window, &paint);
+    RECT client;
+    GetClientRect(window, &client);
+    HBRUSH band = CreateSolidBrush(RGB(40, 70, 140));
+    FillRect(dc, &client, band);
+    DeleteObject(band);
+    WCHAR title[256];
+    GetWindowTextW(window, title, 256);
+    HGDIOBJ oldFont = SelectObject(dc, SceneFont());
+    SetBkMode(dc, TRANSPARENT);
+    SetTextColor(dc, RGB(255, 255, 255));
+    InflateRect(&client, -3, 0);
+    DrawTextW(dc, title, -1, &client, DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
+    SelectObject(dc, oldFont);
+    EndPaint(window, &paint);
+    return 0;
+}
+
+void RegisterWindowClass(LPCWSTR name, WNDPROC procedure)
+{
+    WNDCLASSW windowClass;
+    memset(&windowClass, 0, sizeof(windowClass));
+    windowClass.lpfnWndProc = procedure;
+    windowClass.hInstance = GetModuleHandleW(NULL);
+    windowClass.hCursor = LoadCursorW(NULL, (LPCWSTR)IDC_ARROW);
+    windowClass.lpszClassName = name;
+    // Registering the same class again for the next scene fails harmlessly.
+    RegisterClassW(&windowClass);
+}
+
+const SceneKind* FindKind(const SceneKind* kinds, int kindCount, int id)
+{
+    for (int i = 0; i < kindCount; i++) {
+        if (kinds[i].id == id)
+            return &kinds[i];
+    }
+    return NULL;
+}
+
+RECT GridCell(int cell)
+{
+    int columns = GetSystemMetrics(SM_CXSCREEN) / (kCellWidth + kCellGap);
+    if (columns < 1)
+        columns = 1;
+    RECT rect;
+    rect.left = (cell % columns) * (kCellWidth + kCellGap);
+    rect.top = kGridTop + (cell / columns) * (kCellHeight + kCellGap);
+    rect.right = rect.left + kCellWidth;
+    rect.bottom = rect.top + kCellHeight;
+    return rect;
+}
+
+HWND CreateSceneWindow(const SceneKind* kind, RECT rect)
+{
+    HINSTANCE instance = GetModuleHandleW(NULL);
+    // Popups without a caption, as the platform's full-screen windows are;
+    // the class and title are still what other processes read back.
+    HWND window = CreateWindowExW(kind->topmost ? WS_EX_TOPMOST : 0, kind->className, kind->title,
+                                  WS_POPUP | WS_BORDER, rect.left, rect.top,
+                                  rect.right - rect.left, rect.bottom - rect.top, NULL, NULL,
+                                  instance, (LPVOID)kind);
+    if (window != NULL && kind->pageTitle != NULL) {
+        CreateWindowExW(0, kPageClass, kind->pageTitle, WS_CHILD | WS_VISIBLE, 0, 0,
+                        rect.right - rect.left, kPageHeight, window, NULL, instance, NULL);
+    }
+    return window;
+}
+
+void Stack(const Scene* scene)
+{
+    // Bottom first: each window raised goes on top of those already placed.
+    for (int i = scene->count - 1; i >= 0; i--) {
+        const SceneKind* kind = scene->kinds[i];
+        UINT flags = SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE;
+        if (kind->visible)
+            flags |= SWP_SHOWWINDOW;
+        SetWindowPos(scene->windows[i], kind->topmost ? HWND_TOPMOST : HWND_TOP, 0, 0, 0, 0, flags);
+    }
+}
+
+void DescribeOrder(const Scene* scene, const int* ids, char* out, size_t outSize)
+{
+    size_t used = 0;
+    out[0] = 0;
+    for (int i = 0; ids[i] != 0 && used + 1 < outSize; i++) {
+        const SceneKind* kind = SceneKindOf(scene, ids[i]);
+        int written = snprintf(out + used, outSize - used, "%s%s", i ? ", " : "",
+                               kind ? kind->label : "?");
+        if (written < 0)
+            break;
+        used += (size_t)written;
+    }
+}
+
+}  // namespace
+
+bool BuildScene(Scene* scene, const SceneKind* kinds, int kindCount, const int* stack,
+                char* problem, size_t problemSize)
+{
+    RegisterWindowClass(kPageClass, PageWindowProc);
+    memset(scene, 0, sizeof(*scene));
+    gScene = scene;
+    problem[0] = 0;
+
+    int cell = 0;
+    int front = -1;
+    for (int i = 0; stack[i] != 0; i++) {
+        const SceneKind* kind = FindKind(kinds, kindCount, stack[i]);
+        if (kind == NULL || scene->count == kSceneMaxWindows) {
+            snprintf(problem, problemSize, "scene lists unknown window %d or too many", stack[i]);
+            return false;
+        }
+        RegisterWindowClass(kind->className, SceneWindowProc);
+        RECT rect = kind->rect;
+        if (IsRectEmpty(&rect))
+            rect = GridCell(cell++);
+        scene->kinds[scene->count] = kind;
+        scene->windows[scene->count] = CreateSceneWindow(kind, rect);
+        if (scene->windows[scene->count] == NULL) {
+            snprintf(problem, problemSize, "could not create %s (error %lu)", kind->label,
+                     GetLastError());
+            return false;
+        }
+        if (front < 0 && !kind->topmost)
+            front = scene->count;
+        scene->count++;
+    }
+    if (front < 0 || !scene->kinds[front]->visible) {
+        snprintf(problem, problemSize, "scene has no visible window to put in front");
+        return false;
+    }
+
+    int expected[kSceneMaxWindows + 1];
+    for (int i = 0; i < scene->count; i++)
+        expected[i] = scene->kinds[i]->id;
+    expected[scene->count] = 0;
+
+    for (int attempt = 0; attempt < kStackAttempts; attempt++) {
+        Stack(scene);
+        SetForegroundWindow(scene->windows[front]);
+        PumpMessagesFor(kSettleMs);
+
+        int actual[kSceneMaxWindows + 1];
+        SceneZOrder(scene, actual);
+        bool sameOrder = true;
+        for (int i = 0; i <= scene->count; i++)
+            sameOrder = sameOrder && actual[i] == expected[i];
+        const bool inFront = SceneForeground(scene) == scene->kinds[front]->id;
+        if (sameOrder && inFront) {
+            RefreshScene(scene);
+            ClearMessageLog();
+            return true;
+        }
+        char order[512];
+        DescribeOrder(scene, actual, order, sizeof(order));
+        snprintf(problem, problemSize, "set-up gave Z order [%s]%s", order,
+                 inFront ? "" : " and the wrong foreground");
+    }
+    return false;
+}
+
+void DestroyScene(Scene* scene)
+{
+    for (int i = 0; i < scene->count; i++) {
+        if (scene->windows[i] != NULL)
+            DestroyWindow(scene->windows[i]);
+    }
+    PumpMessagesFor(50);
+    if (gScene == scene)
+        gScene = NULL;
+    scene->count = 0;
+}
+
+int SceneZOrder(const Scene* scene, int* ids)
+{
+    int listed = 0;
+    for (HWND w = GetTopWindow(NULL); w != NULL; w = GetWindow(w, GW_HWNDNEXT)) {
+        for (int i = 0; i < scene->count; i++) {
+            if (scene->windows[i] == w && listed < kSceneMaxWindows)
+                ids[listed++] = scene->kinds[i]->id;
+        }
+    }
+    ids[listed] = 0;
+    return listed;
+}
+
+int SceneForeground(const Scene* scene)
+{
+    HWND front = GetForegroundWindow();
+    if (front == NULL)
+        return 0;
+    for (int i = 0; i < scene->count; i++) {
+        if (scene->windows[i] == front)
+            return scene->kinds[i]->id;
+    }
+    return -1;
+}
+
+const SceneKind* SceneKindOf(const Scene* scene, int id)
+{
+    for (int i = 0; i < scene->count; i++) {
+        if (scene->kinds[i]->id == id)
+            return scene->kinds[i];
+    }
+    return NULL;
+}
+
+void RefreshScene(const Scene* scene)
+{
+    for (int i = 0; i < scene->count; i++) {
+        if (scene->windows[i] != NULL)
+            RedrawWindow(scene->windows[i], NULL, NULL,
+                         RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    }
+}
+
+void ClearMessageLog()
+{
+    gLogCount = 0;
+    gLog[0].message = 0;
+}
+
+const LoggedMessage* MessageLog()
+{
+    return gLog;
+}
+
+void PumpMessagesFor(DWORD milliseconds)
+{
+    const DWORD start = GetTickCount();
+    for (;;) {
+        DispatchPending();
+        const DWORD elapsed = GetTickCount() - start;
+        if (elapsed >= milliseconds)
+            break;
+        MsgWaitForMultipleObjectsEx(0, NULL, milliseconds - elapsed, QS_ALLINPUT,
+                                    MWMO_INPUTAVAILABLE);
+    }
+}
+
+bool RunAndPump(LPCWSTR program, LPCWSTR arguments, DWORD timeoutMs, DWORD* exitCode,
+                LPCWSTR nameToken)
+{
+    // The program's start-up drops the first word of the command line as
+    // the program's name; only what follows reaches the program's options.
+    WCHAR commandLine[1024];
+    if (nameToken != NULL)
+        _snwprintf(commandLine, 1024, L"%ls %ls", nameToken, arguments);
+    else
+        _snwprintf(commandLine, 1024, L"\"%ls\" %ls", program, arguments);
+    commandLine[1023] = 0;
+
+    STARTUPINFOW startup;
+    memset(&startup, 0, sizeof(startup));
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process;
+    if (!CreateProcessW(program, commandLine, NULL, NULL, FALSE, 0, NULL, NULL, &startup,
+                        &process))
+        return false;
+    CloseHandle(process.hThread);
+
+    // The program's SendMessageW calls wait for this thread to answer, so it
+    // keeps dispatching until the program has gone.
+    bool exited = false;
+    const DWORD start = GetTickCount();
+    for (;;) {
+        const DWORD elapsed = GetTickCount() - start;
+        if (elapsed >= timeoutMs)
+            break;
+        const DWORD woken = MsgWaitForMultipleObjectsEx(1, &process.hProcess, timeoutMs - elapsed,
+                                                        QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+        if (woken == WAIT_OBJECT_0) {
+            exited = true;
+            break;
+        }
+        if (woken != WAIT_OBJECT_0 + 1)
+            break;
+        DispatchPending();
+    }
+    if (!exited) {
+        TerminateProcess(process.hProcess, 255);
+        WaitForSingleObject(process.hProcess, 5000);
+    }
+    // Key events the program typed just before it exited, and activation it
+    // asked for, reach the windows only after it has gone.
+    PumpMessagesFor(kSettleMs);
+
+    GetExitCodeProcess(process.hProcess, exitCode);
+    CloseHandle(process.hProcess);
+    return exited;
+}
+
+void UnixPathToWindows(LPCWSTR path, WCHAR* buffer, size_t bufferChars)
+{
+    size_t out = 0;
+    if (path[0] == L'/' && bufferChars > 2) {
+        buffer[out++] = L'Z';
+        buffer[out++] = L':';
+    }
+    for (size_t i = 0; path[i] != 0 && out + 1 < bufferChars; i++)
+        buffer[out++] = path[i] == L'/' ? L'\\' : path[i];
+    buffer[out] = 0;
+}
+
+const char* MessageName(UINT message)
+{
+    switch (message) {
+    case WM_CLOSE:
+        return "WM_CLOSE";
+    case WM_LBUTTONDOWN:
+        return "WM_LBUTTONDOWN";
+    case WM_LBUTTONUP:
+        return "WM_LBUTTONUP";
+    case WM_KEYDOWN:
+        return "WM_KEYDOWN";
+    case WM_KEYUP:
+        return "WM_KEYUP";
+    case kSentToBottom:
+        return "sent-to-bottom";
+    }
+    return "?";
+}
+
+void PrintWide(LPCWSTR text)
+{
+    char utf8[1024];
+    const int bytes = WideCharToMultiByte(CP_UTF8, 0, text, -1, utf8, sizeof(utf8), NULL, NULL);
+    if (bytes > 1)
+        fwrite(utf8, 1, (size_t)bytes - 1, stdout);
+}
