@@ -9,7 +9,7 @@ packages=(
     mingw-w64 g++-mingw-w64-x86-64        # the real programs
     wine wine64                           # running them
     xvfb xauth x11-utils imagemagick      # a screen for Wine and screenshots of it
-    fonts-noto-cjk                        # Japanese text on that screen
+    fonts-noto-cjk fonts-ipafont-gothic   # Japanese text on that screen
     python3                               # draws the icon and the logo at build time
 )
 

@@ -1,0 +1,70 @@
+#!/bin/bash
+# demo-assigner.sh: KeyAssigner's part of the demo: a button and "/n" chosen,
+# OK, the result box and the command written, with screenshots in out/demo/.
+#
+# Usage: scripts/demo-assigner.sh
+# Environment (set by scripts/demo.sh; alone, the script builds for itself):
+#   DEMO_BUILD_DIR  the win64 build (default build/win64)
+#   DEMO_OUT_DIR    where out/ lies (default out); pictures go to its demo/
+#   DISPLAY         used when it answers, otherwise a private 240x320 Xvfb
+set -u
+
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+cd "$root" || exit 1
+
+if [ -z "${DEMO_BUILD_DIR:-}" ]; then
+    if [ ! -f build/win64/CMakeCache.txt ]; then
+        cmake --preset win64 >/dev/null || exit 1
+    fi
+    cmake --build --preset win64 --target KeyAssigner assigner_demo >/dev/null || exit 1
+fi
+build="${DEMO_BUILD_DIR:-$root/build/win64}"
+out="${DEMO_OUT_DIR:-$root/out}/demo"
+
+tool="$build/assigner/KeyAssigner.exe"
+demo="$build/tests/wine/assigner/assigner_demo.exe"
+for program in "$tool" "$demo"; do
+    if [ ! -f "$program" ]; then
+        echo "demo-assigner.sh: $program was not built" >&2
+        exit 1
+    fi
+done
+
+mkdir -p "$out"
+rm -f "$out"/keyassigner-*.png "$out"/keyassigner.txt
+
+. "$root/tests/wine/x-display.sh"
+WINE_TEST_SCREEN=240x320x24 wine_test_display_start || exit 1
+trap wine_test_display_stop EXIT
+
+# The picture is of the dialog's own area, which fills a device's screen but
+# not a desktop's.
+snap() {
+    local name=$1 area=$2
+    import -window root -display "$DISPLAY" -crop "$area" +repage "$out/.$name.png" &&
+        mv "$out/.$name.png" "$out/$name.png"
+}
+
+echo "== KeyAssigner registers ForegroundDismisser on a button (Wine, display $DISPLAY) =="
+echo
+# The demo program asks for each picture with "SNAP NAME AREA" and waits for
+# the file; every other line is the report.
+"$root/tests/wine/run-under-wine.sh" "$demo" "$tool" "$out" |
+    while IFS= read -r line; do
+        line=${line%$'\r'}
+        case "$line" in
+        "SNAP "*)
+            set -- $line
+            snap "$2" "$3" || echo "demo-assigner.sh: could not take $2.png" >&2
+            echo "  screenshot: ${out#"$root"/}/$2.png"
+            ;;
+        *)
+            echo "$line"
+            ;;
+        esac
+    done | tee "$out/keyassigner.txt"
+status=${PIPESTATUS[0]}
+if [ "$status" -ne 0 ]; then
+    echo "demo-assigner.sh: the KeyAssigner demo failed with status $status" >&2
+    exit "$status"
+fi
