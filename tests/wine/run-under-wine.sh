@@ -89,6 +89,10 @@ if [ ! -f "$ready" ]; then
     # captioned window to be mapped; unmanaged windows don't wait.
     wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f \
         </dev/null >/dev/null 2>&1 9>&-
+    # A program that crashes ends at once instead of waiting behind a crash
+    # dialog that nobody will close.
+    wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f \
+        </dev/null >/dev/null 2>&1 9>&-
     stop_wineserver
     if ! grep -q '"Managed"="N"' "$WINEPREFIX/user.reg" 2>/dev/null; then
         echo "run-under-wine.sh: could not set up $WINEPREFIX" >&2

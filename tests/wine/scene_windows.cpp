@@ -534,12 +534,13 @@ bool RunAndPump(LPCWSTR program, LPCWSTR arguments, DWORD timeoutMs, DWORD* exit
     // keeps dispatching until the program has gone.
     bool exited = false;
     const DWORD start = GetTickCount();
+    DWORD woken = WAIT_TIMEOUT;
     for (;;) {
         const DWORD elapsed = GetTickCount() - start;
         if (elapsed >= timeoutMs)
             break;
-        const DWORD woken = MsgWaitForMultipleObjectsEx(1, &process.hProcess, timeoutMs - elapsed,
-                                                        QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+        woken = MsgWaitForMultipleObjectsEx(1, &process.hProcess, timeoutMs - elapsed,
+                                            QS_ALLINPUT, MWMO_INPUTAVAILABLE);
         if (woken == WAIT_OBJECT_0) {
             exited = true;
             break;
@@ -549,6 +550,8 @@ bool RunAndPump(LPCWSTR program, LPCWSTR arguments, DWORD timeoutMs, DWORD* exit
         DispatchPending();
     }
     if (!exited) {
+        printf("    waiting for the program ended with 0x%lx (error %lu) after %lu ms\n", woken,
+               GetLastError(), GetTickCount() - start);
         TerminateProcess(process.hProcess, 255);
         WaitForSingleObject(process.hProcess, 5000);
     }
