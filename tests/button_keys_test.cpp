@@ -174,6 +174,12 @@ const RegisterCase kRegisterCases[] = {
     {"far past the table", u"\\KeyAssigner.exe", u"", 100000, u""},
 };
 
+// Test names and failure messages show the case by its description.
+void PrintTo(const RegisterCase& c, std::ostream* os)
+{
+    *os << c.what;
+}
+
 class RegisterTest : public ::testing::TestWithParam<RegisterCase> {};
 
 void LoadThreeButtons()

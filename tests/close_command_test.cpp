@@ -251,6 +251,12 @@ const PressCase kPresses[] = {
     {"player ignores everything", kPlayerNeverQuits, u"", kPlayerKeysUnanswered, 1, 0},
 };
 
+// Test names and failure messages show the case by its description.
+void PrintTo(const PressCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
 class PressTest : public ::testing::TestWithParam<PressCase> {};
 
 TEST_P(PressTest, ActsOnTheWindowInFront)

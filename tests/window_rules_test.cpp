@@ -64,6 +64,12 @@ const ClassifyCase kClassifyCases[] = {
     {u"Dialog", u"", u"", kPocketPC, CategoryPlain},
 };
 
+// Test names and failure messages show the class and title read as text.
+void PrintTo(const ClassifyCase& c, std::ostream* os)
+{
+    *os << host::Narrow(c.className) << " / " << host::Narrow(c.title);
+}
+
 class ClassifyWindowTest : public ::testing::TestWithParam<ClassifyCase> {};
 
 TEST_P(ClassifyWindowTest, GivesTheCategoryOfTheFirstMatchingRule)
