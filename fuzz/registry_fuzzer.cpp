@@ -40,18 +40,6 @@ Text Upper(Text text)
     return text;
 }
 
-std::vector<BYTE> Bytes(const Text& text)
-{
-    std::vector<BYTE> bytes;
-    for (char16_t c : text) {
-        bytes.push_back((BYTE)(c & 0xFF));
-        bytes.push_back((BYTE)(c >> 8));
-    }
-    bytes.push_back(0);
-    bytes.push_back(0);
-    return bytes;
-}
-
 // The command the tool should store, or empty when it must store nothing.
 Text ExpectedCommand(const Text& modulePath, const Text& option)
 {
@@ -175,7 +163,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (written != shouldWrite)
         Fail("Default is written exactly for a loaded row and a command that fits");
     if (written && (writes[0].text1 != keyPath || writes[0].text2 != u"Default" ||
-                    writes[0].a != REG_SZ || writes[0].bytes != Bytes(command)))
+                    writes[0].a != REG_SZ || writes[0].bytes != host::StringBytes(command)))
         Fail("the value written is exactly the expected command");
     if (host::OpenKeyCount() != 0)
         Fail("every key opened is closed");

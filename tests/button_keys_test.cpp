@@ -18,20 +18,6 @@ const Text kSuccessText =
 const Text kErrorCaption = u"エラー";
 const Text kErrorText = u"登録に失敗しました。";
 
-std::vector<BYTE> Bytes(const Text& text, bool terminated)
-{
-    std::vector<BYTE> bytes;
-    for (char16_t c : text) {
-        bytes.push_back((BYTE)(c & 0xFF));
-        bytes.push_back((BYTE)(c >> 8));
-    }
-    if (terminated) {
-        bytes.push_back(0);
-        bytes.push_back(0);
-    }
-    return bytes;
-}
-
 void AddButton(const Text& key, const Text& name)
 {
     host::SetStringValue(kKeys + u"\\" + key, u"Name", name);
@@ -116,14 +102,14 @@ TEST(LoadButtonKeys, DisplayNameIsCutAndTerminated)
     const Text longName(300, u'n');
     const std::vector<BYTE> odd = {'A', 0, 'B', 0, 'C'};
     const NameCase cases[] = {
-        {"plain", REG_SZ, Bytes(u"Record", true), u"Record"},
-        {"no terminator", REG_SZ, Bytes(u"Record", false), u"Record"},
+        {"plain", REG_SZ, host::StringBytes(u"Record", true), u"Record"},
+        {"no terminator", REG_SZ, host::StringBytes(u"Record", false), u"Record"},
         {"odd byte count", REG_SZ, odd, u"AB"},
         {"empty value", REG_SZ, {}, u""},
-        {"longer than the field", REG_SZ, Bytes(longName, true), Text(259, u'n')},
-        {"longer, unterminated", REG_SZ, Bytes(longName, false), Text(259, u'n')},
-        {"type not looked at", REG_BINARY, Bytes(u"Bin", true), u"Bin"},
-        {"larger than can be read", REG_SZ, Bytes(Text(5000, u'x'), true), u""},
+        {"longer than the field", REG_SZ, host::StringBytes(longName, true), Text(259, u'n')},
+        {"longer, unterminated", REG_SZ, host::StringBytes(longName, false), Text(259, u'n')},
+        {"type not looked at", REG_BINARY, host::StringBytes(u"Bin", true), u"Bin"},
+        {"larger than can be read", REG_SZ, host::StringBytes(Text(5000, u'x'), true), u""},
     };
     for (const NameCase& c : cases) {
         host::Reset();
@@ -218,7 +204,7 @@ TEST_P(RegisterTest, WritesTheWholeCommandOrNothing)
         EXPECT_EQ(key, trace[0].text1);
         EXPECT_EQ(Text(u"Default"), trace[0].text2);
         EXPECT_EQ((uintptr_t)REG_SZ, trace[0].a);
-        EXPECT_EQ(Bytes(c.expected, true), trace[0].bytes);
+        EXPECT_EQ(host::StringBytes(c.expected, true), trace[0].bytes);
         EXPECT_EQ(host::kBeep, trace[1].kind);
         EXPECT_EQ((uintptr_t)MB_ICONASTERISK, trace[1].a);
         EXPECT_EQ(host::kMessageBox, trace[2].kind);
@@ -229,7 +215,7 @@ TEST_P(RegisterTest, WritesTheWholeCommandOrNothing)
 
         host::RegistryValue value = host::GetValue(key, u"Default");
         EXPECT_TRUE(value.exists);
-        EXPECT_EQ(Bytes(c.expected, true), value.bytes);
+        EXPECT_EQ(host::StringBytes(c.expected, true), value.bytes);
     }
     EXPECT_EQ(0, host::OpenKeyCount());
 }
@@ -279,11 +265,11 @@ TEST(RegisterButton, ReplacesAnEarlierCommand)
 
     RegisterButton(kOwner, 0);
 
-    EXPECT_EQ(Bytes(u"\"\\Tools\\ForegroundDismisser.exe\"", true),
+    EXPECT_EQ(host::StringBytes(u"\"\\Tools\\ForegroundDismisser.exe\"", true),
               host::GetValue(kKeys + u"\\40C1", u"Default").bytes);
-    EXPECT_EQ(Bytes(u"calendar.exe,0", true),
+    EXPECT_EQ(host::StringBytes(u"calendar.exe,0", true),
               host::GetValue(kKeys + u"\\40C1", u"Icon").bytes);
-    EXPECT_EQ(Bytes(u"Calendar", true), host::GetValue(kKeys + u"\\40C1", u"Name").bytes);
+    EXPECT_EQ(host::StringBytes(u"Calendar", true), host::GetValue(kKeys + u"\\40C1", u"Name").bytes);
 }
 
 }  // namespace

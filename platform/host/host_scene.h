@@ -78,6 +78,9 @@ bool InProgramCode();
 void AddKey(const Text& path);
 void SetValue(const Text& keyPath, const Text& valueName, DWORD type,
               const std::vector<BYTE>& bytes);
+// The bytes of a UTF-16 string as the registry stores them, little-endian,
+// with or without the terminating zero.
+std::vector<BYTE> StringBytes(const Text& text, bool terminated = true);
 // A REG_SZ value holding the text and its terminating zero.
 void SetStringValue(const Text& keyPath, const Text& valueName, const Text& text);
 

@@ -536,16 +536,23 @@ void SetValue(const Text& keyPath, const Text& valueName, DWORD type,
     key->values.push_back(Value{valueName, type, bytes});
 }
 
-void SetStringValue(const Text& keyPath, const Text& valueName, const Text& text)
+std::vector<BYTE> StringBytes(const Text& text, bool terminated)
 {
     std::vector<BYTE> bytes;
     for (char16_t c : text) {
         bytes.push_back((BYTE)(c & 0xFF));
         bytes.push_back((BYTE)(c >> 8));
     }
-    bytes.push_back(0);
-    bytes.push_back(0);
-    SetValue(keyPath, valueName, REG_SZ, bytes);
+    if (terminated) {
+        bytes.push_back(0);
+        bytes.push_back(0);
+    }
+    return bytes;
+}
+
+void SetStringValue(const Text& keyPath, const Text& valueName, const Text& text)
+{
+    SetValue(keyPath, valueName, REG_SZ, StringBytes(text));
 }
 
 RegistryValue GetValue(const Text& keyPath, const Text& valueName)
