@@ -1,0 +1,146 @@
+// device.h: the stand-in's one device, shared by every modelled service, and
+// the bookkeeping each modelled call goes through. Internal: tests use host_scene.h.
+#ifndef HOST_DEVICE_H
+#define HOST_DEVICE_H
+
+#include <windows.h>
+
+#include "host_scene.h"
+
+#include <stdint.h>
+
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace host {
+namespace detail {
+
+[[noreturn]] void Unmodelled(const char* what);
+
+struct Control {
+    int id = 0;
+    ControlKind kind = kStatic;
+    bool group = false;
+    int check = BST_UNCHECKED;
+    std::vector<Text> items;
+    int selection = CB_ERR;
+};
+
+struct Window {
+    Text className;
+    Text title;
+    bool visible = true;
+    bool alive = true;
+    CloseReaction onClose = kClosesOnClose;
+    RECT rect = {0, 0, 0, 0};
+    HWND child = NULL;     // first child, for top-level windows
+    bool isChild = false;  // a child window (it has no Z order of its own)
+    HWND dialog = NULL;    // for dialog controls: the dialog they sit in
+    int controlIndex = -1;
+};
+
+struct Value {
+    Text name;
+    DWORD type;
+    std::vector<BYTE> bytes;
+};
+
+struct Key {
+    Text name;
+    std::vector<std::unique_ptr<Key>> subkeys;  // in creation order
+    std::vector<Value> values;
+};
+
+struct OpenKey {
+    Key* key;
+    Text path;
+};
+
+struct DialogResource {
+    int id;
+    std::vector<ControlSpec> controls;
+};
+
+struct Dialog {
+    HWND handle = NULL;
+    DLGPROC proc = NULL;
+    std::vector<Control> controls;
+    std::vector<HWND> controlHandles;
+    bool ended = false;
+    INT_PTR result = 0;
+};
+
+struct Device {
+    std::map<uintptr_t, Window> windows;
+    std::vector<HWND> zOrder;  // top-level windows, top first
+    HWND foreground = NULL;
+    uintptr_t nextHandle = 0x10000;
+    bool platformAvailable = true;
+    Text platformType = u"PocketPC";
+    bool ctrlDown = false;
+
+    Key registryRoot;
+    std::map<uintptr_t, OpenKey> openKeys;
+    uintptr_t nextKey = 0x5000;
+    std::vector<Text> failOpen;
+    bool failSet = false;
+
+    Text modulePath;
+    std::vector<std::unique_ptr<DialogResource>> resources;
+    std::function<void(HWND)> dialogScript;
+    Dialog dialog;
+    bool dialogRan = false;
+    std::vector<INT_PTR> procResults;
+
+    std::vector<TraceEntry> trace;
+    std::function<void(const char*)> hook;
+    std::map<std::string, int> calls;
+};
+
+Device& D();
+
+// Depth of stand-in code on the stack: allocations made there are the
+// model's own, not the program's.
+extern int platformDepth;
+
+// Marks one modelled platform call: counts it and runs the test's hook.
+struct PlatformCall {
+    explicit PlatformCall(const char* call)
+    {
+        platformDepth++;
+        D().calls[call]++;
+        if (D().hook)
+            D().hook(call);
+    }
+    ~PlatformCall() { platformDepth--; }
+};
+
+// Runs program code (a dialog procedure) from inside a platform call.
+struct ProgramCode {
+    int saved;
+    ProgramCode() : saved(platformDepth) { platformDepth = 0; }
+    ~ProgramCode() { platformDepth = saved; }
+};
+
+void Record(TraceKind kind, HWND window, uintptr_t a = 0, uintptr_t b = 0, intptr_t c = 0,
+            const Text& text1 = Text(), const Text& text2 = Text(),
+            const std::vector<BYTE>& bytes = std::vector<BYTE>());
+
+Window* Find(HWND handle);
+HWND NewHandle();
+void Destroy(HWND handle, bool traced);
+
+int CopyOut(const Text& text, LPWSTR buffer, int capacity);
+char16_t Fold(char16_t c);
+bool SameName(const Text& a, const Text& b);
+
+Control* ControlOf(HWND handle, HWND* dialogOut = NULL);
+LRESULT ControlMessage(HWND handle, Control* control, UINT message, WPARAM wParam, LPARAM lParam);
+
+}  // namespace detail
+}  // namespace host
+
+#endif

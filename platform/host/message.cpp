@@ -1,0 +1,56 @@
+// message.cpp: messages sent to windows and controls, synthesized keys, sleeps,
+// message boxes and beeps.
+#include "device.h"
+
+using namespace host;
+using namespace host::detail;
+
+LRESULT SendMessageW(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    PlatformCall scope("SendMessageW");
+    if (Control* control = ControlOf(window))
+        return ControlMessage(window, control, message, wParam, lParam);
+    Record(kMessage, window, message, wParam, lParam);
+    Window* w = Find(window);
+    if (w != NULL && message == WM_CLOSE && w->onClose == kClosesOnClose && !w->isChild)
+        Destroy(window, true);
+    return 0;
+}
+
+void keybd_event(BYTE key, BYTE scan, DWORD flags, ULONG_PTR extraInfo)
+{
+    PlatformCall scope("keybd_event");
+    if (scan != 0 || extraInfo != 0 || (flags & ~(DWORD)KEYEVENTF_KEYUP) != 0)
+        Unmodelled("keybd_event with a scan code, extra info or flags other than key-up");
+    Record(kKeyEvent, NULL, key, flags);
+    const bool up = (flags & KEYEVENTF_KEYUP) != 0;
+    if (key == VK_CONTROL) {
+        D().ctrlDown = !up;
+        return;
+    }
+    // The media player's own shortcut: Ctrl+Q quits the window in front.
+    Window* front = Find(D().foreground);
+    if (key == 'Q' && !up && D().ctrlDown && front != NULL && front->onClose == kClosesOnCtrlQ)
+        Destroy(D().foreground, true);
+}
+
+void Sleep(DWORD milliseconds)
+{
+    PlatformCall scope("Sleep");
+    Record(kSleep, NULL, milliseconds);
+}
+
+int MessageBoxW(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type)
+{
+    PlatformCall scope("MessageBoxW");
+    Record(kMessageBox, owner, type, 0, 0, caption == NULL ? Text() : Text(caption),
+           text == NULL ? Text() : Text(text));
+    return IDOK;
+}
+
+BOOL MessageBeep(UINT type)
+{
+    PlatformCall scope("MessageBeep");
+    Record(kBeep, NULL, type);
+    return TRUE;
+}

@@ -1,0 +1,56 @@
+// module.cpp: the program's own module: the path it was started from and the
+// dialog templates it carries as resources.
+#include "device.h"
+
+namespace host {
+
+using namespace detail;
+
+void SetModulePath(const Text& path)
+{
+    D().modulePath = path;
+}
+
+void AddDialogResource(int id, const std::vector<ControlSpec>& controls)
+{
+    D().resources.push_back(std::unique_ptr<DialogResource>(new DialogResource{id, controls}));
+}
+
+}  // namespace host
+
+using namespace host;
+using namespace host::detail;
+
+DWORD GetModuleFileNameW(HMODULE module, LPWSTR buffer, DWORD capacity)
+{
+    PlatformCall scope("GetModuleFileNameW");
+    if (module != NULL)
+        Unmodelled("GetModuleFileNameW for another module");
+    if (buffer == NULL || capacity == 0)
+        return 0;
+    // A path that doesn't fit is cut, terminated, and the full capacity is
+    // returned, so the caller can tell.
+    const Text& path = D().modulePath;
+    CopyOut(path, buffer, (int)capacity);
+    return path.size() >= capacity ? capacity : (DWORD)path.size();
+}
+
+HRSRC FindResourceW(HMODULE module, LPCWSTR name, LPCWSTR type)
+{
+    PlatformCall scope("FindResourceW");
+    if (module != NULL || type != RT_DIALOG || ((uintptr_t)name >> 16) != 0)
+        Unmodelled("FindResourceW other than a numbered dialog of this program");
+    for (auto& r : D().resources) {
+        if (r->id == (int)(uintptr_t)name)
+            return (HRSRC)r.get();
+    }
+    return NULL;
+}
+
+HGLOBAL LoadResource(HMODULE module, HRSRC resource)
+{
+    PlatformCall scope("LoadResource");
+    if (module != NULL)
+        Unmodelled("LoadResource from another module");
+    return (HGLOBAL)resource;
+}

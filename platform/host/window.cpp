@@ -1,0 +1,279 @@
+// window.cpp: the window tree, the Z order of top-level windows and the
+// foreground window, as the scene sets them up and as the program reads and moves them.
+#include "device.h"
+
+#include <algorithm>
+
+namespace host {
+namespace detail {
+
+Window* Find(HWND handle)
+{
+    auto it = D().windows.find((uintptr_t)handle);
+    if (it == D().windows.end() || !it->second.alive)
+        return NULL;
+    return &it->second;
+}
+
+HWND NewHandle()
+{
+    D().nextHandle += 0x10;
+    return (HWND)D().nextHandle;
+}
+
+namespace {
+
+void RemoveFromZOrder(HWND handle)
+{
+    auto& z = D().zOrder;
+    z.erase(std::remove(z.begin(), z.end(), handle), z.end());
+}
+
+}  // namespace
+
+// A destroyed active window hands activation to the visible window below it.
+// The navigation bar stays on top of everything but never takes activation.
+void Destroy(HWND handle, bool traced)
+{
+    Window* w = Find(handle);
+    if (w == NULL)
+        return;
+    auto& z = D().zOrder;
+    auto it = std::find(z.begin(), z.end(), handle);
+    HWND below = NULL;
+    if (it != z.end()) {
+        for (auto next = it + 1; next != z.end(); ++next) {
+            const Window* candidate = Find(*next);
+            if (candidate->visible && !SameName(candidate->className, u"HHTaskBar")) {
+                below = *next;
+                break;
+            }
+        }
+    }
+    w->alive = false;
+    if (w->child != NULL)
+        D().windows[(uintptr_t)w->child].alive = false;
+    RemoveFromZOrder(handle);
+    if (traced)
+        Record(kDestroyed, handle);
+    if (D().foreground == handle)
+        D().foreground = below;
+}
+
+}  // namespace detail
+
+using namespace detail;
+
+HWND AddWindow(const WindowSpec& spec)
+{
+    HWND handle = NewHandle();
+    Window w;
+    w.className = spec.className;
+    w.title = spec.title;
+    w.visible = spec.visible;
+    w.onClose = spec.onClose;
+    w.rect = spec.rect;
+    if (spec.hasChild) {
+        HWND child = NewHandle();
+        Window c;
+        c.className = u"static";
+        c.title = spec.childTitle;
+        c.isChild = true;
+        D().windows[(uintptr_t)child] = c;
+        w.child = child;
+    }
+    D().windows[(uintptr_t)handle] = w;
+    D().zOrder.push_back(handle);
+    return handle;
+}
+
+HWND AddWindow(const Text& className, const Text& title, bool visible)
+{
+    WindowSpec spec;
+    spec.className = className;
+    spec.title = title;
+    spec.visible = visible;
+    return AddWindow(spec);
+}
+
+HWND AddWindowWithChild(const Text& className, const Text& title, const Text& childTitle)
+{
+    WindowSpec spec;
+    spec.className = className;
+    spec.title = title;
+    spec.hasChild = true;
+    spec.childTitle = childTitle;
+    return AddWindow(spec);
+}
+
+void SetForeground(HWND window)
+{
+    D().foreground = window;
+}
+
+void RaiseToTop(HWND window)
+{
+    RemoveFromZOrder(window);
+    D().zOrder.insert(D().zOrder.begin(), window);
+}
+
+void DestroyWindowSilently(HWND window)
+{
+    Destroy(window, false);
+}
+
+void SetCloseReaction(HWND window, CloseReaction reaction)
+{
+    if (Window* w = Find(window))
+        w->onClose = reaction;
+}
+
+void SetPlatformType(const Text& type)
+{
+    D().platformAvailable = true;
+    D().platformType = type;
+}
+
+void SetPlatformTypeUnavailable()
+{
+    D().platformAvailable = false;
+}
+
+std::vector<HWND> ZOrder()
+{
+    return D().zOrder;
+}
+
+HWND Foreground()
+{
+    return D().foreground;
+}
+
+bool Exists(HWND window)
+{
+    return Find(window) != NULL;
+}
+
+}  // namespace host
+
+using namespace host;
+using namespace host::detail;
+
+HWND GetForegroundWindow(void)
+{
+    PlatformCall scope("GetForegroundWindow");
+    return Find(D().foreground) != NULL ? D().foreground : NULL;
+}
+
+BOOL SetForegroundWindow(HWND window)
+{
+    PlatformCall scope("SetForegroundWindow");
+    Record(kForeground, window);
+    Window* w = Find(window);
+    if (w == NULL || w->isChild || w->dialog != NULL)
+        return FALSE;
+    D().foreground = window;
+    RaiseToTop(window);
+    return TRUE;
+}
+
+HWND GetWindow(HWND window, UINT command)
+{
+    PlatformCall scope("GetWindow");
+    Window* w = Find(window);
+    if (command == GW_CHILD)
+        return w == NULL ? NULL : w->child;
+    if (command != GW_HWNDNEXT)
+        Unmodelled("GetWindow with this command");
+    if (w == NULL || w->isChild)
+        return NULL;
+    auto& z = D().zOrder;
+    auto it = std::find(z.begin(), z.end(), window);
+    if (it == z.end() || it + 1 == z.end())
+        return NULL;
+    return *(it + 1);
+}
+
+int GetClassNameW(HWND window, LPWSTR buffer, int capacity)
+{
+    PlatformCall scope("GetClassNameW");
+    Window* w = Find(window);
+    return w == NULL ? 0 : CopyOut(w->className, buffer, capacity);
+}
+
+int GetWindowTextW(HWND window, LPWSTR buffer, int capacity)
+{
+    PlatformCall scope("GetWindowTextW");
+    Window* w = Find(window);
+    if (w == NULL) {
+        if (buffer != NULL && capacity > 0)
+            buffer[0] = 0;
+        return 0;
+    }
+    return CopyOut(w->title, buffer, capacity);
+}
+
+BOOL IsWindowVisible(HWND window)
+{
+    PlatformCall scope("IsWindowVisible");
+    Window* w = Find(window);
+    return w != NULL && w->visible;
+}
+
+BOOL IsWindow(HWND window)
+{
+    PlatformCall scope("IsWindow");
+    return Find(window) != NULL;
+}
+
+HWND FindWindowW(LPCWSTR className, LPCWSTR title)
+{
+    PlatformCall scope("FindWindowW");
+    if (title != NULL || className == NULL)
+        Unmodelled("FindWindowW other than by class name alone");
+    Text wanted(className);
+    for (HWND handle : D().zOrder) {
+        if (SameName(Find(handle)->className, wanted))
+            return handle;
+    }
+    return NULL;
+}
+
+BOOL GetWindowRect(HWND window, LPRECT rect)
+{
+    PlatformCall scope("GetWindowRect");
+    Window* w = Find(window);
+    if (w == NULL || rect == NULL)
+        return FALSE;
+    *rect = w->rect;
+    return TRUE;
+}
+
+BOOL SetWindowPos(HWND window, HWND after, int x, int y, int cx, int cy, UINT flags)
+{
+    PlatformCall scope("SetWindowPos");
+    if (after != HWND_BOTTOM || x != 0 || y != 0 || cx != 0 || cy != 0 ||
+        flags != (SWP_NOSIZE | SWP_NOMOVE | SWP_NOACTIVATE))
+        Unmodelled("SetWindowPos other than to the bottom, unmoved and unactivated");
+    Record(kZOrder, window, 0, flags);
+    Window* w = Find(window);
+    if (w == NULL || w->isChild)
+        return FALSE;
+    RemoveFromZOrder(window);
+    D().zOrder.push_back(window);
+    return TRUE;
+}
+
+BOOL SystemParametersInfoW(UINT action, UINT param, LPVOID buffer, UINT winIni)
+{
+    PlatformCall scope("SystemParametersInfoW");
+    if (action != SPI_GETPLATFORMTYPE || winIni != 0 || buffer == NULL)
+        Unmodelled("SystemParametersInfoW other than reading the platform type");
+    if (!D().platformAvailable)
+        return FALSE;
+    // The size is in bytes; the text and its terminator must fit.
+    if ((D().platformType.size() + 1) * sizeof(WCHAR) > param)
+        return FALSE;
+    CopyOut(D().platformType, (LPWSTR)buffer, (int)(param / sizeof(WCHAR)));
+    return TRUE;
+}
