@@ -12,10 +12,12 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int)
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int)
 #endif
 {
-    HRSRC resource = FindResourceW(NULL, MAKEINTRESOURCE(IDD_ASSIGN), RT_DIALOG);
+    // CE finds no resource for a NULL module: the template is looked up in
+    // the module the instance handle names, which is this program.
+    HRSRC resource = FindResourceW(instance, MAKEINTRESOURCE(IDD_ASSIGN), RT_DIALOG);
     if (resource == NULL)
         return 0;
-    LPCDLGTEMPLATEW dialogTemplate = (LPCDLGTEMPLATEW)LoadResource(NULL, resource);
+    LPCDLGTEMPLATEW dialogTemplate = (LPCDLGTEMPLATEW)LoadResource(instance, resource);
     DialogBoxIndirectParamW(instance, dialogTemplate, NULL, AssignDialog, 0);
     return 0;
 }

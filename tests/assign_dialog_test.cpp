@@ -6,6 +6,7 @@
 
 #include "assign_dialog.h"
 #include "button_keys.h"
+#include "device_way.h"
 #include "host_scene.h"
 #include "resource.h"
 
@@ -47,10 +48,17 @@ void SetUpDevice(int buttons)
     }
 }
 
-int RunProgram()
+// Starts KeyAssigner: the host build's WinMain with the instance handle the
+// device's loader would pass, or the device program itself.
+int RunProgram(Way way = Way::kHost)
 {
-    WCHAR commandLine[] = u"";
-    return WinMain(NULL, NULL, commandLine, 0);
+    if (way == Way::kHost) {
+        WCHAR commandLine[] = u"";
+        return WinMain(host::ProgramInstance(), NULL, commandLine, 0);
+    }
+    int status = -1;
+    EXPECT_TRUE(RunDeviceProgram(kDeviceAssigner, u"", &status));
+    return status;
 }
 
 Text DefaultOf(int button)
@@ -71,7 +79,9 @@ Text DefaultOf(int button)
     return out;
 }
 
-TEST(AssignDialog, OpensFullScreenWithTheButtonsListedAndNoOption)
+class OpenTest : public ::testing::TestWithParam<Way> {};
+
+TEST_P(OpenTest, OpensFullScreenWithTheButtonsListedAndNoOption)
 {
     SetUpDevice(3);
     std::vector<Text> items;
@@ -82,7 +92,7 @@ TEST(AssignDialog, OpensFullScreenWithTheButtonsListedAndNoOption)
         EXPECT_EQ(0, host::ComboSelection(dialog, IDC_BUTTON_LIST));
         host::Click(dialog, IDCANCEL);
     });
-    EXPECT_EQ(0, RunProgram());
+    EXPECT_EQ(0, RunProgram(GetParam()));
 
     EXPECT_EQ((std::vector<Text>{u"Button 1", u"Button 2", u"Button 3"}), items);
     auto setUp = host::TraceOf({host::kInitDialog, host::kMenuBar});
@@ -92,6 +102,52 @@ TEST(AssignDialog, OpensFullScreenWithTheButtonsListedAndNoOption)
     EXPECT_EQ((uintptr_t)SHCMBF_EMPTYBAR, setUp[1].b);
     EXPECT_EQ(0u, setUp[1].a) << "every other field of the bar's record is zero";
     EXPECT_EQ(setUp[0].window, setUp[1].window);
+}
+
+INSTANTIATE_TEST_SUITE_P(BothWays, OpenTest, ::testing::ValuesIn(kBothWays),
+                         [](const ::testing::TestParamInfo<Way>& info) {
+                             return std::string(WayName(info.param));
+                         });
+
+// The template the host tables stand in for is the one the program carries:
+// the device program's own dialog resource, read by the runner, has the
+// same controls in the same order and groups.
+TEST(AssignDialog, HostTemplateMatchesTheProgramsOwn)
+{
+    SetUpDevice(1);
+    std::vector<host::ControlSpec> controls;
+    host::SetDialogScript([&](HWND dialog) {
+        controls = host::DialogControls(dialog);
+        host::Click(dialog, IDCANCEL);
+    });
+    RunProgram(Way::kDevice);
+    ASSERT_EQ(kTemplate.size(), controls.size());
+    for (size_t i = 0; i < controls.size(); i++) {
+        EXPECT_EQ(kTemplate[i].id, controls[i].id) << i;
+        EXPECT_EQ(kTemplate[i].kind, controls[i].kind) << i;
+        EXPECT_EQ(kTemplate[i].group, controls[i].group) << i;
+    }
+}
+
+// CE finds no resource in a NULL module: a program that passed NULL instead
+// of its instance, as desktop Win32 allows, would end without a dialog.
+TEST(AssignDialog, TemplateIsFoundThroughTheInstanceOnly)
+{
+    SetUpDevice(1);
+    EXPECT_EQ(NULL, FindResourceW(NULL, MAKEINTRESOURCE(IDD_ASSIGN), RT_DIALOG));
+    EXPECT_NE(nullptr, FindResourceW(host::ProgramInstance(), MAKEINTRESOURCE(IDD_ASSIGN), RT_DIALOG));
+
+    host::SetDialogScript([](HWND d) { host::Click(d, IDCANCEL); });
+    WCHAR commandLine[] = u"";
+    EXPECT_EQ(0, WinMain(NULL, NULL, commandLine, 0));
+    EXPECT_EQ(0, host::CallCount("DialogBoxIndirectParamW"));
+    EXPECT_EQ(0, RunProgram(Way::kHost));
+    EXPECT_EQ(1, host::CallCount("DialogBoxIndirectParamW"));
+
+    ce::Runner device;
+    ASSERT_TRUE(LoadDeviceProgram(kDeviceAssigner, &device));
+    EXPECT_EQ(0u, device.FindResource(0, IDD_ASSIGN, 5));
+    EXPECT_NE(0u, device.FindResource(device.Instance(), IDD_ASSIGN, 5));
 }
 
 // What the user does, and the Default values of the three buttons after.
@@ -105,7 +161,9 @@ struct Session {
 const Text kNone = u"<none>";
 const Text kCommand = u"\"\\Program Files\\FD\\ForegroundDismisser.exe\"";
 
-TEST(AssignDialog, RegistersTheChosenButtonWithTheChosenOption)
+class SessionTest : public ::testing::TestWithParam<Way> {};
+
+TEST_P(SessionTest, RegistersTheChosenButtonWithTheChosenOption)
 {
     const Session sessions[] = {
         {"OK at once", [](HWND d) { host::Click(d, IDOK); }, {kCommand, kNone, kNone}, true},
@@ -148,7 +206,7 @@ TEST(AssignDialog, RegistersTheChosenButtonWithTheChosenOption)
     for (const Session& s : sessions) {
         SetUpDevice(3);
         host::SetDialogScript(s.actions);
-        EXPECT_EQ(0, RunProgram()) << s.what;
+        EXPECT_EQ(0, RunProgram(GetParam())) << s.what;
         for (int i = 0; i < 3; i++)
             EXPECT_EQ(s.expected[i], DefaultOf(i)) << s.what << ", button " << i;
         EXPECT_EQ(s.success ? 1u : 0u, host::TraceOf({host::kBeep}).size()) << s.what;
@@ -157,6 +215,11 @@ TEST(AssignDialog, RegistersTheChosenButtonWithTheChosenOption)
         EXPECT_EQ(0, host::OpenKeyCount()) << s.what;
     }
 }
+
+INSTANTIATE_TEST_SUITE_P(BothWays, SessionTest, ::testing::ValuesIn(kBothWays),
+                         [](const ::testing::TestParamInfo<Way>& info) {
+                             return std::string(WayName(info.param));
+                         });
 
 // The message box is shown while the dialog is still open, then it ends.
 TEST(AssignDialog, ShowsTheOutcomeBeforeEnding)

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "button_keys.h"
+#include "device_way.h"
 #include "host_scene.h"
 
 namespace {
@@ -166,27 +167,68 @@ void PrintTo(const RegisterCase& c, std::ostream* os)
     *os << c.what;
 }
 
-class RegisterTest : public ::testing::TestWithParam<RegisterCase> {};
+const Text kThreeButtons[] = {u"40C1", u"40C2", u"40C3"};
 
-void LoadThreeButtons()
-{
-    AddButton(u"40C1", u"Calendar");
-    AddButton(u"40C2", u"Contacts");
-    AddButton(u"40C3", u"Inbox");
-    ASSERT_EQ(3, LoadButtonKeys());
-}
+// KeyAssigner's table and registration, from the host build or from inside
+// the device program: its own LoadButtonKeys, LaunchOptions and
+// RegisterButton, on the same stand-in device.
+class Registrar {
+public:
+    explicit Registrar(Way way) : way_(way) {}
+
+    ::testing::AssertionResult LoadThreeButtons()
+    {
+        AddButton(kThreeButtons[0], u"Calendar");
+        AddButton(kThreeButtons[1], u"Contacts");
+        AddButton(kThreeButtons[2], u"Inbox");
+        uint32_t rows = (uint32_t)-1;
+        if (way_ == Way::kHost) {
+            rows = (uint32_t)LoadButtonKeys();
+        } else {
+            ::testing::AssertionResult loaded = LoadDeviceProgram(kDeviceAssigner, &device_);
+            if (!loaded)
+                return loaded;
+            loaded = CallDeviceFunction(&device_, "LoadButtonKeys", {}, &rows);
+            if (!loaded)
+                return loaded;
+        }
+        if (rows != 3)
+            return ::testing::AssertionFailure() << rows << " rows loaded";
+        return ::testing::AssertionSuccess();
+    }
+
+    ::testing::AssertionResult Register(HWND owner, int row, const char16_t* options)
+    {
+        if (way_ == Way::kHost) {
+            wcscpy(LaunchOptions, options);
+            RegisterButton(owner, row);
+            return ::testing::AssertionSuccess();
+        }
+        if (!device_.WriteText("LaunchOptions", options))
+            return ::testing::AssertionFailure() << device_.Error();
+        uint32_t ignored;
+        return CallDeviceFunction(&device_, "RegisterButton",
+                                  {device_.GuestHandle((uintptr_t)owner), (uint32_t)row}, &ignored);
+    }
+
+private:
+    Way way_;
+    ce::Runner device_;
+};
+
+class RegisterTest : public ::testing::TestWithParam<std::tuple<RegisterCase, Way>> {};
 
 TEST_P(RegisterTest, WritesTheWholeCommandOrNothing)
 {
-    const RegisterCase& c = GetParam();
+    const RegisterCase& c = std::get<0>(GetParam());
     host::Reset();
-    LoadThreeButtons();
+    Registrar registrar(std::get<1>(GetParam()));
+    ASSERT_TRUE(registrar.LoadThreeButtons());
     host::SetModulePath(c.modulePath);
-    wcscpy(LaunchOptions, c.options);
     const std::string before = host::DumpRegistry();
     host::ClearTrace();
 
-    RegisterButton(kOwner, c.row);
+    ASSERT_TRUE(registrar.Register(kOwner, c.row, c.options));
 
     const auto& trace = host::Trace();
     if (c.expected.empty()) {
@@ -198,7 +240,7 @@ TEST_P(RegisterTest, WritesTheWholeCommandOrNothing)
         EXPECT_EQ(kErrorText, trace[0].text2);
         EXPECT_EQ(before, host::DumpRegistry());
     } else {
-        const Text key = kKeys + u"\\" + ButtonKeyTable[c.row].keyName;
+        const Text key = kKeys + u"\\" + kThreeButtons[c.row];
         ASSERT_EQ(3u, trace.size()) << host::Describe(trace);
         EXPECT_EQ(host::kRegSetValue, trace[0].kind);
         EXPECT_EQ(key, trace[0].text1);
@@ -220,13 +262,17 @@ TEST_P(RegisterTest, WritesTheWholeCommandOrNothing)
     EXPECT_EQ(0, host::OpenKeyCount());
 }
 
-INSTANTIATE_TEST_SUITE_P(Commands, RegisterTest, ::testing::ValuesIn(kRegisterCases),
-                         [](const ::testing::TestParamInfo<RegisterCase>& info) {
-                             std::string name;
-                             for (const char* p = info.param.what; *p != 0; p++)
-                                 name += isalnum((unsigned char)*p) ? *p : '_';
-                             return name;
-                         });
+INSTANTIATE_TEST_SUITE_P(
+    Commands, RegisterTest,
+    ::testing::Combine(::testing::ValuesIn(kRegisterCases), ::testing::ValuesIn(kBothWays)),
+    [](const ::testing::TestParamInfo<std::tuple<RegisterCase, Way>>& info) {
+        return CaseName(std::get<0>(info.param).what, std::get<1>(info.param));
+    });
+
+void LoadThreeButtons()
+{
+    ASSERT_TRUE(Registrar(Way::kHost).LoadThreeButtons());
+}
 
 TEST(RegisterButton, FailingOpenOrWriteShowsTheErrorAndWritesNothing)
 {

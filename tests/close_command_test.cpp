@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "close_command.h"
+#include "device_way.h"
 #include "host_scene.h"
 #include "trace_check.h"
 
@@ -257,27 +258,36 @@ void PrintTo(const PressCase& c, std::ostream* os)
     *os << c.name;
 }
 
-class PressTest : public ::testing::TestWithParam<PressCase> {};
+// One press: the host build's RunCloseCommand, or the device program from
+// its entry point. Either way the status is the press's.
+int Press(Way way, const char16_t* commandLine)
+{
+    if (way == Way::kHost)
+        return RunCloseCommand(commandLine);
+    int status = -1;
+    EXPECT_TRUE(RunDeviceProgram(kDeviceCloser, commandLine, &status));
+    return status;
+}
+
+class PressTest : public ::testing::TestWithParam<std::tuple<PressCase, Way>> {};
 
 TEST_P(PressTest, ActsOnTheWindowInFront)
 {
-    const PressCase& c = GetParam();
+    const PressCase& c = std::get<0>(GetParam());
     host::Reset();
     std::vector<HWND> w = BuildScene(c.scene);
     host::SetForeground(w[0]);
 
-    EXPECT_EQ(c.status, RunCloseCommand(c.commandLine));
+    EXPECT_EQ(c.status, Press(std::get<1>(GetParam()), c.commandLine));
     EXPECT_TRUE(TraceMatches(c.expected, w, host::Trace()));
     EXPECT_EQ(c.frontAfter == kNoWindow ? NULL : w[c.frontAfter], host::Foreground());
 }
 
-INSTANTIATE_TEST_SUITE_P(Presses, PressTest, ::testing::ValuesIn(kPresses),
-                         [](const ::testing::TestParamInfo<PressCase>& info) {
-                             std::string name;
-                             for (const char* p = info.param.name; *p != 0; p++)
-                                 name += isalnum((unsigned char)*p) ? *p : '_';
-                             return name;
-                         });
+INSTANTIATE_TEST_SUITE_P(
+    Presses, PressTest, ::testing::Combine(::testing::ValuesIn(kPresses), ::testing::ValuesIn(kBothWays)),
+    [](const ::testing::TestParamInfo<std::tuple<PressCase, Way>>& info) {
+        return CaseName(std::get<0>(info.param).name, std::get<1>(info.param));
+    });
 
 // The page sent to the back ends up at the very bottom of the Z order.
 TEST(Press, SettingsPageEndsAtTheBottom)

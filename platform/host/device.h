@@ -59,6 +59,10 @@ struct OpenKey {
     Text path;
 };
 
+// A template made for the runner from a device program's own resource has
+// no id: it is reached only through the pointer it was made for.
+const int kNoResourceId = -1;
+
 struct DialogResource {
     int id;
     std::vector<ControlSpec> controls;

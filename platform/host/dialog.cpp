@@ -166,6 +166,16 @@ std::vector<Text> ComboItems(HWND dialog, int id)
     return c == NULL ? std::vector<Text>() : c->items;
 }
 
+std::vector<ControlSpec> DialogControls(HWND dialog)
+{
+    std::vector<ControlSpec> out;
+    if (DialogOf(dialog) == NULL)
+        return out;
+    for (const Control& c : D().dialog.controls)
+        out.push_back(ControlSpec{c.id, c.kind, c.group});
+    return out;
+}
+
 int ComboSelection(HWND dialog, int id)
 {
     Control* c = ControlById(dialog, id);
@@ -196,7 +206,7 @@ INT_PTR DialogBoxIndirectParamW(HINSTANCE, LPCDLGTEMPLATEW dialogTemplate, HWND 
             resource = r.get();
     }
     if (resource == NULL)
-        Unmodelled("a dialog template that is not a resource of this program");
+        Unmodelled("a dialog template the stand-in did not make");
 
     D().dialogRan = true;
     Dialog& d = D().dialog;

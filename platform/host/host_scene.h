@@ -111,8 +111,15 @@ struct ControlSpec {
     ControlKind kind;
     bool group = false;  // starts a group of auto radio buttons
 };
-// Makes FindResourceW(NULL, MAKEINTRESOURCE(id), RT_DIALOG) find a template.
+// The program's instance handle, as its entry point receives it: CE loads
+// every program at 0x10000 in its own slot, and the handle is that address.
+HINSTANCE ProgramInstance();
+// Makes FindResourceW(ProgramInstance(), MAKEINTRESOURCE(id), RT_DIALOG) find
+// a template. As on CE, a NULL module finds nothing.
 void AddDialogResource(int id, const std::vector<ControlSpec>& controls);
+// A template with no resource id, for DialogBoxIndirectParamW: the CE runner
+// decodes a device program's own template into one. Lives until Reset().
+LPCDLGTEMPLATEW MakeDialogTemplate(const std::vector<ControlSpec>& controls);
 
 // Runs inside DialogBoxIndirectParamW after WM_INITDIALOG, in place of the
 // user: it clicks, selects and closes through the helpers below. When it
@@ -131,6 +138,8 @@ bool DialogEnded();
 INT_PTR DialogResult();
 bool IsChecked(HWND dialog, int id);
 std::vector<Text> ComboItems(HWND dialog, int id);
+// The controls of the open dialog, as its template listed them.
+std::vector<ControlSpec> DialogControls(HWND dialog);
 int ComboSelection(HWND dialog, int id);
 // Return values of the dialog procedure, one per message delivered to it.
 std::vector<INT_PTR> DialogProcResults();

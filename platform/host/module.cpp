@@ -11,9 +11,21 @@ void SetModulePath(const Text& path)
     D().modulePath = path;
 }
 
+HINSTANCE ProgramInstance()
+{
+    return (HINSTANCE)(uintptr_t)0x10000;
+}
+
 void AddDialogResource(int id, const std::vector<ControlSpec>& controls)
 {
     D().resources.push_back(std::unique_ptr<DialogResource>(new DialogResource{id, controls}));
+}
+
+LPCDLGTEMPLATEW MakeDialogTemplate(const std::vector<ControlSpec>& controls)
+{
+    D().resources.push_back(
+        std::unique_ptr<DialogResource>(new DialogResource{kNoResourceId, controls}));
+    return (LPCDLGTEMPLATEW)D().resources.back().get();
 }
 
 }  // namespace host
@@ -35,22 +47,27 @@ DWORD GetModuleFileNameW(HMODULE module, LPWSTR buffer, DWORD capacity)
     return path.size() >= capacity ? capacity : (DWORD)path.size();
 }
 
+// CE, unlike desktop Win32, does not take NULL for the program's own module
+// here: the search finds nothing.
 HRSRC FindResourceW(HMODULE module, LPCWSTR name, LPCWSTR type)
 {
     PlatformCall scope("FindResourceW");
-    if (module != NULL || type != RT_DIALOG || ((uintptr_t)name >> 16) != 0)
+    if (module == NULL)
+        return NULL;
+    if (module != ProgramInstance() || type != RT_DIALOG || ((uintptr_t)name >> 16) != 0)
         Unmodelled("FindResourceW other than a numbered dialog of this program");
     for (auto& r : D().resources) {
-        if (r->id == (int)(uintptr_t)name)
+        if (r->id != kNoResourceId && r->id == (int)(uintptr_t)name)
             return (HRSRC)r.get();
     }
     return NULL;
 }
 
+// LoadResource does take NULL for the program's own module on CE 2.0 and later.
 HGLOBAL LoadResource(HMODULE module, HRSRC resource)
 {
     PlatformCall scope("LoadResource");
-    if (module != NULL)
+    if (module != NULL && module != ProgramInstance())
         Unmodelled("LoadResource from another module");
     return (HGLOBAL)resource;
 }

@@ -1,0 +1,596 @@
+// bindings.cpp: each COREDLL and aygshell export a device program may import,
+// answered by the host stand-in. Arguments come from r0-r3 and the stack;
+// guest pointers are copied in and out, UTF-16 text as it is, handles
+// through the runner's table, and records in their 32-bit device layout.
+#include "bindings.h"
+
+#include <windows.h>
+#include <aygshell.h>
+
+#include <string.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "ce_runner.h"
+#include "host_scene.h"
+
+namespace ce {
+namespace {
+
+// Guest buffers larger than this are refused rather than copied.
+const uint32_t kMaxBuffer = 0x100000;
+
+HWND Window(Runner& r, int i)
+{
+    return (HWND)r.HostHandle(r.Arg(i));
+}
+
+HKEY Key(Runner& r, int i)
+{
+    return (HKEY)r.HostHandle(r.Arg(i));
+}
+
+uint32_t Handle(Runner& r, const void* host)
+{
+    return r.GuestHandle((uintptr_t)host);
+}
+
+// Text the guest passes, or nothing for a NULL pointer.
+struct InText {
+    bool present;
+    std::u16string text;
+    InText(Runner& r, uint32_t address) : present(address != 0)
+    {
+        if (present)
+            text = r.ReadText(address);
+    }
+    const WCHAR* get() const { return present ? text.c_str() : NULL; }
+};
+
+// A guest buffer of `count` elements: copied in whole, handed to the
+// stand-in, copied back whole, so whatever the call leaves in it arrives.
+template <class T>
+struct InOut {
+    Runner& r;
+    uint32_t address;
+    std::vector<T> data;
+    InOut(Runner& runner, uint32_t at, uint32_t count) : r(runner), address(at)
+    {
+        if (address == 0)
+            return;
+        if (count > kMaxBuffer / sizeof(T))
+            throw GuestFault{"a buffer of " + std::to_string(count) + " elements"};
+        std::vector<uint8_t> bytes = r.ReadBytes(address, count * (uint32_t)sizeof(T));
+        data.resize(count);
+        if (count > 0)
+            memcpy(data.data(), bytes.data(), bytes.size());
+    }
+    T* get() { return address == 0 ? NULL : data.data(); }
+    void Flush()
+    {
+        if (address != 0)
+            r.WriteBytes(address, data.data(), (uint32_t)(data.size() * sizeof(T)));
+    }
+};
+
+// A DWORD the guest passes by address, or NULL.
+struct InOutWord {
+    Runner& r;
+    uint32_t address;
+    DWORD value = 0;
+    InOutWord(Runner& runner, uint32_t at) : r(runner), address(at)
+    {
+        if (address != 0)
+            value = r.ReadU32(address);
+    }
+    DWORD* get() { return address == 0 ? NULL : &value; }
+    void Flush()
+    {
+        if (address != 0)
+            r.WriteU32(address, value);
+    }
+};
+
+// lParam of a message: text for the messages that carry text, otherwise
+// the value as MAKELPARAM builds it.
+LPARAM MessageParam(Runner& r, UINT message, uint32_t value, std::u16string* keep)
+{
+    if (message == CB_ADDSTRING && value != 0) {
+        *keep = r.ReadText(value);
+        return (LPARAM)keep->c_str();
+    }
+    return (LPARAM)value;
+}
+
+// ---- Window manager -----------------------------------------------------
+
+uint32_t CallGetForegroundWindow(Runner& r)
+{
+    return Handle(r, GetForegroundWindow());
+}
+
+uint32_t CallSetForegroundWindow(Runner& r)
+{
+    return SetForegroundWindow(Window(r, 0));
+}
+
+uint32_t CallGetWindow(Runner& r)
+{
+    return Handle(r, GetWindow(Window(r, 0), r.Arg(1)));
+}
+
+template <int (*Read)(HWND, LPWSTR, int)>
+uint32_t CallReadText(Runner& r)
+{
+    const int capacity = (int)r.Arg(2);
+    InOut<WCHAR> buffer(r, r.Arg(1), capacity > 0 ? (uint32_t)capacity : 0);
+    const int n = Read(Window(r, 0), buffer.get(), capacity);
+    buffer.Flush();
+    return (uint32_t)n;
+}
+
+uint32_t CallIsWindowVisible(Runner& r)
+{
+    return IsWindowVisible(Window(r, 0));
+}
+
+uint32_t CallIsWindow(Runner& r)
+{
+    return IsWindow(Window(r, 0));
+}
+
+uint32_t CallFindWindowW(Runner& r)
+{
+    InText className(r, r.Arg(0)), title(r, r.Arg(1));
+    return Handle(r, FindWindowW(className.get(), title.get()));
+}
+
+uint32_t CallGetWindowRect(Runner& r)
+{
+    // RECT is four 32-bit LONGs on both sides.
+    InOut<RECT> rect(r, r.Arg(1), 1);
+    const BOOL ok = GetWindowRect(Window(r, 0), rect.get());
+    rect.Flush();
+    return ok;
+}
+
+uint32_t CallSetWindowPos(Runner& r)
+{
+    return SetWindowPos(Window(r, 0), (HWND)r.HostHandle(r.Arg(1)), (int)r.Arg(2),
+                        (int)r.Arg(3), (int)r.Arg(4), (int)r.Arg(5), r.Arg(6));
+}
+
+uint32_t CallSendMessageW(Runner& r)
+{
+    const UINT message = r.Arg(1);
+    std::u16string text;
+    const LPARAM lParam = MessageParam(r, message, r.Arg(3), &text);
+    return (uint32_t)SendMessageW(Window(r, 0), message, (WPARAM)r.Arg(2), lParam);
+}
+
+uint32_t CallKeybdEvent(Runner& r)
+{
+    keybd_event((BYTE)r.Arg(0), (BYTE)r.Arg(1), r.Arg(2), r.Arg(3));
+    return 0;
+}
+
+uint32_t CallSleep(Runner& r)
+{
+    Sleep(r.Arg(0));
+    return 0;
+}
+
+uint32_t CallSystemParametersInfoW(Runner& r)
+{
+    // For the platform type, the size is of the buffer in bytes.
+    InOut<uint8_t> buffer(r, r.Arg(2), r.Arg(1));
+    const BOOL ok = SystemParametersInfoW(r.Arg(0), r.Arg(1), buffer.get(), r.Arg(3));
+    buffer.Flush();
+    return ok;
+}
+
+// ---- Registry -----------------------------------------------------------
+
+uint32_t CallRegOpenKeyExW(Runner& r)
+{
+    InText subKey(r, r.Arg(1));
+    const uint32_t resultAt = r.Arg(4);
+    HKEY opened = NULL;
+    const LONG status = RegOpenKeyExW(Key(r, 0), subKey.get(), r.Arg(2), r.Arg(3),
+                                      resultAt == 0 ? NULL : &opened);
+    if (resultAt != 0 && status == ERROR_SUCCESS)
+        r.WriteU32(resultAt, Handle(r, opened));
+    return (uint32_t)status;
+}
+
+uint32_t CallRegEnumKeyExW(Runner& r)
+{
+    InOutWord nameChars(r, r.Arg(3));
+    InOut<WCHAR> name(r, r.Arg(2), nameChars.value);
+    InOutWord reserved(r, r.Arg(4)), classChars(r, r.Arg(6));
+    InOut<WCHAR> className(r, r.Arg(5), classChars.value);
+    InOut<FILETIME> lastWrite(r, r.Arg(7), 1);
+    const LONG status = RegEnumKeyExW(Key(r, 0), r.Arg(1), name.get(), nameChars.get(),
+                                      reserved.get(), className.get(), classChars.get(),
+                                      lastWrite.get());
+    name.Flush();
+    nameChars.Flush();
+    className.Flush();
+    classChars.Flush();
+    lastWrite.Flush();
+    return (uint32_t)status;
+}
+
+uint32_t CallRegQueryValueExW(Runner& r)
+{
+    InText valueName(r, r.Arg(1));
+    InOutWord reserved(r, r.Arg(2)), type(r, r.Arg(3)), bytes(r, r.Arg(5));
+    InOut<BYTE> data(r, r.Arg(4), bytes.value);
+    const LONG status = RegQueryValueExW(Key(r, 0), valueName.get(), reserved.get(), type.get(),
+                                         data.get(), bytes.get());
+    type.Flush();
+    data.Flush();
+    bytes.Flush();
+    return (uint32_t)status;
+}
+
+uint32_t CallRegSetValueExW(Runner& r)
+{
+    InText valueName(r, r.Arg(1));
+    const uint32_t size = r.Arg(5);
+    if (size > kMaxBuffer)
+        throw GuestFault{"a value of " + std::to_string(size) + " bytes"};
+    std::vector<uint8_t> data = r.ReadBytes(r.Arg(4), size);
+    return (uint32_t)RegSetValueExW(Key(r, 0), valueName.get(), r.Arg(2), r.Arg(3),
+                                    r.Arg(4) == 0 ? NULL : data.data(), size);
+}
+
+uint32_t CallRegCloseKey(Runner& r)
+{
+    return (uint32_t)RegCloseKey(Key(r, 0));
+}
+
+// ---- Module, message boxes, beeps -----------------------------------------
+
+uint32_t CallGetModuleFileNameW(Runner& r)
+{
+    InOut<WCHAR> buffer(r, r.Arg(1), r.Arg(2));
+    const DWORD n = GetModuleFileNameW((HMODULE)r.HostHandle(r.Arg(0)), buffer.get(), r.Arg(2));
+    buffer.Flush();
+    return n;
+}
+
+uint32_t CallMessageBoxW(Runner& r)
+{
+    InText text(r, r.Arg(1)), caption(r, r.Arg(2));
+    return (uint32_t)MessageBoxW(Window(r, 0), text.get(), caption.get(), r.Arg(3));
+}
+
+uint32_t CallMessageBeep(Runner& r)
+{
+    return MessageBeep(r.Arg(0));
+}
+
+// ---- Resources and dialogs ------------------------------------------------
+
+uint32_t CallFindResourceW(Runner& r)
+{
+    return r.FindResource(r.Arg(0), r.Arg(1), r.Arg(2));
+}
+
+uint32_t CallLoadResource(Runner& r)
+{
+    return r.LoadResource(r.Arg(0), r.Arg(1));
+}
+
+// The dialog procedure the stand-in calls: the guest's, run from the host
+// loop with the handles in the guest's terms.
+Runner* dialogRunner = NULL;
+uint32_t dialogProc = 0;
+
+INT_PTR CALLBACK GuestDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    Runner& r = *dialogRunner;
+    // WM_COMMAND carries the control's window; WM_INITDIALOG the guest's own
+    // parameter, which went to the stand-in unchanged.
+    const uint32_t param = message == WM_COMMAND ? r.GuestHandle((uintptr_t)lParam)
+                                                 : (uint32_t)lParam;
+    const uint32_t result =
+        r.CallGuest(dialogProc, {r.GuestHandle((uintptr_t)dialog), message, (uint32_t)wParam, param});
+    return (INT_PTR)(int32_t)result;
+}
+
+// A classic dialog template, read in its device layout: the header, then
+// each item DWORD-aligned with its class as an atom.
+std::vector<host::ControlSpec> ReadDialogTemplate(Runner& r, uint32_t at)
+{
+    const uint32_t kSetFont = 0x40, kGroup = 0x00020000;
+    const uint32_t style = r.ReadU32(at);
+    const uint32_t count = r.ReadU32(at + 8) & 0xFFFF;
+    uint32_t p = at + 18;
+    auto skipNameOrId = [&]() {
+        const uint32_t first = r.ReadU32(p) & 0xFFFF;
+        if (first == 0xFFFF)
+            p += 4;
+        else
+            p += 2 * ((uint32_t)r.ReadText(p).size() + 1);
+    };
+    skipNameOrId();              // menu
+    skipNameOrId();              // class
+    p += 2 * ((uint32_t)r.ReadText(p).size() + 1);  // caption
+    if (style & kSetFont) {
+        p += 2;                  // point size
+        p += 2 * ((uint32_t)r.ReadText(p).size() + 1);
+    }
+    std::vector<host::ControlSpec> controls;
+    for (uint32_t i = 0; i < count && i < 255; i++) {
+        p = (p + 3) & ~3u;
+        const uint32_t itemStyle = r.ReadU32(p);
+        const int id = (int)(r.ReadU32(p + 16) & 0xFFFF);
+        p += 18;
+        const uint32_t classWord = r.ReadU32(p) & 0xFFFF;
+        if (classWord != 0xFFFF)
+            throw GuestFault{"dialog item with a class named by text"};
+        const uint32_t atom = r.ReadU32(p + 2) & 0xFFFF;
+        p += 4;
+        skipNameOrId();          // title
+        const uint32_t extra = r.ReadU32(p) & 0xFFFF;
+        p += 2 + extra;
+        host::ControlSpec control = {id, host::kStatic, (itemStyle & kGroup) != 0};
+        const uint32_t buttonType = itemStyle & 0xF;
+        if (atom == 0x80 && (buttonType == 4 || buttonType == 9))
+            control.kind = host::kRadioButton;
+        else if (atom == 0x80 && buttonType == 7)
+            control.kind = host::kGroupBox;
+        else if (atom == 0x80)
+            control.kind = host::kPushButton;
+        else if (atom == 0x85)
+            control.kind = host::kComboBox;
+        else if (atom != 0x82)
+            throw GuestFault{"dialog item of class atom " + std::to_string(atom)};
+        controls.push_back(control);
+    }
+    return controls;
+}
+
+uint32_t CallDialogBoxIndirectParamW(Runner& r)
+{
+    const uint32_t templateAt = r.Arg(1), proc = r.Arg(3), param = r.Arg(4);
+    if (templateAt == 0 || proc == 0)
+        return (uint32_t)DialogBoxIndirectParamW(NULL, NULL, NULL, NULL, 0);
+    LPCDLGTEMPLATEW dialogTemplate = host::MakeDialogTemplate(ReadDialogTemplate(r, templateAt));
+    Runner* outerRunner = dialogRunner;
+    const uint32_t outerProc = dialogProc;
+    dialogRunner = &r;
+    dialogProc = proc;
+    INT_PTR result;
+    try {
+        result = DialogBoxIndirectParamW((HINSTANCE)r.HostHandle(r.Arg(0)), dialogTemplate,
+                                         Window(r, 2), GuestDialogProc, (LPARAM)param);
+    } catch (...) {
+        dialogRunner = outerRunner;
+        dialogProc = outerProc;
+        throw;
+    }
+    dialogRunner = outerRunner;
+    dialogProc = outerProc;
+    return (uint32_t)result;
+}
+
+uint32_t CallGetDlgItem(Runner& r)
+{
+    return Handle(r, GetDlgItem(Window(r, 0), (int)r.Arg(1)));
+}
+
+uint32_t CallSendDlgItemMessageW(Runner& r)
+{
+    const UINT message = r.Arg(2);
+    std::u16string text;
+    const LPARAM lParam = MessageParam(r, message, r.Arg(4), &text);
+    return (uint32_t)SendDlgItemMessageW(Window(r, 0), (int)r.Arg(1), message,
+                                         (WPARAM)r.Arg(3), lParam);
+}
+
+uint32_t CallEndDialog(Runner& r)
+{
+    return EndDialog(Window(r, 0), (INT_PTR)(int32_t)r.Arg(1));
+}
+
+// ---- C library routines -----------------------------------------------------
+
+uint32_t CallWcscmp(Runner& r)
+{
+    return (uint32_t)wcscmp(r.ReadText(r.Arg(0)).c_str(), r.ReadText(r.Arg(1)).c_str());
+}
+
+uint32_t CallWcsncmp(Runner& r)
+{
+    // Neither string need be terminated within the count.
+    const uint32_t count = std::min<uint32_t>(r.Arg(2), 0x10000);
+    std::u16string a = r.ReadText(r.Arg(0), count), b = r.ReadText(r.Arg(1), count);
+    return (uint32_t)wcsncmp(a.c_str(), b.c_str(), count);
+}
+
+uint32_t CallWcscpy(Runner& r)
+{
+    std::u16string source = r.ReadText(r.Arg(1));
+    std::vector<WCHAR> out(source.size() + 1);
+    wcscpy(out.data(), source.c_str());
+    r.WriteBytes(r.Arg(0), out.data(), (uint32_t)out.size() * 2);
+    return r.Arg(0);
+}
+
+uint32_t CallWcscat(Runner& r)
+{
+    std::u16string start = r.ReadText(r.Arg(0)), tail = r.ReadText(r.Arg(1));
+    std::vector<WCHAR> out(start.size() + tail.size() + 1);
+    wcscpy(out.data(), start.c_str());
+    wcscat(out.data(), tail.c_str());
+    r.WriteBytes(r.Arg(0), out.data(), (uint32_t)out.size() * 2);
+    return r.Arg(0);
+}
+
+uint32_t CallWcslen(Runner& r)
+{
+    return (uint32_t)wcslen(r.ReadText(r.Arg(0)).c_str());
+}
+
+uint32_t CallWcsstr(Runner& r)
+{
+    std::u16string text = r.ReadText(r.Arg(0)), pattern = r.ReadText(r.Arg(1));
+    const WCHAR* found = wcsstr(text.c_str(), pattern.c_str());
+    return found == NULL ? 0 : r.Arg(0) + 2 * (uint32_t)(found - text.c_str());
+}
+
+uint32_t CallWcsrchr(Runner& r)
+{
+    std::u16string text = r.ReadText(r.Arg(0));
+    const WCHAR* found = wcsrchr(text.c_str(), (WCHAR)r.Arg(1));
+    return found == NULL ? 0 : r.Arg(0) + 2 * (uint32_t)(found - text.c_str());
+}
+
+uint32_t CallWsprintfW(Runner& r)
+{
+    // The programs format with %s only; each one takes the next argument.
+    std::u16string format = r.ReadText(r.Arg(1));
+    std::vector<std::u16string> args;
+    size_t room = format.size() + 1;
+    for (size_t i = 0; i + 1 < format.size(); i++) {
+        if (format[i] == u'%' && format[i + 1] == u'%') {
+            i++;
+        } else if (format[i] == u'%') {
+            if (args.size() == 4)
+                throw GuestFault{"wsprintfW with more than four arguments"};
+            args.push_back(r.ReadText(r.Arg(2 + (int)args.size())));
+            room += args.back().size();
+        }
+    }
+    std::vector<WCHAR> out(room);
+    int n;
+    switch (args.size()) {
+    case 0: n = wsprintfW(out.data(), format.c_str()); break;
+    case 1: n = wsprintfW(out.data(), format.c_str(), args[0].c_str()); break;
+    case 2: n = wsprintfW(out.data(), format.c_str(), args[0].c_str(), args[1].c_str()); break;
+    case 3:
+        n = wsprintfW(out.data(), format.c_str(), args[0].c_str(), args[1].c_str(),
+                      args[2].c_str());
+        break;
+    default:
+        n = wsprintfW(out.data(), format.c_str(), args[0].c_str(), args[1].c_str(),
+                      args[2].c_str(), args[3].c_str());
+        break;
+    }
+    r.WriteBytes(r.Arg(0), out.data(), 2 * (uint32_t)(n + 1));
+    return (uint32_t)n;
+}
+
+uint32_t CallMemset(Runner& r)
+{
+    const uint32_t size = r.Arg(2);
+    if (size > kMaxBuffer)
+        throw GuestFault{"memset of " + std::to_string(size) + " bytes"};
+    std::vector<uint8_t> fill(size, (uint8_t)r.Arg(1));
+    r.WriteBytes(r.Arg(0), fill.data(), size);
+    return r.Arg(0);
+}
+
+// memcpy and memmove: the bytes are read whole before any is written, so
+// overlapping ranges come out as memmove's do.
+uint32_t CallMemmove(Runner& r)
+{
+    const uint32_t size = r.Arg(2);
+    if (size > kMaxBuffer)
+        throw GuestFault{"a copy of " + std::to_string(size) + " bytes"};
+    std::vector<uint8_t> bytes = r.ReadBytes(r.Arg(1), size);
+    r.WriteBytes(r.Arg(0), bytes.data(), size);
+    return r.Arg(0);
+}
+
+// ---- Shell ------------------------------------------------------------------
+
+uint32_t CallSHInitDialog(Runner& r)
+{
+    if (r.Arg(0) == 0)
+        return SHInitDialog(NULL);
+    SHINITDLGINFO info;
+    info.dwMask = r.ReadU32(r.Arg(0));
+    info.hDlg = (HWND)r.HostHandle(r.ReadU32(r.Arg(0) + 4));
+    info.dwFlags = r.ReadU32(r.Arg(0) + 8);
+    return SHInitDialog(&info);
+}
+
+uint32_t CallSHCreateMenuBar(Runner& r)
+{
+    // The device's record: nine 32-bit fields, 36 bytes.
+    const uint32_t at = r.Arg(0);
+    const uint32_t kDeviceSize = 36;
+    if (at == 0)
+        throw GuestFault{"SHCreateMenuBar without its record"};
+    const uint32_t size = r.ReadU32(at);
+    if (size != kDeviceSize)
+        throw GuestFault{"cbSize " + std::to_string(size) + ", but the device's record is 36 bytes"};
+    SHMENUBARINFO info;
+    info.cbSize = sizeof(info);
+    info.hwndParent = (HWND)r.HostHandle(r.ReadU32(at + 4));
+    info.dwFlags = r.ReadU32(at + 8);
+    info.nToolBarId = r.ReadU32(at + 12);
+    info.hInstRes = (HINSTANCE)r.HostHandle(r.ReadU32(at + 16));
+    info.nBmpId = (int)r.ReadU32(at + 20);
+    info.cBmpImages = (int)r.ReadU32(at + 24);
+    info.hwndMB = (HWND)r.HostHandle(r.ReadU32(at + 28));
+    info.clrBk = r.ReadU32(at + 32);
+    const BOOL ok = SHCreateMenuBar(&info);
+    r.WriteU32(at + 28, Handle(r, info.hwndMB));
+    return ok;
+}
+
+}  // namespace
+
+const Binding kBindings[] = {
+    {"COREDLL.dll", "GetForegroundWindow", 0, CallGetForegroundWindow},
+    {"COREDLL.dll", "SetForegroundWindow", 1, CallSetForegroundWindow},
+    {"COREDLL.dll", "GetWindow", 2, CallGetWindow},
+    {"COREDLL.dll", "GetClassNameW", 3, CallReadText<GetClassNameW>},
+    {"COREDLL.dll", "GetWindowTextW", 3, CallReadText<GetWindowTextW>},
+    {"COREDLL.dll", "IsWindowVisible", 1, CallIsWindowVisible},
+    {"COREDLL.dll", "IsWindow", 1, CallIsWindow},
+    {"COREDLL.dll", "FindWindowW", 2, CallFindWindowW},
+    {"COREDLL.dll", "GetWindowRect", 2, CallGetWindowRect},
+    {"COREDLL.dll", "SetWindowPos", 7, CallSetWindowPos},
+    {"COREDLL.dll", "SendMessageW", 4, CallSendMessageW},
+    {"COREDLL.dll", "keybd_event", 4, CallKeybdEvent},
+    {"COREDLL.dll", "Sleep", 1, CallSleep},
+    {"COREDLL.dll", "SystemParametersInfoW", 4, CallSystemParametersInfoW},
+    {"COREDLL.dll", "RegOpenKeyExW", 5, CallRegOpenKeyExW},
+    {"COREDLL.dll", "RegEnumKeyExW", 8, CallRegEnumKeyExW},
+    {"COREDLL.dll", "RegQueryValueExW", 6, CallRegQueryValueExW},
+    {"COREDLL.dll", "RegSetValueExW", 6, CallRegSetValueExW},
+    {"COREDLL.dll", "RegCloseKey", 1, CallRegCloseKey},
+    {"COREDLL.dll", "GetModuleFileNameW", 3, CallGetModuleFileNameW},
+    {"COREDLL.dll", "MessageBoxW", 4, CallMessageBoxW},
+    {"COREDLL.dll", "MessageBeep", 1, CallMessageBeep},
+    {"COREDLL.dll", "FindResourceW", 3, CallFindResourceW},
+    {"COREDLL.dll", "LoadResource", 2, CallLoadResource},
+    {"COREDLL.dll", "DialogBoxIndirectParamW", 5, CallDialogBoxIndirectParamW},
+    {"COREDLL.dll", "GetDlgItem", 2, CallGetDlgItem},
+    {"COREDLL.dll", "SendDlgItemMessageW", 5, CallSendDlgItemMessageW},
+    {"COREDLL.dll", "EndDialog", 2, CallEndDialog},
+    {"COREDLL.dll", "wcscmp", 2, CallWcscmp},
+    {"COREDLL.dll", "wcsncmp", 3, CallWcsncmp},
+    {"COREDLL.dll", "wcscpy", 2, CallWcscpy},
+    {"COREDLL.dll", "wcscat", 2, CallWcscat},
+    {"COREDLL.dll", "wcslen", 1, CallWcslen},
+    {"COREDLL.dll", "wcsstr", 2, CallWcsstr},
+    {"COREDLL.dll", "wcsrchr", 2, CallWcsrchr},
+    {"COREDLL.dll", "wsprintfW", 2, CallWsprintfW},
+    {"COREDLL.dll", "memset", 3, CallMemset},
+    {"COREDLL.dll", "memcpy", 3, CallMemmove},
+    {"COREDLL.dll", "memmove", 3, CallMemmove},
+    {"aygshell.dll", "SHInitDialog", 1, CallSHInitDialog},
+    {"aygshell.dll", "SHCreateMenuBar", 1, CallSHCreateMenuBar},
+};
+const size_t kBindingCount = sizeof(kBindings) / sizeof(kBindings[0]);
+
+}  // namespace ce

@@ -1,0 +1,26 @@
+// bindings.h: the table that answers a CE program's imports: for each export
+// of COREDLL and aygshell the runner knows, how its arguments are carried
+// from the guest to the host stand-in and its result back.
+#ifndef CE_RUNNER_BINDINGS_H
+#define CE_RUNNER_BINDINGS_H
+
+#include <stddef.h>
+#include <stdint.h>
+
+namespace ce {
+
+class Runner;
+
+struct Binding {
+    const char* dll;
+    const char* name;
+    int arity;  // word arguments shown in the call log
+    uint32_t (*call)(Runner& runner);
+};
+
+extern const Binding kBindings[];
+extern const size_t kBindingCount;
+
+}  // namespace ce
+
+#endif

@@ -1,0 +1,559 @@
+// ce_runner.cpp: the loader and the host loop of the CE runner. Unicorn runs
+// the guest until it reaches a trap: an import's slot, or the return from a
+// call the host made. The hook only notes the trap and stops the engine; the
+// host loop then answers the import (which may run guest code again, for a
+// dialog procedure) and starts the engine anew from the return address.
+#include "ce_runner.h"
+
+#include <stdio.h>
+#include <string.h>
+#include <unicorn/unicorn.h>
+
+#include <algorithm>
+#include <fstream>
+#include <sstream>
+
+#include "bindings.h"
+#include "pe_image.h"
+
+namespace ce {
+namespace {
+
+// Guest address space besides the image (which sits at its own base).
+const uint32_t kStackBase = 0x00800000;
+const uint32_t kStackSize = 0x00010000;  // the image's stack reserve
+const uint32_t kScratchBase = 0x00E00000;
+const uint32_t kScratchSize = 0x00010000;
+const uint32_t kTrapBase = 0x00F00000;
+const uint32_t kTrapSize = 0x1000;
+// Where guest code returns to when the host called it.
+const uint32_t kReturnTrap = kTrapBase + kTrapSize - 4;
+const size_t kMaxImports = kTrapSize / 4 - 1;
+// Handles the guest never sees as anything but themselves: NULL,
+// HWND_BOTTOM, HKEY_LOCAL_MACHINE.
+const uintptr_t kFixedHandles[] = {0, 1, 0x80000002u};
+const uint32_t kFirstHandle = 0xC0010000;
+// A guest that runs this long without returning is stuck in a loop.
+const uint64_t kInstructionLimit = 200000000;
+
+const uint16_t kMachineArm = 0x01C0;
+const uint16_t kSubsystemCeGui = 9;
+const uint32_t kExecute = 0x20000000, kWrite = 0x80000000u;
+
+uint32_t PageAlign(uint32_t v)
+{
+    return (v + 0xFFF) & ~0xFFFu;
+}
+
+std::string Hex(uint32_t v)
+{
+    char text[16];
+    snprintf(text, sizeof(text), "0x%08x", v);
+    return text;
+}
+
+}  // namespace
+
+// The emulated CPU and what its hooks saw.
+class Engine {
+public:
+    uc_engine* uc = NULL;
+    uc_hook trapHook = 0, countHook = 0, faultHook = 0;
+    uint32_t trapAddress = 0;
+    uint64_t instructions = 0;
+    bool overLimit = false;
+    uint32_t faultAddress = 0;
+    int faultType = 0;
+
+    ~Engine()
+    {
+        if (uc != NULL)
+            uc_close(uc);
+    }
+
+    uint32_t Reg(int reg)
+    {
+        uint32_t v = 0;
+        uc_reg_read(uc, reg, &v);
+        return v;
+    }
+    void SetReg(int reg, uint32_t v) { uc_reg_write(uc, reg, &v); }
+};
+
+namespace {
+
+void OnTrap(uc_engine* uc, uint64_t address, uint32_t, void* data)
+{
+    Engine* e = (Engine*)data;
+    e->trapAddress = (uint32_t)address;
+    uc_emu_stop(uc);
+}
+
+void OnInstruction(uc_engine* uc, uint64_t, uint32_t, void* data)
+{
+    Engine* e = (Engine*)data;
+    if (++e->instructions > kInstructionLimit && !e->overLimit) {
+        e->overLimit = true;
+        uc_emu_stop(uc);
+    }
+}
+
+bool OnBadAccess(uc_engine*, uc_mem_type type, uint64_t address, int, int64_t, void* data)
+{
+    Engine* e = (Engine*)data;
+    e->faultAddress = (uint32_t)address;
+    e->faultType = type;
+    return false;
+}
+
+const char* AccessName(int type)
+{
+    switch (type) {
+    case UC_MEM_READ_UNMAPPED: return "read of unmapped memory";
+    case UC_MEM_WRITE_UNMAPPED: return "write to unmapped memory";
+    case UC_MEM_FETCH_UNMAPPED: return "jump to unmapped memory";
+    case UC_MEM_WRITE_PROT: return "write to read-only memory";
+    case UC_MEM_READ_PROT: return "read of unreadable memory";
+    case UC_MEM_FETCH_PROT: return "jump into memory that is not code";
+    default: return "bad memory access";
+    }
+}
+
+}  // namespace
+
+Runner::Runner() = default;
+Runner::~Runner() = default;
+
+const std::string& Runner::Error() const
+{
+    return error_;
+}
+
+uint64_t Runner::Instructions() const
+{
+    return engine_ ? engine_->instructions : 0;
+}
+
+void Runner::SetCallLog(std::function<void(const std::string&)> log)
+{
+    log_ = log;
+}
+
+uint32_t Runner::Instance() const
+{
+    return image_ ? image_->imageBase : 0;
+}
+
+bool Runner::Fail(const std::string& why)
+{
+    error_ = why;
+    return false;
+}
+
+bool Runner::Load(const std::string& exePath)
+{
+    image_.reset(new PeImage);
+    engine_.reset(new Engine);
+    symbols_.clear();
+    functions_.clear();
+    bindings_.clear();
+    toGuest_.clear();
+    toHost_.clear();
+    nextHandle_ = kFirstHandle;
+    error_.clear();
+
+    std::string why;
+    if (!LoadPeImage(exePath, image_.get(), &why))
+        return Fail(exePath + ": " + why);
+    PeImage& im = *image_;
+    if (im.machine != kMachineArm)
+        return Fail(exePath + ": machine " + Hex(im.machine) + " is not ARM (0x01c0)");
+    if (im.subsystem != kSubsystemCeGui)
+        return Fail(exePath + ": subsystem " + std::to_string(im.subsystem) +
+                    " is not Windows CE GUI (9)");
+    if (im.imageBase != 0x10000 || im.imageBase + (uint64_t)im.sizeOfImage > kStackBase)
+        return Fail(exePath + ": the image must sit at 0x10000 below the stack");
+    if (im.imports.size() > kMaxImports)
+        return Fail(exePath + ": too many imports");
+    for (const PeImport& import : im.imports) {
+        size_t found = kBindingCount;
+        for (size_t b = 0; b < kBindingCount; b++) {
+            if (import.name == kBindings[b].name &&
+                strcasecmp(import.dll.c_str(), kBindings[b].dll) == 0)
+                found = b;
+        }
+        if (found == kBindingCount)
+            return Fail(exePath + ": import " + import.name + " from " + import.dll +
+                        " is unknown to the runner");
+        bindings_.push_back(found);
+    }
+
+    // The CPU model is chosen before anything else is set up.
+    Engine& e = *engine_;
+    if (uc_open(UC_ARCH_ARM, UC_MODE_ARM, &e.uc) != UC_ERR_OK)
+        return Fail("cannot start the ARM emulator");
+    int model = UC_CPU_ARM_SA1110;
+    if (uc_ctl_set_cpu_model(e.uc, model) != UC_ERR_OK)
+        return Fail("the emulator has no SA-1110 CPU model");
+
+    // Headers read-only, then each section with its own protection. The
+    // part of a section past its raw data is zero, as the loader leaves it.
+    const uint32_t base = im.imageBase;
+    uc_mem_map(e.uc, base, PageAlign(im.sizeOfHeaders), UC_PROT_READ);
+    uc_mem_write(e.uc, base, im.file.data(), std::min<size_t>(im.sizeOfHeaders, im.file.size()));
+    for (const PeSection& s : im.sections) {
+        const uint32_t size = PageAlign(std::max(s.virtualSize, s.rawSize));
+        uint32_t prot = UC_PROT_READ;
+        if (s.characteristics & kExecute)
+            prot |= UC_PROT_EXEC;
+        if (s.characteristics & kWrite)
+            prot |= UC_PROT_WRITE;
+        if (size == 0)
+            continue;
+        if (uc_mem_map(e.uc, base + s.rva, size, prot) != UC_ERR_OK)
+            return Fail(exePath + ": section " + s.name + " overlaps another");
+        uc_mem_write(e.uc, base + s.rva, im.file.data() + s.rawOffset, std::min(s.rawSize, size));
+        if (prot & UC_PROT_EXEC) {
+            uc_hook_add(e.uc, &e.countHook, UC_HOOK_CODE, (void*)OnInstruction, &e,
+                        base + s.rva, base + s.rva + size - 1);
+        }
+    }
+    uc_mem_map(e.uc, kStackBase, kStackSize, UC_PROT_READ | UC_PROT_WRITE);
+    uc_mem_map(e.uc, kScratchBase, kScratchSize, UC_PROT_READ | UC_PROT_WRITE);
+    // Each import's slot points at its own word of the trap page; the words
+    // are never run, the hook stops the engine on them first.
+    uc_mem_map(e.uc, kTrapBase, kTrapSize, UC_PROT_READ | UC_PROT_EXEC);
+    for (size_t i = 0; i < im.imports.size(); i++) {
+        const uint32_t slot = base + im.imports[i].slotRva;
+        const uint32_t trap = kTrapBase + 4 * (uint32_t)i;
+        if (uc_mem_write(e.uc, slot, &trap, 4) != UC_ERR_OK)
+            return Fail(exePath + ": the address slot of " + im.imports[i].name +
+                        " is outside the image");
+    }
+    uc_hook_add(e.uc, &e.trapHook, UC_HOOK_CODE, (void*)OnTrap, &e, kTrapBase,
+                kTrapBase + kTrapSize - 1);
+    uc_hook_add(e.uc, &e.faultHook, UC_HOOK_MEM_INVALID, (void*)OnBadAccess, &e, 1, 0);
+
+    for (uintptr_t h : kFixedHandles) {
+        toGuest_[h] = (uint32_t)h;
+        toHost_[(uint32_t)h] = h;
+    }
+    toGuest_[base] = base;
+    toHost_[base] = base;
+
+    // NAME.syms: "address type name(arguments)" per line, from nm -C.
+    std::string syms = exePath;
+    if (syms.size() > 4 && syms.compare(syms.size() - 4, 4, ".exe") == 0)
+        syms.replace(syms.size() - 4, 4, ".syms");
+    std::ifstream in(syms);
+    std::string line;
+    while (std::getline(in, line)) {
+        std::istringstream fields(line);
+        std::string address, type, name;
+        if (!(fields >> address >> type) || !std::getline(fields >> std::ws, name))
+            continue;
+        const uint32_t at = (uint32_t)strtoul(address.c_str(), NULL, 16);
+        const std::string shortName = name.substr(0, name.find('('));
+        symbols_[shortName] = at;
+        if (type == "T" || type == "t")
+            functions_.push_back({at, shortName});
+    }
+    std::sort(functions_.begin(), functions_.end());
+    return true;
+}
+
+std::string Runner::Where(uint32_t address) const
+{
+    std::string name = "?";
+    for (const auto& f : functions_) {
+        if (f.first <= address)
+            name = f.second;
+    }
+    return Hex(address) + " (" + name + ")";
+}
+
+uint32_t Runner::GuestHandle(uintptr_t host)
+{
+    auto it = toGuest_.find(host);
+    if (it != toGuest_.end())
+        return it->second;
+    const uint32_t guest = nextHandle_;
+    nextHandle_ += 4;
+    toGuest_[host] = guest;
+    toHost_[guest] = host;
+    return guest;
+}
+
+uintptr_t Runner::HostHandle(uint32_t guest)
+{
+    auto it = toHost_.find(guest);
+    if (it != toHost_.end())
+        return it->second;
+    // A value the stand-in never handed out: give it one that cannot be
+    // any of the stand-in's own handles, so the model treats it as invalid.
+    return (uintptr_t)0xBAD0000000000000ull | guest;
+}
+
+uint32_t Runner::Arg(int index)
+{
+    Engine& e = *engine_;
+    if (index < 4)
+        return e.Reg(UC_ARM_REG_R0 + index);
+    return ReadU32(e.Reg(UC_ARM_REG_SP) + 4 * (uint32_t)(index - 4));
+}
+
+std::vector<uint8_t> Runner::ReadBytes(uint32_t address, uint32_t size)
+{
+    std::vector<uint8_t> out(size);
+    if (size > 0x1000000 || (size > 0 && uc_mem_read(engine_->uc, address, out.data(), size) != UC_ERR_OK))
+        throw GuestFault{"cannot read " + std::to_string(size) + " bytes at " + Hex(address)};
+    return out;
+}
+
+void Runner::WriteBytes(uint32_t address, const void* data, uint32_t size)
+{
+    if (size > 0 && uc_mem_write(engine_->uc, address, data, size) != UC_ERR_OK)
+        throw GuestFault{"cannot write " + std::to_string(size) + " bytes at " + Hex(address)};
+}
+
+uint32_t Runner::ReadU32(uint32_t address)
+{
+    std::vector<uint8_t> b = ReadBytes(address, 4);
+    return (uint32_t)b[0] | (uint32_t)b[1] << 8 | (uint32_t)b[2] << 16 | (uint32_t)b[3] << 24;
+}
+
+void Runner::WriteU32(uint32_t address, uint32_t value)
+{
+    WriteBytes(address, &value, 4);
+}
+
+std::u16string Runner::ReadText(uint32_t address, uint32_t maxChars)
+{
+    std::u16string text;
+    for (uint32_t i = 0; i < maxChars; i++) {
+        uint16_t c;
+        if (uc_mem_read(engine_->uc, address + 2 * i, &c, 2) != UC_ERR_OK)
+            throw GuestFault{"text at " + Hex(address) + " runs into unmapped memory"};
+        if (c == 0)
+            return text;
+        text += (char16_t)c;
+    }
+    if (maxChars == 0x10000)
+        throw GuestFault{"text at " + Hex(address) + " has no terminator"};
+    return text;
+}
+
+uint32_t Runner::WriteScratchText(const char16_t* text)
+{
+    std::u16string copy(text);
+    copy += u'\0';
+    const uint32_t bytes = (uint32_t)copy.size() * 2;
+    if (bytes > kScratchSize)
+        throw GuestFault{"command line longer than the scratch page"};
+    WriteBytes(kScratchBase, copy.data(), bytes);
+    return kScratchBase;
+}
+
+bool Runner::Execute(uint32_t pc, uint32_t* r0)
+{
+    Engine& e = *engine_;
+    for (;;) {
+        e.trapAddress = 0;
+        e.faultType = 0;
+        const uc_err err = uc_emu_start(e.uc, pc, 0, 0, 0);
+        const uint32_t at = e.Reg(UC_ARM_REG_PC);
+        if (e.overLimit)
+            return Fail("ran " + std::to_string(kInstructionLimit) +
+                        " instructions without returning, at " + Where(at));
+        if (err == UC_ERR_INSN_INVALID) {
+            uint32_t word = 0;
+            uc_mem_read(e.uc, at, &word, 4);
+            return Fail("the SA-1110 (ARMv4) rejects the instruction " + Hex(word) + " at " +
+                        Where(at));
+        }
+        if (err != UC_ERR_OK && e.faultType != 0)
+            return Fail(std::string(AccessName(e.faultType)) + " at " + Hex(e.faultAddress) +
+                        ", pc " + Where(at));
+        if (err != UC_ERR_OK)
+            return Fail(std::string("emulation stopped: ") + uc_strerror(err) + " at " + Where(at));
+        if (e.trapAddress == kReturnTrap) {
+            *r0 = e.Reg(UC_ARM_REG_R0);
+            return true;
+        }
+        if (e.trapAddress == 0)
+            return Fail("the program jumped to address 0 from " + Where(e.Reg(UC_ARM_REG_LR)));
+        const size_t import = (e.trapAddress - kTrapBase) / 4;
+        if (import >= bindings_.size())
+            return Fail("jump into the trap page outside any import, from " +
+                        Where(e.Reg(UC_ARM_REG_LR)));
+        if (!Dispatch(import))
+            return false;
+        pc = e.Reg(UC_ARM_REG_LR);
+    }
+}
+
+bool Runner::Dispatch(size_t import)
+{
+    Engine& e = *engine_;
+    const Binding& b = kBindings[bindings_[import]];
+    const uint32_t caller = e.Reg(UC_ARM_REG_LR);
+    std::vector<uint32_t> args;
+    uint32_t result;
+    try {
+        for (int i = 0; i < b.arity; i++)
+            args.push_back(Arg(i));
+        result = b.call(*this);
+    } catch (const GuestFault& fault) {
+        // A fault deeper down (in a dialog procedure the call ran) has
+        // already said where it was; keep that.
+        return Fail(error_.empty() ? std::string(b.name) + " called from " + Where(caller) + ": " +
+                                         fault.what
+                                   : error_);
+    }
+    e.SetReg(UC_ARM_REG_R0, result);
+    if (log_) {
+        std::string line = std::string(b.name) + "(";
+        for (size_t i = 0; i < args.size(); i++) {
+            char text[16];
+            snprintf(text, sizeof(text), "%s0x%x", i ? ", " : "", args[i]);
+            line += text;
+        }
+        char text[32];
+        snprintf(text, sizeof(text), ") = 0x%x", result);
+        log_(line + text);
+    }
+    return true;
+}
+
+uint32_t Runner::CallGuest(uint32_t address, const std::vector<uint32_t>& args)
+{
+    Engine& e = *engine_;
+    uc_context* saved = NULL;
+    uc_context_alloc(e.uc, &saved);
+    uc_context_save(e.uc, saved);
+    // Below whatever the interrupted code has on its stack, 8-byte aligned.
+    uint32_t sp = (e.Reg(UC_ARM_REG_SP) - 64) & ~7u;
+    if (args.size() > 4) {
+        sp -= 4 * (uint32_t)(args.size() - 4);
+        sp &= ~7u;
+        for (size_t i = 4; i < args.size(); i++)
+            WriteU32(sp + 4 * (uint32_t)(i - 4), args[i]);
+    }
+    if (sp < kStackBase + 256)
+        throw GuestFault{"the guest stack is used up"};
+    for (size_t i = 0; i < args.size() && i < 4; i++)
+        e.SetReg(UC_ARM_REG_R0 + (int)i, args[i]);
+    e.SetReg(UC_ARM_REG_SP, sp);
+    e.SetReg(UC_ARM_REG_LR, kReturnTrap);
+    uint32_t r0 = 0;
+    const bool ok = Execute(address, &r0);
+    uc_context_restore(e.uc, saved);
+    uc_context_free(saved);
+    if (!ok)
+        throw GuestFault{error_};
+    return r0;
+}
+
+bool Runner::RunProgram(const char16_t* commandLine, int* status)
+{
+    if (!engine_)
+        return Fail("no program loaded");
+    error_.clear();
+    try {
+        const uint32_t line = commandLine == NULL ? 0 : WriteScratchText(commandLine);
+        const uint32_t showWindow = 5;  // SW_SHOW
+        engine_->SetReg(UC_ARM_REG_SP, kStackBase + kStackSize);
+        const uint32_t r0 = CallGuest(image_->imageBase + image_->entryRva,
+                                      {image_->imageBase, 0, line, showWindow});
+        *status = (int)r0;
+        return true;
+    } catch (const GuestFault& fault) {
+        return Fail(fault.what);
+    }
+}
+
+bool Runner::CallFunction(const std::string& name, const std::vector<uint32_t>& args,
+                          uint32_t* result)
+{
+    if (!engine_)
+        return Fail("no program loaded");
+    error_.clear();
+    auto it = symbols_.find(name);
+    if (it == symbols_.end())
+        return Fail("the program has no function " + name);
+    try {
+        engine_->SetReg(UC_ARM_REG_SP, kStackBase + kStackSize);
+        *result = CallGuest(it->second, args);
+        return true;
+    } catch (const GuestFault& fault) {
+        return Fail(fault.what);
+    }
+}
+
+bool Runner::WriteText(const std::string& symbol, const std::u16string& text)
+{
+    auto it = symbols_.find(symbol);
+    if (it == symbols_.end())
+        return Fail("the program has no global " + symbol);
+    std::u16string copy = text + u'\0';
+    try {
+        WriteBytes(it->second, copy.data(), (uint32_t)copy.size() * 2);
+        return true;
+    } catch (const GuestFault& fault) {
+        return Fail(fault.what);
+    }
+}
+
+// ---- Resources of the image ---------------------------------------------
+
+namespace {
+
+// One level of the resource tree: the entry whose id matches, or the first
+// entry (language level). Returns its offset field, or 0.
+uint32_t ResourceEntry(Runner& r, uint32_t directory, uint32_t id, bool first)
+{
+    const uint32_t named = r.ReadU32(directory + 12) & 0xFFFF;
+    const uint32_t ids = r.ReadU32(directory + 12) >> 16;
+    for (uint32_t i = 0; i < named + ids && i < 4096; i++) {
+        const uint32_t entry = directory + 16 + 8 * i;
+        const uint32_t name = r.ReadU32(entry);
+        if (first || ((name & 0x80000000u) == 0 && name == id))
+            return r.ReadU32(entry + 4);
+    }
+    return 0;
+}
+
+}  // namespace
+
+uint32_t Runner::FindResource(uint32_t module, uint32_t name, uint32_t type)
+{
+    // CE looks only in the module it is given; NULL is no module there.
+    if (module != Instance() || image_->resourceRva == 0)
+        return 0;
+    if ((name >> 16) != 0 || (type >> 16) != 0)
+        throw GuestFault{"resources named by text are not modelled"};
+    const uint32_t root = Instance() + image_->resourceRva;
+    const uint32_t byType = ResourceEntry(*this, root, type, false);
+    if ((byType & 0x80000000u) == 0)
+        return 0;
+    const uint32_t byName = ResourceEntry(*this, root + (byType & 0x7FFFFFFF), name, false);
+    if ((byName & 0x80000000u) == 0)
+        return 0;
+    const uint32_t leaf = ResourceEntry(*this, root + (byName & 0x7FFFFFFF), 0, true);
+    if (leaf == 0 || (leaf & 0x80000000u) != 0)
+        return 0;
+    return root + leaf;  // the data entry itself is the handle
+}
+
+uint32_t Runner::LoadResource(uint32_t module, uint32_t resource)
+{
+    if ((module != 0 && module != Instance()) || resource == 0)
+        return 0;
+    const uint32_t root = Instance() + image_->resourceRva;
+    if (resource < root || resource >= root + image_->resourceSize)
+        throw GuestFault{"not a resource handle: " + Hex(resource)};
+    // CE's resources are already in memory: the address is the data's.
+    return Instance() + ReadU32(resource);
+}
+
+}  // namespace ce

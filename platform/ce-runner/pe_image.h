@@ -1,0 +1,50 @@
+// pe_image.h: reads a Windows CE ARM executable as the device's loader sees
+// it: headers, sections, imports by name and the resource tree. Every offset
+// is checked against the file, so a damaged file is refused with a reason.
+#ifndef CE_RUNNER_PE_IMAGE_H
+#define CE_RUNNER_PE_IMAGE_H
+
+#include <stdint.h>
+
+#include <string>
+#include <vector>
+
+namespace ce {
+
+struct PeSection {
+    std::string name;
+    uint32_t rva = 0;
+    uint32_t virtualSize = 0;
+    uint32_t rawOffset = 0;
+    uint32_t rawSize = 0;
+    uint32_t characteristics = 0;
+};
+
+struct PeImport {
+    std::string dll;
+    std::string name;
+    uint32_t slotRva = 0;  // the import address table entry the loader fills
+};
+
+struct PeImage {
+    std::vector<uint8_t> file;
+    uint16_t machine = 0;
+    uint16_t subsystem = 0;
+    uint32_t imageBase = 0;
+    uint32_t sizeOfImage = 0;
+    uint32_t sizeOfHeaders = 0;
+    uint32_t entryRva = 0;
+    uint32_t resourceRva = 0;
+    uint32_t resourceSize = 0;
+    std::vector<PeSection> sections;
+    std::vector<PeImport> imports;
+};
+
+// Reads and checks the file; false with *error set when it is not a PE32
+// image whose every table lies inside it.
+bool LoadPeImage(const std::string& path, PeImage* image, std::string* error);
+bool ParsePeImage(std::vector<uint8_t> file, PeImage* image, std::string* error);
+
+}  // namespace ce
+
+#endif
