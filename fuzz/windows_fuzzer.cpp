@@ -9,26 +9,10 @@
 #include <set>
 
 #include "close_command.h"
-#include "fuzz_text.h"
 #include "host_scene.h"
+#include "windows_scene.h"
 
 namespace {
-
-using host::Text;
-
-const std::vector<Text> kClasses = {
-    u"Worker", u"BOOKWIN", u"Notes", u"WMP for Pocket PC", u"WMP7.5 for Pocket PC",
-    u"WMP for Mobile Devices", u"DesktopExplorerWindow", u"Explore", u"CPL_Owner", u"CPL",
-    u"Dialog", u"HHTaskBar", u"SipWndClass", u"menu_worker", u"MSPOutlook", u"MS_SIPBUTTON",
-    u"static", u"App",
-};
-const std::vector<Text> kTitles = {
-    u"", u"\xFF92\xFF93", u"\x30E1\x30E2", u"Pocket Word", u"Pocket Excel",
-    u"\xFF8C\xFF9F\xFF9B\xFF78\xFF9E\xFF97\xFF91", u"\x500B\x4EBA\x7528", u"\x500B\x4EBA",
-    u"\xFF7C\xFF7D\xFF83\xFF91", u"\x30B7\x30B9\x30C6\x30E0", u"\x63A5\x7D9A",
-    u"\xFF8C\xFF9F\xFF9B\xFF8A\xFF9F\xFF83\xFF68", u"\x30D7\x30ED\x30D1\x30C6\x30A3",
-};
-const std::vector<Text> kCommandParts = {u"/d", u"/b", u"/n", u"/ns", u" ", u"/N", u"/", u"d"};
 
 [[noreturn]] void Fail(const char* what)
 {
@@ -42,37 +26,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     FuzzedDataProvider in(data, size);
     host::Reset();
-
-    switch (in.ConsumeIntegralInRange<int>(0, 3)) {
-    case 0: break;  // "PocketPC"
-    case 1: host::SetPlatformTypeUnavailable(); break;
-    case 2: host::SetPlatformType(u"Jupiter"); break;
-    default: host::SetPlatformType(ArbitraryText(in, 300)); break;
-    }
-
-    std::vector<HWND> windows;
-    std::vector<Text> classes;
-    const int count = in.ConsumeIntegralInRange<int>(0, 14);
-    for (int i = 0; i < count; i++) {
-        host::WindowSpec spec;
-        spec.className = PickText(in, kClasses, 300);
-        spec.title = PickText(in, kTitles, 300);
-        spec.visible = in.ConsumeIntegralInRange<int>(0, 3) != 0;
-        spec.hasChild = in.ConsumeBool();
-        if (spec.hasChild)
-            spec.childTitle = PickText(in, kTitles, 300);
-        spec.onClose = (host::CloseReaction)in.ConsumeIntegralInRange<int>(0, 2);
-        spec.rect.right = in.ConsumeIntegral<int32_t>();
-        windows.push_back(host::AddWindow(spec));
-        classes.push_back(spec.className);
-    }
-    if (!windows.empty() && in.ConsumeIntegralInRange<int>(0, 7) != 0)
-        host::SetForeground(windows[in.ConsumeIntegralInRange<size_t>(0, windows.size() - 1)]);
-
-    Text commandLine;
-    const int parts = in.ConsumeIntegralInRange<int>(0, 4);
-    for (int i = 0; i < parts; i++)
-        commandLine += in.ConsumeBool() ? PickText(in, kCommandParts, 0) : ArbitraryText(in, 8);
+    const WindowsScene scene = BuildWindowsScene(in);
+    const std::vector<HWND>& windows = scene.windows;
+    const std::vector<host::Text>& classes = scene.classes;
+    const host::Text& commandLine = scene.commandLine;
 
     // The last foreground fetch is the one whose window is classified and acted on.
     HWND actedOn = NULL;

@@ -154,10 +154,12 @@ TEST(Heap, DialogAllocatesNothingWhileHandlingItsMessages)
         host::Click(d, IDC_OPTION_N);
         host::Click(d, IDOK);
     });
-    HRSRC resource = FindResourceW(NULL, MAKEINTRESOURCE(IDD_ASSIGN), RT_DIALOG);
-    LPCDLGTEMPLATEW dialogTemplate = (LPCDLGTEMPLATEW)LoadResource(NULL, resource);
+    HRSRC resource =
+        FindResourceW(host::ProgramInstance(), MAKEINTRESOURCE(IDD_ASSIGN), RT_DIALOG);
+    LPCDLGTEMPLATEW dialogTemplate =
+        (LPCDLGTEMPLATEW)LoadResource(host::ProgramInstance(), resource);
     EXPECT_EQ(0, AllocationsDuring([&] {
-        DialogBoxIndirectParamW(NULL, dialogTemplate, NULL, AssignDialog, 0);
+        DialogBoxIndirectParamW(host::ProgramInstance(), dialogTemplate, NULL, AssignDialog, 0);
     }));
     EXPECT_EQ(4u, host::DialogProcResults().size());
     EXPECT_TRUE(host::GetValue(kKeys + u"\\40C1", u"Default").exists);

@@ -241,7 +241,9 @@ bool Runner::Load(const std::string& exePath)
     toGuest_[base] = base;
     toHost_[base] = base;
 
-    // NAME.syms: "address type name(arguments)" per line, from nm -C.
+    // NAME.syms: "address size type name(arguments)" per line, from nm -S -C.
+    // Symbols without a size are the linker script's layout marks, not
+    // functions or globals.
     std::string syms = exePath;
     if (syms.size() > 4 && syms.compare(syms.size() - 4, 4, ".exe") == 0)
         syms.replace(syms.size() - 4, 4, ".syms");
@@ -249,10 +251,14 @@ bool Runner::Load(const std::string& exePath)
     std::string line;
     while (std::getline(in, line)) {
         std::istringstream fields(line);
-        std::string address, type, name;
-        if (!(fields >> address >> type) || !std::getline(fields >> std::ws, name))
+        std::string address, size, type, name;
+        if (!(fields >> address >> size >> type) || type.size() != 1 ||
+            !std::getline(fields >> std::ws, name))
             continue;
         const uint32_t at = (uint32_t)strtoul(address.c_str(), NULL, 16);
+        const std::string anonymous = "(anonymous namespace)::";
+        if (name.compare(0, anonymous.size(), anonymous) == 0)
+            name.erase(0, anonymous.size());
         const std::string shortName = name.substr(0, name.find('('));
         symbols_[shortName] = at;
         if (type == "T" || type == "t")

@@ -1,0 +1,76 @@
+// windows_scene.h: turns bytes into a device's state for one press: the
+// platform type, a Z order of windows and the foreground, and a command
+// line. Shared by the windows fuzzer and the host/device comparison over
+// its corpus, so that both read every input the same way.
+#ifndef WINDOWS_SCENE_H
+#define WINDOWS_SCENE_H
+
+#include <vector>
+
+#include "fuzz_text.h"
+#include "host_scene.h"
+
+namespace windows_scene {
+
+using host::Text;
+
+const std::vector<Text> kClasses = {
+    u"Worker", u"BOOKWIN", u"Notes", u"WMP for Pocket PC", u"WMP7.5 for Pocket PC",
+    u"WMP for Mobile Devices", u"DesktopExplorerWindow", u"Explore", u"CPL_Owner", u"CPL",
+    u"Dialog", u"HHTaskBar", u"SipWndClass", u"menu_worker", u"MSPOutlook", u"MS_SIPBUTTON",
+    u"static", u"App",
+};
+const std::vector<Text> kTitles = {
+    u"", u"\xFF92\xFF93", u"\x30E1\x30E2", u"Pocket Word", u"Pocket Excel",
+    u"\xFF8C\xFF9F\xFF9B\xFF78\xFF9E\xFF97\xFF91", u"\x500B\x4EBA\x7528", u"\x500B\x4EBA",
+    u"\xFF7C\xFF7D\xFF83\xFF91", u"\x30B7\x30B9\x30C6\x30E0", u"\x63A5\x7D9A",
+    u"\xFF8C\xFF9F\xFF9B\xFF8A\xFF9F\xFF83\xFF68", u"\x30D7\x30ED\x30D1\x30C6\x30A3",
+};
+const std::vector<Text> kCommandParts = {u"/d", u"/b", u"/n", u"/ns", u" ", u"/N", u"/", u"d"};
+
+}  // namespace windows_scene
+
+struct WindowsScene {
+    std::vector<HWND> windows;  // top first
+    std::vector<host::Text> classes;
+    host::Text commandLine;
+};
+
+// Builds the scene on the stand-in, which the caller has reset.
+inline WindowsScene BuildWindowsScene(FuzzedDataProvider& in)
+{
+    using namespace windows_scene;
+    WindowsScene scene;
+    switch (in.ConsumeIntegralInRange<int>(0, 3)) {
+    case 0: break;  // "PocketPC"
+    case 1: host::SetPlatformTypeUnavailable(); break;
+    case 2: host::SetPlatformType(u"Jupiter"); break;
+    default: host::SetPlatformType(ArbitraryText(in, 300)); break;
+    }
+
+    const int count = in.ConsumeIntegralInRange<int>(0, 14);
+    for (int i = 0; i < count; i++) {
+        host::WindowSpec spec;
+        spec.className = PickText(in, kClasses, 300);
+        spec.title = PickText(in, kTitles, 300);
+        spec.visible = in.ConsumeIntegralInRange<int>(0, 3) != 0;
+        spec.hasChild = in.ConsumeBool();
+        if (spec.hasChild)
+            spec.childTitle = PickText(in, kTitles, 300);
+        spec.onClose = (host::CloseReaction)in.ConsumeIntegralInRange<int>(0, 2);
+        spec.rect.right = in.ConsumeIntegral<int32_t>();
+        scene.windows.push_back(host::AddWindow(spec));
+        scene.classes.push_back(spec.className);
+    }
+    if (!scene.windows.empty() && in.ConsumeIntegralInRange<int>(0, 7) != 0)
+        host::SetForeground(
+            scene.windows[in.ConsumeIntegralInRange<size_t>(0, scene.windows.size() - 1)]);
+
+    const int parts = in.ConsumeIntegralInRange<int>(0, 4);
+    for (int i = 0; i < parts; i++)
+        scene.commandLine +=
+            in.ConsumeBool() ? PickText(in, kCommandParts, 0) : ArbitraryText(in, 8);
+    return scene;
+}
+
+#endif

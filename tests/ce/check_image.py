@@ -1,0 +1,426 @@
+#!/usr/bin/env python3
+"""check_image.py: checks a device executable as the linker left it, before
+it ever reaches a device: headers the Windows CE loader accepts, imports
+only the device's libraries export, ARMv4 code in ARM state that StrongARM
+runs, and its size budget. The resources mode checks that its resources are
+the desktop build's, leaf for leaf.
+
+usage:
+  check_image.py image EXE ELF --objdump OBJDUMP --imports-list LIST
+                 --dlls DLL... --budget BYTES
+  check_image.py resources EXE DESKTOP-EXE
+
+Prints one line per check and ends with "N passed, M failed"; the exit
+status is non-zero when any check failed.
+"""
+import argparse
+import itertools
+import os
+import re
+import struct
+import subprocess
+import sys
+
+import pefile
+
+IMAGE_BASE = 0x10000
+MACHINE_ARM = 0x01C0
+SUBSYSTEM_WINDOWS_CE_GUI = 9
+RELOCS_STRIPPED = 0x0001
+DIR_IMPORT = pefile.DIRECTORY_ENTRY['IMAGE_DIRECTORY_ENTRY_IMPORT']
+DIR_RESOURCE = pefile.DIRECTORY_ENTRY['IMAGE_DIRECTORY_ENTRY_RESOURCE']
+DIR_BASERELOC = pefile.DIRECTORY_ENTRY['IMAGE_DIRECTORY_ENTRY_BASERELOC']
+
+
+class Report:
+    def __init__(self):
+        self.passed = self.failed = 0
+
+    def check(self, name, ok, detail):
+        # The self-test reads the name back: it must not contain ': '.
+        print('%s  %s: %s' % ('PASS' if ok else 'FAIL', name, detail))
+        if ok:
+            self.passed += 1
+        else:
+            self.failed += 1
+
+    def finish(self):
+        print('%d passed, %d failed' % (self.passed, self.failed))
+        return 1 if self.failed else 0
+
+
+def section_name(section):
+    return section.Name.rstrip(b'\0').decode('ascii', 'replace')
+
+
+def section_holding(pe, rva, size=1, extent=lambda s: s.Misc_VirtualSize):
+    for s in pe.sections:
+        if s.VirtualAddress <= rva and rva + size <= s.VirtualAddress + extent(s):
+            return s
+    return None
+
+
+# --- headers ---------------------------------------------------------------
+
+def version(major, minor):
+    return '%d.%02d' % (major, minor)
+
+
+def check_headers(report, pe, file_size):
+    fh, oh = pe.FILE_HEADER, pe.OPTIONAL_HEADER
+    for name, value, wanted in (
+            ('magic', '%#x' % oh.Magic, '0x10b'),
+            ('machine', '%#06x' % fh.Machine, '%#06x' % MACHINE_ARM),
+            ('subsystem', oh.Subsystem, SUBSYSTEM_WINDOWS_CE_GUI),
+            ('OS version', version(oh.MajorOperatingSystemVersion,
+                                   oh.MinorOperatingSystemVersion), '3.00'),
+            ('subsystem version', version(oh.MajorSubsystemVersion,
+                                          oh.MinorSubsystemVersion), '3.00'),
+            ('image base', '%#x' % oh.ImageBase, '%#x' % IMAGE_BASE),
+            ('section alignment', '%#x' % oh.SectionAlignment, '0x1000'),
+            ('file alignment', '%#x' % oh.FileAlignment, '0x200')):
+        report.check(name, value == wanted, '%s%s' % (
+            value, '' if value == wanted else ', expected %s' % wanted))
+
+    text = next((s for s in pe.sections if section_name(s) == '.text'), None)
+    entry = oh.AddressOfEntryPoint
+    inside = text is not None and text.VirtualAddress <= entry < (
+        text.VirtualAddress + text.Misc_VirtualSize)
+    report.check('entry point', inside, 'RVA %#x%s' % (
+        entry, ' in .text' if inside else ', outside .text'))
+
+    # The loader maps each section from its file offset; a section that is
+    # misaligned or runs past the end of the file loads as garbage.
+    align = oh.FileAlignment
+    bad = [section_name(s) for s in pe.sections
+           if not align or s.PointerToRawData % align or s.SizeOfRawData % align or
+           s.PointerToRawData + s.SizeOfRawData > file_size]
+    report.check('section file offsets', not bad, ', '.join(
+        '%s at %#x+%#x' % (section_name(s), s.PointerToRawData, s.SizeOfRawData)
+        for s in pe.sections) + ('; misaligned or past the end: ' + ', '.join(bad)
+                                 if bad else ''))
+
+    last = max(pe.sections, key=lambda s: s.VirtualAddress)
+    align = oh.SectionAlignment or 1
+    end = -(-(last.VirtualAddress + last.Misc_VirtualSize) // align) * align
+    report.check('size of image', oh.SizeOfImage == end, '%#x%s' % (
+        oh.SizeOfImage, ' (%s ends at %#x)' % (section_name(last), end)
+        if oh.SizeOfImage == end else ', expected %#x: %s ends there' % (
+            end, section_name(last))))
+
+    # Without relocations the image loads only at its base, which is where
+    # every CE process has its slot; a relocation table would be dead weight
+    # and a stale one a hazard.
+    report.check('relocations stripped', bool(fh.Characteristics & RELOCS_STRIPPED),
+                 'Characteristics %#06x' % fh.Characteristics)
+    reloc = oh.DATA_DIRECTORY[DIR_BASERELOC]
+    report.check('no base relocations', not reloc.VirtualAddress and not reloc.Size,
+                 'directory at %#x, %d bytes' % (reloc.VirtualAddress, reloc.Size))
+
+    for name, index in (('import directory', DIR_IMPORT),
+                        ('resource directory', DIR_RESOURCE)):
+        d = oh.DATA_DIRECTORY[index]
+        holder = section_holding(pe, d.VirtualAddress, d.Size) if d.Size else None
+        report.check(name, holder is not None, 'RVA %#x, %d bytes, %s' % (
+            d.VirtualAddress, d.Size,
+            'in ' + section_name(holder) if holder else 'not inside any section'))
+
+
+# --- imports ---------------------------------------------------------------
+
+def read_imports_list(path):
+    """imports.list as {dll in lower case: set of names}."""
+    exports = {}
+    for line in open(path, encoding='ascii'):
+        parts = line.split('#', 1)[0].split()
+        if len(parts) == 2:
+            exports.setdefault(parts[0].lower(), set()).add(parts[1])
+    return exports
+
+
+def check_imports(report, pe, allowed_dlls, exports):
+    imports = []
+    for entry in getattr(pe, 'DIRECTORY_ENTRY_IMPORT', []):
+        dll = entry.dll.decode('ascii', 'replace')
+        names = [(i.name.decode('ascii', 'replace') if i.name is not None else None,
+                  i.ordinal) for i in entry.imports]
+        imports.append((dll, names))
+        print('  imports from %s: %s' % (dll, ', '.join(
+            n if n is not None else '#%d' % o for n, o in names)))
+
+    allowed = {d.lower() for d in allowed_dlls}
+    outside = [dll for dll, _ in imports if dll.lower() not in allowed]
+    report.check('imported DLLs', not outside, '%s%s' % (
+        ', '.join(dll for dll, _ in imports) or 'none',
+        '; not allowed: ' + ', '.join(outside) if outside else ''))
+
+    # An ordinal picks whatever that build of the DLL has at that number.
+    by_ordinal = ['%s #%d' % (dll, o) for dll, names in imports
+                  for n, o in names if n is None]
+    count = sum(len(names) for _, names in imports)
+    report.check('imports by name', not by_ordinal, '%d imports%s' % (
+        count, '; by ordinal: ' + ', '.join(by_ordinal) if by_ordinal else ''))
+
+    unlisted = ['%s %s' % (dll, n) for dll, names in imports for n, _ in names
+                if n is not None and n not in exports.get(dll.lower(), ())]
+    report.check('imports listed', not unlisted, 'every name in imports.list'
+                 if not unlisted else 'not listed for their DLL: ' + ', '.join(unlisted))
+
+    # DialogBoxParamW is a macro over DialogBoxIndirectParamW on CE; COREDLL
+    # has no export of that name and the program would not load.
+    dialog = [dll for dll, names in imports for n, _ in names if n == 'DialogBoxParamW']
+    report.check('no DialogBoxParamW', not dialog,
+                 'not imported' if not dialog else 'imported from ' + ', '.join(dialog))
+
+
+# --- instruction set ---------------------------------------------------------
+
+SHT_SYMTAB = 2
+SHF_EXECINSTR = 0x4
+STT_FUNC = 2
+
+
+def read_elf(path):
+    """Sections as (name, address, file offset, size, executable) and symbols
+    as (name, value, type) from a little-endian ELF32 file."""
+    data = open(path, 'rb').read()
+    if data[:4] != b'\x7fELF' or data[4:6] != b'\x01\x01':
+        raise ValueError('%s is not a little-endian ELF32 file' % path)
+    shoff, = struct.unpack_from('<I', data, 0x20)
+    shentsize, shnum, shstrndx = struct.unpack_from('<HHH', data, 0x2E)
+    headers = [struct.unpack_from('<10I', data, shoff + i * shentsize)
+               for i in range(shnum)]
+
+    def string(table, offset):
+        start = headers[table][4] + offset
+        return data[start:data.index(b'\0', start)].decode('ascii', 'replace')
+
+    sections = [(string(shstrndx, h[0]), h[3], h[4], h[5], bool(h[2] & SHF_EXECINSTR))
+                for h in headers]
+    symbols = []
+    for h in headers:
+        if h[1] == SHT_SYMTAB:
+            for at in range(h[4], h[4] + h[5], 16):
+                name, value, _, info = struct.unpack_from('<IIIB', data, at)
+                symbols.append((string(h[6], name), value, info & 0xF))
+    return data, sections, symbols
+
+
+CONDITIONS = ['', 'eq', 'ne', 'cs', 'hs', 'cc', 'lo', 'mi', 'pl', 'vs', 'vc',
+              'hi', 'ls', 'ge', 'lt', 'gt', 'le', 'al']
+# ARMv4 in ARM state, as roots and the suffixes each takes. The condition
+# goes after the whole mnemonic (unified syntax) or between the root and the
+# suffix (divided syntax); objdump writes the first.
+ARMV4_FORMS = [
+    ('and eor sub rsb add adc sbc rsc orr mov bic mvn lsl lsr asr ror rrx', ['', 's']),
+    ('tst teq cmp cmn', ['']),
+    ('mul mla umull umlal smull smlal', ['', 's']),
+    ('ldr', ['', 'b', 't', 'bt', 'h', 'sh', 'sb']),
+    ('str', ['', 'b', 't', 'bt', 'h']),
+    ('ldm stm', ['', 'ia', 'ib', 'da', 'db', 'fd', 'fa', 'ed', 'ea']),
+    ('push pop', ['']),
+    ('swp', ['', 'b']),
+    ('b bl', ['']),
+    ('svc swi mrs msr', ['']),
+    ('cdp mcr mrc', ['']),
+    ('ldc stc', ['', 'l']),
+]
+ARMV4 = {form for roots, suffixes in ARMV4_FORMS for root in roots.split()
+         for suffix, cond in itertools.product(suffixes, CONDITIONS)
+         for form in (root + suffix + cond, root + cond + suffix)}
+NOP_ENCODING = 0x01A00000       # mov r0, r0: ARMv6K's nop hint is another word
+SHORT_MULTIPLIES = ('mul', 'mla')
+LONG_MULTIPLIES = ('umull', 'umlal', 'smull', 'smlal')
+INTERWORKING = {root + cond for root in ('bx', 'blx', 'bxj') for cond in CONDITIONS}
+INSTRUCTION = re.compile(r'^\s*([0-9a-f]+):\t([0-9a-f ]+?) *\t(.*)$')
+
+
+def refusal(mnemonic, encoding, rest):
+    """Why an ARM-state instruction does not run on an ARMv4 core, or None."""
+    if mnemonic in INTERWORKING:
+        return 'interworking branch, which StrongARM does not have'
+    if mnemonic == 'nop':
+        return None if encoding & 0x0FFFFFFF == NOP_ENCODING else 'ARMv6K hint'
+    if mnemonic not in ARMV4:
+        return 'not an ARMv4 instruction'
+    if '<UNPREDICTABLE>' in rest:
+        return 'unpredictable'
+    # Before ARMv6 a multiply's destination may not be its first operand, and
+    # a long multiply's two halves and first operand must all differ.
+    root = mnemonic[:5] if mnemonic[:5] in LONG_MULTIPLIES else mnemonic[:3]
+    rm = encoding & 0xF
+    if root in SHORT_MULTIPLIES and (encoding >> 16) & 0xF == rm:
+        return 'destination is the first operand, unpredictable before ARMv6'
+    if root in LONG_MULTIPLIES and len({(encoding >> 16) & 0xF,
+                                        (encoding >> 12) & 0xF, rm}) < 3:
+        return 'registers overlap, unpredictable before ARMv6'
+    return None
+
+
+def audit_code(report, objdump, elf_path, pe, exe_bytes):
+    try:
+        elf, sections, symbols = read_elf(elf_path)
+    except (OSError, ValueError) as error:
+        report.check('shipped code', False, str(error))
+        return
+    code = [s for s in sections if s[4] and s[3]]
+
+    # The audit is worth something only if the .elf is what the .exe holds.
+    differ = []
+    for name, address, offset, size, _ in code:
+        # The ELF section carries the padding to the file alignment as well.
+        rva = address - pe.OPTIONAL_HEADER.ImageBase
+        holder = section_holding(pe, rva, size, lambda s: s.SizeOfRawData)
+        at = holder.PointerToRawData + rva - holder.VirtualAddress if holder else 0
+        if holder is None or elf[offset:offset + size] != exe_bytes[at:at + size]:
+            differ.append(name)
+    listing = ', '.join('%s %d bytes' % (s[0], s[3]) for s in code) or 'no code'
+    if differ:
+        listing += '; not as in the .exe: ' + ', '.join(differ)
+    elif code:
+        listing += ', same as in the .exe'
+    report.check('shipped code', bool(code) and not differ, listing)
+
+    result = subprocess.run([objdump, '-d', elf_path], capture_output=True, text=True)
+    audited, words, thumb, refused = 0, 0, [], []
+    for line in result.stdout.splitlines():
+        match = INSTRUCTION.match(line)
+        if not match:
+            continue
+        address, encoding, rest = match.groups()
+        mnemonic = rest.split('\t', 1)[0].strip()
+        # Literal pools and constant data between functions, marked $d.
+        if mnemonic.startswith('.'):
+            words += 1
+            continue
+        if not re.fullmatch(r'[0-9a-f]{8}', encoding):
+            thumb.append(line.strip())
+            continue
+        audited += 1
+        why = refusal(mnemonic, int(encoding, 16), rest) if mnemonic else 'undecodable'
+        if why:
+            refused.append('%s (%s)' % (re.sub(r'\s+', ' ', line.strip()), why))
+
+    # Mapping symbols are what tell objdump code from data and ARM from
+    # Thumb; without $a it decodes nothing reliably.
+    thumb_marks = [n for n, _, _ in symbols if n == '$t' or n.startswith('$t.')]
+    thumb_entries = ['%s at %#x' % (n, v) for n, v, t in symbols if t == STT_FUNC and v & 1]
+    arm_marks = [n for n, _, _ in symbols if n == '$a' or n.startswith('$a.')]
+    problems = []
+    if thumb_marks:
+        problems.append('%d $t mapping symbols' % len(thumb_marks))
+    if thumb_entries:
+        problems.append('Thumb entry points: ' + ', '.join(thumb_entries[:5]))
+    if thumb:
+        problems.append('%d Thumb instructions, first: %s' % (len(thumb), thumb[0]))
+    if not arm_marks:
+        problems.append('no $a mapping symbols, so code cannot be told from data')
+    report.check('ARM state', not problems, '; '.join(problems) or
+                 '%d $a mapping symbols, no Thumb' % len(arm_marks))
+
+    if result.returncode:
+        refused.insert(0, 'objdump failed: ' + result.stderr.strip())
+    if not audited:
+        refused.insert(0, 'no ARM instructions found to audit')
+    report.check('ARMv4 instructions', not refused, '%d instructions audited, %d data words '
+                 'skipped%s' % (audited, words, '; refused %d:' % len(refused) if refused else ''))
+    for line in refused[:40]:
+        print('    ' + line)
+
+
+# --- size --------------------------------------------------------------------
+
+def check_size(report, exe_path, size, budget):
+    report.check('size budget', size <= budget, '%s: %d bytes (budget %d)' % (
+        os.path.basename(exe_path), size, budget))
+
+
+# --- resources ---------------------------------------------------------------
+
+def resource_label(key):
+    kind, name, lang = key
+
+    def part(value, names=None):
+        if isinstance(value, str):
+            return '"%s"' % value
+        return names.get(value, str(value)) if names else str(value)
+    types = {k: v[3:] for k, v in pefile.RESOURCE_TYPE.items() if isinstance(k, int)}
+    return '%s/%s/%#x' % (part(kind, types), part(name), lang)
+
+
+def resource_leaves(pe):
+    """{(type, name, language): data bytes}; a type or name is an int id or a string."""
+    def key(entry):
+        return str(entry.name) if entry.name is not None else entry.id
+    leaves = {}
+    root = getattr(pe, 'DIRECTORY_ENTRY_RESOURCE', None)
+    for kind in root.entries if root else []:
+        for name in kind.directory.entries:
+            for lang in name.directory.entries:
+                data = lang.data.struct
+                leaves[(key(kind), key(name), lang.id)] = pe.get_data(
+                    data.OffsetToData, data.Size)
+    return leaves
+
+
+def compare_resources(report, device_exe, desktop_exe):
+    if not os.path.exists(desktop_exe):
+        report.check('desktop build', False, '%s does not exist: build the win64 preset '
+                     'first (cmake --preset win64 && cmake --build --preset win64)'
+                     % desktop_exe)
+        return
+    report.check('desktop build', True, desktop_exe)
+    device = resource_leaves(pefile.PE(device_exe))
+    desktop = resource_leaves(pefile.PE(desktop_exe))
+    only_device = sorted(set(device) - set(desktop), key=str)
+    only_desktop = sorted(set(desktop) - set(device), key=str)
+    detail = '%d leaves' % len(device)
+    if only_device:
+        detail += '; only on the device: ' + ', '.join(map(resource_label, only_device))
+    if only_desktop:
+        detail += '; only on the desktop: ' + ', '.join(map(resource_label, only_desktop))
+    report.check('resource leaves', bool(device) and not only_device and not only_desktop,
+                 detail)
+    for key in sorted(set(device) & set(desktop), key=str):
+        a, b = device[key], desktop[key]
+        first = next((i for i, (x, y) in enumerate(zip(a, b)) if x != y), None)
+        same = a == b
+        report.check('data of ' + resource_label(key), same, '%d bytes%s' % (
+            len(a), ', same' if same else ' against %d%s' % (
+                len(b), ', first difference at byte %d' % first if first is not None else '')))
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.split('\n\n')[0])
+    modes = parser.add_subparsers(dest='mode', required=True)
+    image = modes.add_parser('image')
+    image.add_argument('exe')
+    image.add_argument('elf')
+    image.add_argument('--objdump', required=True)
+    image.add_argument('--imports-list', required=True)
+    image.add_argument('--dlls', nargs='+', required=True)
+    image.add_argument('--budget', type=int, required=True)
+    resources = modes.add_parser('resources')
+    resources.add_argument('exe')
+    resources.add_argument('desktop')
+    args = parser.parse_args()
+
+    report = Report()
+    print('%s %s' % (args.mode, args.exe))
+    try:
+        if args.mode == 'resources':
+            compare_resources(report, args.exe, args.desktop)
+        else:
+            exe_bytes = open(args.exe, 'rb').read()
+            pe = pefile.PE(data=exe_bytes)
+            check_headers(report, pe, len(exe_bytes))
+            check_imports(report, pe, args.dlls, read_imports_list(args.imports_list))
+            audit_code(report, args.objdump, args.elf, pe, exe_bytes)
+            check_size(report, args.exe, len(exe_bytes), args.budget)
+    except (OSError, pefile.PEFormatError) as error:
+        report.check('readable image', False, str(error))
+    return report.finish()
+
+
+if __name__ == '__main__':
+    sys.exit(main())

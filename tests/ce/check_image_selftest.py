@@ -1,0 +1,310 @@
+#!/usr/bin/env python3
+"""check_image_selftest.py: proves that check_image.py fails where it should.
+Each case damages one thing in copies of a real image and its ELF (a header
+field, an import, one instruction, a resource) or in what the image is held
+to (allowed DLLs, imports.list, budget), runs the checker, and expects
+exactly the checks that guard that thing to fail, naming the fault; the
+untouched copies and ARMv4 forms must pass.
+
+usage: check_image_selftest.py EXE ELF --imports-list LIST --objdump OBJDUMP
+                               --as AS --objcopy OBJCOPY --workdir DIR
+"""
+import argparse
+import os
+import re
+import shutil
+import struct
+import subprocess
+import sys
+
+import pefile
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, HERE)
+import check_image  # noqa: E402
+
+CHECKER = os.path.join(HERE, 'check_image.py')
+
+
+class Case:
+    """Fresh copies of the inputs for one case, and the ways to damage them."""
+
+    def __init__(self, args, directory):
+        os.makedirs(directory, exist_ok=True)
+        self.tools, self.dir = args, directory
+        self.exe = shutil.copy(args.exe, os.path.join(directory, os.path.basename(args.exe)))
+        self.elf = shutil.copy(args.elf, os.path.join(directory, os.path.basename(args.elf)))
+        self.list = shutil.copy(args.imports_list, os.path.join(directory, 'imports.list'))
+        self.desktop = shutil.copy(args.exe, os.path.join(directory, 'desktop.exe'))
+        self.dlls = ['COREDLL.dll']
+        self.budget = 12288
+        self.pe = pefile.PE(self.exe)
+
+    def poke(self, path, offset, fmt, value):
+        with open(path, 'r+b') as f:
+            f.seek(offset)
+            f.write(struct.pack(fmt, value) if isinstance(value, int) else value)
+
+    def header(self, part, field, fmt, value):
+        structure = getattr(self.pe, part) if isinstance(part, str) else part(self.pe)
+        old = getattr(structure, field)
+        self.poke(self.exe, structure.get_field_absolute_offset(field), fmt,
+                  value(old) if callable(value) else value)
+
+    def assemble(self, source, name='case'):
+        path = os.path.join(self.dir, name)
+        open(path + '.s', 'w').write('        .syntax unified\n' + source + '\n')
+        subprocess.run([self.tools.as_, '-o', path + '.o', path + '.s'], check=True)
+        return path + '.o'
+
+    def instruction(self, text, arch='armv7-a'):
+        # The same word over the first instruction of .text in both the .exe
+        # and the .elf, so that only the audit of the code can object.
+        obj = self.assemble('        .arch %s\n        .arm\n        %s' % (arch, text))
+        data, sections, _ = check_image.read_elf(obj)
+        _, _, offset, size, _ = next(s for s in sections if s[0] == '.text')
+        word = data[offset:offset + 4]
+        assert size == 4, text
+        _, sections, _ = check_image.read_elf(self.elf)
+        _, _, elf_text, _, _ = next(s for s in sections if s[0] == '.text')
+        self.poke(self.elf, elf_text, '', word)
+        text_section = next(s for s in self.pe.sections if s.Name.startswith(b'.text'))
+        self.poke(self.exe, text_section.PointerToRawData, '', word)
+
+    def first_import(self, shortest=0):
+        return next(i for entry in self.pe.DIRECTORY_ENTRY_IMPORT for i in entry.imports
+                    if len(i.name) >= shortest)
+
+    def rename_import(self, new):
+        imp = self.first_import(len(new))
+        self.poke(self.exe, imp.name_offset, '', new.encode().ljust(len(imp.name), b'\0'))
+        self.edit_list(lambda line: line.replace(' %s\n' % imp.name.decode(), ' %s\n' % new))
+
+    def edit_list(self, change):
+        lines = open(self.list).readlines()
+        open(self.list, 'w').writelines(filter(None, map(change, lines)))
+
+    def first_leaf(self, pe=None):
+        kind = (pe or self.pe).DIRECTORY_ENTRY_RESOURCE.entries[0]
+        name = kind.directory.entries[0]
+        return kind, name, name.directory.entries[0]
+
+
+def leaf_label(case):
+    kind, name, lang = case.first_leaf()
+    return 'data of ' + check_image.resource_label((
+        str(kind.name) if kind.name is not None else kind.id,
+        str(name.name) if name.name is not None else name.id, lang.id))
+
+
+def section(pe, name):
+    return next(s for s in pe.sections if s.Name.rstrip(b'\0') == name)
+
+
+def directory(index):
+    return lambda pe: pe.OPTIONAL_HEADER.DATA_DIRECTORY[index]
+
+
+def flip_leaf_byte(c):
+    _, _, lang = c.first_leaf()
+    offset = c.pe.get_offset_from_rva(lang.data.struct.OffsetToData)
+    c.poke(c.desktop, offset, 'B', c.pe.__data__[offset] ^ 0xFF)
+
+
+def relabel_leaf(c):
+    _, _, lang = c.first_leaf()
+    c.poke(c.desktop, lang.struct.get_field_absolute_offset('Name'), '<I',
+           0x409 if lang.id != 0x409 else 0x411)
+
+
+def by_ordinal(c):
+    imp = c.first_import()
+    c.poke(c.exe, imp.struct_table.get_file_offset(), '<I', 0x80000005)
+    iat = c.pe.get_offset_from_rva(imp.address - c.pe.OPTIONAL_HEADER.ImageBase)
+    c.poke(c.exe, iat, '<I', 0x80000005)
+
+
+def thumb_object(c):
+    c.elf = c.assemble('''        .arch armv4t
+        .arm
+        .global f
+        .type f, %function
+f:      mov pc, lr
+        .thumb
+        .thumb_func
+        .global g
+        .type g, %function
+g:      movs r0, #1
+        mov pc, lr''')
+
+
+def strip_arm_marks(c):
+    subprocess.run([c.tools.objcopy, '--strip-symbol=$a', c.elf], check=True)
+
+
+HEADER = 'OPTIONAL_HEADER'
+ARMV4 = 'ARMv4 instructions'
+# (what is damaged, how, the checks that must fail, text the report must hold)
+CASES = [
+    ('nothing: the real image', lambda c: None, set(), '0 failed'),
+    ('budget exactly the size', lambda c: setattr(c, 'budget', os.path.getsize(c.exe)),
+     set(), 'budget'),
+    ('budget one byte short', lambda c: setattr(c, 'budget', os.path.getsize(c.exe) - 1),
+     {'size budget'}, 'bytes (budget'),
+
+    ('magic 0x10c', lambda c: c.header(HEADER, 'Magic', '<H', 0x10C), {'magic'}, '0x10c'),
+    ('machine Thumb (0x1c2)', lambda c: c.header('FILE_HEADER', 'Machine', '<H', 0x1C2),
+     {'machine'}, '0x01c2'),
+    ('subsystem Windows GUI', lambda c: c.header(HEADER, 'Subsystem', '<H', 2),
+     {'subsystem'}, 'expected 9'),
+    ('OS version 4.00', lambda c: c.header(HEADER, 'MajorOperatingSystemVersion', '<H', 4),
+     {'OS version'}, '4.00'),
+    ('subsystem version 3.10', lambda c: c.header(HEADER, 'MinorSubsystemVersion', '<H', 10),
+     {'subsystem version'}, '3.10'),
+    ('image base 0x400000', lambda c: c.header(HEADER, 'ImageBase', '<I', 0x400000),
+     {'image base', 'shipped code'}, '0x400000'),
+    ('section alignment 0x200', lambda c: c.header(HEADER, 'SectionAlignment', '<I', 0x200),
+     {'section alignment', 'size of image'}, 'expected 0x1000'),
+    ('file alignment 0x1000', lambda c: c.header(HEADER, 'FileAlignment', '<I', 0x1000),
+     {'file alignment', 'section file offsets'}, 'misaligned'),
+    ('entry point in .rsrc', lambda c: c.header(
+        HEADER, 'AddressOfEntryPoint', '<I', section(c.pe, b'.rsrc').VirtualAddress),
+     {'entry point'}, 'outside .text'),
+    ('.rsrc 16 bytes further into the file', lambda c: c.header(
+        lambda pe: section(pe, b'.rsrc'), 'PointerToRawData', '<I', lambda v: v + 16),
+     {'section file offsets'}, 'misaligned or past the end: .rsrc'),
+    ('size of image one page more', lambda c: c.header(
+        HEADER, 'SizeOfImage', '<I', lambda v: v + 0x1000), {'size of image'}, 'expected'),
+    ('RELOCS_STRIPPED cleared', lambda c: c.header(
+        'FILE_HEADER', 'Characteristics', '<H', lambda v: v & ~1), {'relocations stripped'},
+     '0x010e'),
+    ('a base relocation directory', lambda c: c.header(
+        directory(5), 'Size', '<I', 8), {'no base relocations'}, '8 bytes'),
+    ('no import directory', lambda c: c.header(directory(1), 'Size', '<I', 0),
+     {'import directory'}, 'not inside any section'),
+    ('resource directory past the image', lambda c: c.header(
+        directory(2), 'VirtualAddress', '<I', c.pe.OPTIONAL_HEADER.SizeOfImage),
+     {'resource directory'}, 'not inside any section'),
+
+    ('only aygshell.dll allowed', lambda c: setattr(c, 'dlls', ['aygshell.dll']),
+     {'imported DLLs'}, 'not allowed: COREDLL.dll'),
+    ('an import by ordinal', by_ordinal, {'imports by name'}, 'by ordinal: COREDLL.dll #5'),
+    ('an import missing from imports.list', lambda c: c.edit_list(
+        lambda line: None if line.split()[-1:] == [c.first_import().name.decode()] else line),
+     {'imports listed'}, 'not listed for their DLL'),
+    ('DialogBoxParamW imported (and listed)', lambda c: c.rename_import('DialogBoxParamW'),
+     {'no DialogBoxParamW'}, 'imported from COREDLL.dll'),
+
+    ('a Thumb function', thumb_object, {'ARM state', 'shipped code'}, '$t mapping symbols'),
+    ('no $a mapping symbols', strip_arm_marks, {'ARM state'}, 'no $a mapping symbols'),
+] + [
+    # ARMv4 forms, which must pass, among them the ones closest to refused ones.
+    ('ARMv4 ' + text, lambda c, text=text: c.instruction(text, 'armv4'), set(), '0 failed')
+    for text in ('add r0, r1, r2', 'mov r0, r0', 'mov pc, lr', 'ldrsh r0, [r1, #2]',
+                 'strhne r0, [r1]', 'swpb r0, r1, [r2]', 'stmib r0!, {r1, r2}',
+                 'mrs r0, cpsr', 'mul r0, r1, r0', 'umull r0, r1, r2, r3', 'svc #0',
+                 'mcr p15, 0, r0, c7, c10, 4', 'ldc p6, c0, [r0]')
+] + [
+    # Each instruction StrongARM lacks, as the first word of the real code.
+    (text, lambda c, text=text, arch=arch: c.instruction(text, arch), {ARMV4}, refused)
+    for text, arch, refused in (
+        ('bx lr', 'armv4t', 'interworking'),
+        ('bxne r1', 'armv4t', 'interworking'),
+        ('blx r3', 'armv5t', 'interworking'),
+        ('clz r0, r1', 'armv5t', ' clz '),
+        ('ldrd r0, r1, [r2]', 'armv5te', ' ldrd '),
+        ('strd r0, r1, [r2]', 'armv5te', ' strd '),
+        ('pld [r0]', 'armv5te', ' pld '),
+        ('bkpt #1', 'armv5t', ' bkpt '),
+        ('smulbb r0, r1, r2', 'armv5te', ' smulbb '),
+        ('smlatb r0, r1, r2, r3', 'armv5te', ' smlatb '),
+        ('smlalbb r0, r1, r2, r3', 'armv5te', ' smlalbb '),
+        ('smulwb r0, r1, r2', 'armv5te', ' smulwb '),
+        ('smlawt r0, r1, r2, r3', 'armv5te', ' smlawt '),
+        ('qadd r0, r1, r2', 'armv5te', ' qadd '),
+        ('qdsub r0, r1, r2', 'armv5te', ' qdsub '),
+        ('mcrr p15, 0, r0, r1, c0', 'armv5te', ' mcrr '),
+        ('mrrc p15, 0, r0, r1, c0', 'armv5te', ' mrrc '),
+        ('cdp2 p1, 0, c0, c0, c0, 0', 'armv5t', ' cdp2 '),
+        ('ldc2 p1, c0, [r0]', 'armv5t', ' ldc2 '),
+        ('stc2 p1, c0, [r0]', 'armv5t', ' stc2 '),
+        ('mcr2 p1, 0, r0, c0, c0, 0', 'armv5t', ' mcr2 '),
+        ('mrc2 p1, 0, r0, c0, c0, 0', 'armv5t', ' mrc2 '),
+        ('rev r0, r1', 'armv6', ' rev '),
+        ('sxtb r0, r1', 'armv6', ' sxtb '),
+        ('uxth r0, r1', 'armv6', ' uxth '),
+        ('ldrex r0, [r1]', 'armv6', ' ldrex '),
+        ('strex r0, r1, [r2]', 'armv6', ' strex '),
+        ('movw r0, #1', 'armv7-a', ' movw '),
+        ('nop', 'armv6k', 'ARMv6K hint'),
+        ('udf #0', 'armv7-a', ' udf '),
+        ('mul r0, r0, r1', 'armv6', 'destination is the first operand'),
+        ('umull r0, r1, r1, r2', 'armv6', 'registers overlap'),
+    )
+] + [
+    ('resources: the same file', lambda c: None, set(), '0 failed'),
+    ('resources: one byte of a leaf', flip_leaf_byte, {leaf_label}, 'first difference'),
+    ('resources: a leaf in another language', relabel_leaf, {'resource leaves'},
+     'only on the desktop'),
+    ('resources: no desktop build', lambda c: os.remove(c.desktop), {'desktop build'},
+     'build the win64 preset first'),
+]
+
+
+def run(case_args, mode):
+    command = [sys.executable, CHECKER, mode, case_args.exe]
+    if mode == 'resources':
+        command += [case_args.desktop]
+    else:
+        command += [case_args.elf, '--objdump', case_args.tools.objdump,
+                    '--imports-list', case_args.list, '--dlls'] + case_args.dlls + [
+                    '--budget', str(case_args.budget)]
+    return subprocess.run(command, capture_output=True, text=True)
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.split('\n\n')[0])
+    parser.add_argument('exe')
+    parser.add_argument('elf')
+    parser.add_argument('--imports-list', required=True)
+    parser.add_argument('--objdump', required=True)
+    parser.add_argument('--as', dest='as_', required=True)
+    parser.add_argument('--objcopy', required=True)
+    parser.add_argument('--workdir', required=True)
+    args = parser.parse_args()
+
+    passed = failed = 0
+    for number, (what, damage, expected, text) in enumerate(CASES):
+        case = Case(args, os.path.join(args.workdir, 'case%02d' % number))
+        expected = {e(case) if callable(e) else e for e in expected}
+        damage(case)
+        result = run(case, 'resources' if what.startswith('resources') else 'image')
+        lines = result.stdout.splitlines()
+        failing = {line.split('  ', 1)[1].split(': ', 1)[0]
+                   for line in lines if line.startswith('FAIL  ')}
+        summary = re.fullmatch(r'(\d+) passed, (\d+) failed', lines[-1]) if lines else None
+        problems = []
+        if failing != expected:
+            problems.append('failing checks %s, expected %s' % (
+                sorted(failing) or 'none', sorted(expected) or 'none'))
+        if not summary or int(summary.group(2)) != len(failing):
+            problems.append('no summary line counting the failures')
+        if (result.returncode != 0) != bool(expected):
+            problems.append('exit status %d' % result.returncode)
+        if text not in result.stdout:
+            problems.append('report does not say "%s"' % text)
+        if result.stderr:
+            problems.append('stderr: ' + result.stderr.strip())
+        print('%s  %s: %s' % ('FAIL' if problems else 'PASS', what, '; '.join(problems) or (
+            'fails ' + ', '.join(sorted(expected)) if expected else 'passes')))
+        if problems:
+            print('\n'.join('    | ' + line for line in lines))
+            failed += 1
+        else:
+            passed += 1
+    print('%d passed, %d failed' % (passed, failed))
+    return 1 if failed else 0
+
+
+if __name__ == '__main__':
+    sys.exit(main())

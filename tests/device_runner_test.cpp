@@ -1,0 +1,189 @@
+// device_runner_test.cpp: the CE runner itself: a damaged or foreign program
+// is refused with a message that names the culprit, and every input of the
+// windows fuzzer's corpus gives the same press, effect for effect, from the
+// host build and from the device program.
+#include <gtest/gtest.h>
+
+#include <dirent.h>
+#include <stdio.h>
+
+#include <fstream>
+#include <iterator>
+
+#include "close_command.h"
+#include "device_way.h"
+#include "host_scene.h"
+#include "pe_image.h"
+#include "windows_scene.h"
+
+namespace {
+
+std::vector<uint8_t> ReadFile(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+void WriteFile(const std::string& path, const std::vector<uint8_t>& bytes)
+{
+    std::ofstream(path, std::ios::binary).write((const char*)bytes.data(), bytes.size());
+}
+
+void PutU32(std::vector<uint8_t>* bytes, size_t at, uint32_t value)
+{
+    for (int i = 0; i < 4; i++)
+        (*bytes)[at + i] = (uint8_t)(value >> (8 * i));
+}
+
+// The file offset of the entry point's first instruction.
+size_t EntryOffset(const std::vector<uint8_t>& file)
+{
+    ce::PeImage image;
+    std::string error;
+    EXPECT_TRUE(ce::ParsePeImage(file, &image, &error)) << error;
+    for (const ce::PeSection& s : image.sections) {
+        if (image.entryRva >= s.rva && image.entryRva < s.rva + s.rawSize)
+            return s.rawOffset + (image.entryRva - s.rva);
+    }
+    ADD_FAILURE() << "entry point outside the sections";
+    return 0;
+}
+
+// How a copy of ForegroundDismisser.exe is damaged, and what the runner
+// must then say: at load, or when the damaged code runs.
+struct Damage {
+    const char* what;
+    std::function<void(std::vector<uint8_t>*)> apply;
+    bool failsAtLoad;
+    const char* message;
+};
+
+void Rename(std::vector<uint8_t>* file, const std::string& from, const std::string& to)
+{
+    const std::string needle = from + '\0';
+    auto it = std::search(file->begin(), file->end(), needle.begin(), needle.end());
+    ASSERT_NE(file->end(), it) << from;
+    std::copy(to.begin(), to.end(), it);
+}
+
+// Replaces the entry point's first instruction.
+void PatchEntry(std::vector<uint8_t>* file, uint32_t instruction)
+{
+    PutU32(file, EntryOffset(*file), instruction);
+}
+
+TEST(CeRunner, RefusesDamagedProgramsNamingTheCulprit)
+{
+    const Damage damages[] = {
+        {"an import the runner does not know",
+         [](std::vector<uint8_t>* f) { Rename(f, "Sleep", "Sleex"); }, true,
+         "import Sleex from COREDLL.dll is unknown to the runner"},
+        {"a desktop machine type", [](std::vector<uint8_t>* f) { (*f)[(*f)[0x3C] + 4] = 0x64; },
+         true, "is not ARM"},
+        {"cut after its headers", [](std::vector<uint8_t>* f) { f->resize(0x300); }, true,
+         "runs past the end of the file"},
+        {"no PE signature", [](std::vector<uint8_t>* f) { (*f)[(*f)[0x3C]] = 'X'; }, true,
+         "no PE signature"},
+        {"bx lr, which ARMv4 lacks", [](std::vector<uint8_t>* f) { PatchEntry(f, 0xE12FFF1E); },
+         false, "SA-1110 (ARMv4) rejects the instruction 0xe12fff1e at 0x00011000 (WinMainCRTStartup)"},
+        {"a read through the NULL command line",
+         [](std::vector<uint8_t>* f) { PatchEntry(f, 0xE5920000); },  // ldr r0, [r2]
+         false, "read of unmapped memory at 0x00000000"},
+        {"a write into the headers",
+         [](std::vector<uint8_t>* f) { PatchEntry(f, 0xE5800000); },  // str r0, [r0]
+         false, "write to read-only memory at 0x00010000"},
+        {"a jump to address 0", [](std::vector<uint8_t>* f) { PatchEntry(f, 0xE3A0F000); },
+         false, "jumped to address 0"},  // mov pc, #0
+    };
+    const std::vector<uint8_t> original = ReadFile(DeviceProgramPath(kDeviceCloser));
+    ASSERT_FALSE(original.empty()) << "build the ce-arm preset first";
+    const std::string path = ::testing::TempDir() + "damaged.exe";
+    const std::string symbols = ::testing::TempDir() + "damaged.syms";
+    std::string original_symbols = DeviceProgramPath(kDeviceCloser);
+    original_symbols.replace(original_symbols.size() - 4, 4, ".syms");
+    WriteFile(symbols, ReadFile(original_symbols));
+    for (const Damage& d : damages) {
+        std::vector<uint8_t> file = original;
+        d.apply(&file);
+        WriteFile(path, file);
+        host::Reset();
+        ce::Runner runner;
+        const bool loaded = runner.Load(path);
+        EXPECT_EQ(!d.failsAtLoad, loaded) << d.what << ": " << runner.Error();
+        if (loaded) {
+            int status;
+            EXPECT_FALSE(runner.RunProgram(NULL, &status)) << d.what;
+        }
+        EXPECT_NE(std::string::npos, runner.Error().find(d.message))
+            << d.what << ": the runner said: " << runner.Error();
+    }
+    remove(path.c_str());
+    remove(symbols.c_str());
+}
+
+// ---- Host and device agree on every corpus input ---------------------------
+
+struct Press {
+    int status = -1;
+    std::vector<host::TraceEntry> trace;
+};
+
+// The trace with each window named by its place in the scene, so that two
+// runs over scenes built alike compare equal.
+std::string Normalised(const Press& press, const std::vector<HWND>& windows)
+{
+    std::string out = "status " + std::to_string(press.status) + "\n";
+    for (host::TraceEntry e : press.trace) {
+        auto it = std::find(windows.begin(), windows.end(), e.window);
+        e.window = it == windows.end() ? e.window : (HWND)(uintptr_t)(0xA000 + (it - windows.begin()));
+        out += host::Describe(e) + " text " + host::Narrow(e.text1) + "|" + host::Narrow(e.text2) +
+               " bytes " + std::to_string(e.bytes.size()) + "\n";
+    }
+    return out;
+}
+
+std::string PressOnce(const std::vector<uint8_t>& input, Way way)
+{
+    host::Reset();
+    FuzzedDataProvider in(input.data(), input.size());
+    const WindowsScene scene = BuildWindowsScene(in);
+    Press press;
+    if (way == Way::kHost) {
+        press.status = RunCloseCommand(scene.commandLine.c_str());
+    } else {
+        ce::Runner runner;
+        EXPECT_TRUE(LoadDeviceProgram(kDeviceCloser, &runner));
+        EXPECT_TRUE(runner.RunProgram(scene.commandLine.c_str(), &press.status)) << runner.Error();
+    }
+    press.trace = host::Trace();
+    return Normalised(press, scene.windows);
+}
+
+TEST(CeRunner, CorpusPressesAgreeOnHostAndDevice)
+{
+    const std::string corpus = std::string(WINDOWS_CORPUS_DIR);
+    DIR* dir = opendir(corpus.c_str());
+    ASSERT_NE(nullptr, dir) << corpus;
+    std::vector<std::string> names;
+    while (dirent* entry = readdir(dir)) {
+        if (entry->d_name[0] != '.')
+            names.push_back(entry->d_name);
+    }
+    closedir(dir);
+    std::sort(names.begin(), names.end());
+    ASSERT_GT(names.size(), 100u) << "the corpus should hold the fuzzer's seeds";
+
+    int compared = 0;
+    for (const std::string& name : names) {
+        const std::vector<uint8_t> input = ReadFile(corpus + "/" + name);
+        const std::string host = PressOnce(input, Way::kHost);
+        const std::string device = PressOnce(input, Way::kDevice);
+        EXPECT_EQ(host, device) << "corpus input " << name;
+        compared++;
+        if (::testing::Test::HasFailure())
+            break;
+    }
+    printf("%d corpus inputs pressed on host and device\n", compared);
+}
+
+}  // namespace
