@@ -2,14 +2,16 @@
 # run-benchmarks.sh: prints the figures behind the README's performance table:
 # start-to-exit time under Wine of ForegroundDismisser beside an empty GUI
 # program started the same way, and callgrind's instruction count per press
-# on the host for growing Z orders.
+# on the host and of ARM instructions on the device for growing Z orders.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 runs=${1:-20}
 
 scripts/install-deps.sh
 cmake --preset host >/dev/null
-cmake --build --preset host -j"$(nproc)" --target press_bench >/dev/null
+cmake --build --preset host -j"$(nproc)" --target press_bench device_press_bench >/dev/null
+cmake --preset ce-arm >/dev/null
+cmake --build --preset ce-arm -j"$(nproc)" >/dev/null
 cmake --preset win64 >/dev/null
 cmake --build --preset win64 -j"$(nproc)" --target ForegroundDismisser empty_gui launch_timer >/dev/null
 
@@ -48,3 +50,8 @@ done
 rm -rf "$out"
 echo "(whole press: everything under RunCloseCommand, the host stand-in's model"
 echo " of the window manager included; closer's own: the closer's code alone)"
+
+echo
+echo "ARM instructions per press on the device (ForegroundDismisser.exe on the"
+echo "emulated SA-1110), same scenes; the system libraries' own work not counted:"
+build/host/bench/device_press_bench build/ce-arm/closer/ForegroundDismisser.exe 10 100 1000

@@ -1,10 +1,12 @@
 #!/bin/bash
 # demo.sh: the main job. Builds the Windows programs and shows ForegroundDismisser
-# dismissing windows on a Pocket PC-like screen under Wine, with screenshots.
+# dismissing windows on a Pocket PC-like screen under Wine, with screenshots,
+# then one press by the device (ARM) build under the CE runner.
 #
 # Usage: scripts/demo.sh
 # Output: a report per press on stdout (also in out/demo/demo.txt) and
-# out/demo/pressN-before.png, pressN-after.png. Uses $DISPLAY when it answers,
+# out/demo/pressN-before.png, pressN-after.png, out/demo/device-press.txt.
+# Uses $DISPLAY when it answers,
 # otherwise a private 240x320 Xvfb.
 set -u
 
@@ -80,3 +82,19 @@ if [ -f "$root/scripts/demo-assigner.sh" ]; then
     DEMO_BUILD_DIR="$build" DEMO_OUT_DIR="$root/out" bash "$root/scripts/demo-assigner.sh" ||
         exit 1
 fi
+
+# ---------------------------------------------------------------------------
+# The device build: one press by ForegroundDismisser.exe as built for Pocket
+# PC (ARM), its own machine code run on an emulated StrongARM by the CE
+# runner, printing every system call it makes.
+# ---------------------------------------------------------------------------
+echo
+echo "== The device build: one press, ARM code under the CE runner =="
+cmake --preset ce-arm >/dev/null || exit 1
+cmake --build --preset ce-arm || exit 1
+cmake --preset host >/dev/null || exit 1
+cmake --build --preset host --target device_demo || exit 1
+echo
+"$root/build/host/tests/device_demo" "$root/build/ce-arm/closer/ForegroundDismisser.exe" /n |
+    tee "$out/device-press.txt"
+exit "${PIPESTATUS[0]}"

@@ -1,12 +1,18 @@
 #!/bin/bash
-# test.sh: every test: the host suite against the stand-in, the same suite
-# under ASan and UBSan, a short pass of each fuzzer, then the real programs
-# built with mingw-w64 and checked under Wine.
+# test.sh: every test: the device (ARM) programs built first, since the host
+# tables run them too; the host suite against the stand-in, the same suite
+# under ASan and UBSan, a short pass of each fuzzer, the desktop programs
+# under Wine, and last the checks of the device images (their resources are
+# compared with the desktop build's).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 jobs=$(nproc)
 
 scripts/install-deps.sh
+
+echo "== device programs (Windows CE, ARM)"
+cmake --preset ce-arm >/dev/null
+cmake --build --preset ce-arm -j"$jobs"
 
 echo "== host"
 cmake --preset host >/dev/null
@@ -27,3 +33,6 @@ echo "== win64 under Wine"
 cmake --preset win64 >/dev/null
 cmake --build --preset win64 -j"$jobs"
 ctest --preset win64
+
+echo "== device images"
+ctest --preset ce-arm

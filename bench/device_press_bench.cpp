@@ -1,0 +1,36 @@
+// device_press_bench.cpp: the device's own cost of one press: ARM
+// instructions that ForegroundDismisser.exe executes on the emulated
+// SA-1110, for growing numbers of windows below the front one. The front
+// window is a Settings page and every window below it is hidden, so "/ns"
+// walks and classifies the whole Z order: the worst case. The system
+// libraries' own instructions (answered by the stand-in) are not counted.
+#include <stdio.h>
+#include <stdlib.h>
+
+#include "ce_runner.h"
+#include "host_scene.h"
+
+int main(int argc, char** argv)
+{
+    if (argc < 3) {
+        fprintf(stderr, "usage: device_press_bench ForegroundDismisser.exe WINDOWS...\n");
+        return 2;
+    }
+    printf("  %-18s %16s\n", "windows below", "ARM instructions");
+    for (int a = 2; a < argc; a++) {
+        const int below = atoi(argv[a]);
+        host::Reset();
+        HWND front = host::AddWindowWithChild(u"Dialog", u"", u"\x30B7\x30B9\x30C6\x30E0");
+        for (int i = 0; i < below; i++)
+            host::AddWindow(u"Hidden", u"", false);
+        host::SetForeground(front);
+        ce::Runner runner;
+        int status = -1;
+        if (!runner.Load(argv[1]) || !runner.RunProgram(u"/ns", &status)) {
+            fprintf(stderr, "%s\n", runner.Error().c_str());
+            return 1;
+        }
+        printf("  %-18d %16llu\n", below, (unsigned long long)runner.Instructions());
+    }
+    return 0;
+}
