@@ -23,6 +23,12 @@ inline const char* WayName(Way way)
     return way == Way::kHost ? "host" : "device";
 }
 
+// Test names and failure messages show the way by its name.
+inline void PrintTo(Way way, std::ostream* os)
+{
+    *os << WayName(way);
+}
+
 extern const char kDeviceCloser[];    // closer/ForegroundDismisser.exe
 extern const char kDeviceAssigner[];  // assigner/KeyAssigner.exe
 

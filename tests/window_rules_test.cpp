@@ -2,6 +2,7 @@
 // window is chosen to come forward.
 #include <gtest/gtest.h>
 
+#include "device_way.h"
 #include "host_scene.h"
 #include "window_rules.h"
 
@@ -70,11 +71,24 @@ void PrintTo(const ClassifyCase& c, std::ostream* os)
     *os << host::Narrow(c.className) << " / " << host::Narrow(c.title);
 }
 
-class ClassifyWindowTest : public ::testing::TestWithParam<ClassifyCase> {};
+// ClassifyWindow of the host build, or the device program's own.
+WindowCategory Classify(Way way, HWND window)
+{
+    if (way == Way::kHost)
+        return ClassifyWindow(window);
+    ce::Runner device;
+    uint32_t category = 0xFFFFFFFF;
+    EXPECT_TRUE(LoadDeviceProgram(kDeviceCloser, &device));
+    EXPECT_TRUE(CallDeviceFunction(&device, "ClassifyWindow",
+                                   {device.GuestHandle((uintptr_t)window)}, &category));
+    return (WindowCategory)category;
+}
+
+class ClassifyWindowTest : public ::testing::TestWithParam<std::tuple<ClassifyCase, Way>> {};
 
 TEST_P(ClassifyWindowTest, GivesTheCategoryOfTheFirstMatchingRule)
 {
-    const ClassifyCase& c = GetParam();
+    const ClassifyCase& c = std::get<0>(GetParam());
     host::Reset();
     if (c.platform == kOtherPlatform)
         host::SetPlatformType(u"Jupiter");
@@ -87,12 +101,14 @@ TEST_P(ClassifyWindowTest, GivesTheCategoryOfTheFirstMatchingRule)
     spec.childTitle = c.childTitle != NULL ? c.childTitle : u"";
     HWND window = host::AddWindow(spec);
 
-    EXPECT_EQ(c.expected, ClassifyWindow(window))
+    EXPECT_EQ(c.expected, Classify(std::get<1>(GetParam()), window))
         << host::Narrow(c.className) << " / " << host::Narrow(c.title);
     EXPECT_TRUE(host::Trace().empty()) << "classifying must change nothing";
 }
 
-INSTANTIATE_TEST_SUITE_P(Rules, ClassifyWindowTest, ::testing::ValuesIn(kClassifyCases));
+INSTANTIATE_TEST_SUITE_P(Rules, ClassifyWindowTest,
+                         ::testing::Combine(::testing::ValuesIn(kClassifyCases),
+                                            ::testing::ValuesIn(kBothWays)));
 
 TEST(ClassifyWindow, NoWindowIsPlain)
 {
