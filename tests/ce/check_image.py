@@ -91,14 +91,16 @@ def check_headers(report, pe, file_size):
 
     # The loader maps each section from its file offset; a section that is
     # misaligned or runs past the end of the file loads as garbage.
-    align = oh.FileAlignment
-    bad = [section_name(s) for s in pe.sections
-           if not align or s.PointerToRawData % align or s.SizeOfRawData % align or
-           s.PointerToRawData + s.SizeOfRawData > file_size]
-    report.check('section file offsets', not bad, ', '.join(
-        '%s at %#x+%#x' % (section_name(s), s.PointerToRawData, s.SizeOfRawData)
-        for s in pe.sections) + ('; misaligned or past the end: ' + ', '.join(bad)
-                                 if bad else ''))
+    align = oh.FileAlignment or 1
+    layout, faults = [], []
+    for s in pe.sections:
+        layout.append('%s at %#x+%#x' % (section_name(s), s.PointerToRawData, s.SizeOfRawData))
+        if s.PointerToRawData % align or s.SizeOfRawData % align:
+            faults.append('%s not on the file alignment' % section_name(s))
+        if s.PointerToRawData + s.SizeOfRawData > file_size:
+            faults.append('%s past the end of the file (%#x bytes)' % (
+                section_name(s), file_size))
+    report.check('section file offsets', not faults, '; '.join([', '.join(layout)] + faults))
 
     last = max(pe.sections, key=lambda s: s.VirtualAddress)
     align = oh.SectionAlignment or 1
@@ -132,9 +134,9 @@ def read_imports_list(path):
     """imports.list as {dll in lower case: set of names}."""
     exports = {}
     for line in open(path, encoding='ascii'):
-        parts = line.split('#', 1)[0].split()
-        if len(parts) == 2:
-            exports.setdefault(parts[0].lower(), set()).add(parts[1])
+        fields = line.split('#', 1)[0].split()
+        if len(fields) == 2:
+            exports.setdefault(fields[0].lower(), set()).add(fields[1])
     return exports
 
 
@@ -177,12 +179,11 @@ def check_imports(report, pe, allowed_dlls, exports):
 
 SHT_SYMTAB = 2
 SHF_EXECINSTR = 0x4
-STT_FUNC = 2
 
 
 def read_elf(path):
-    """Sections as (name, address, file offset, size, executable) and symbols
-    as (name, value, type) from a little-endian ELF32 file."""
+    """Sections as (name, address, file offset, size, executable) and symbol
+    names and values from a little-endian ELF32 file."""
     data = open(path, 'rb').read()
     if data[:4] != b'\x7fELF' or data[4:6] != b'\x01\x01':
         raise ValueError('%s is not a little-endian ELF32 file' % path)
@@ -201,8 +202,8 @@ def read_elf(path):
     for h in headers:
         if h[1] == SHT_SYMTAB:
             for at in range(h[4], h[4] + h[5], 16):
-                name, value, _, info = struct.unpack_from('<IIIB', data, at)
-                symbols.append((string(h[6], name), value, info & 0xF))
+                name, value = struct.unpack_from('<II', data, at)
+                symbols.append((string(h[6], name), value))
     return data, sections, symbols
 
 
@@ -303,14 +304,11 @@ def audit_code(report, objdump, elf_path, pe, exe_bytes):
 
     # Mapping symbols are what tell objdump code from data and ARM from
     # Thumb; without $a it decodes nothing reliably.
-    thumb_marks = [n for n, _, _ in symbols if n == '$t' or n.startswith('$t.')]
-    thumb_entries = ['%s at %#x' % (n, v) for n, v, t in symbols if t == STT_FUNC and v & 1]
-    arm_marks = [n for n, _, _ in symbols if n == '$a' or n.startswith('$a.')]
+    thumb_marks = [n for n, _ in symbols if n == '$t' or n.startswith('$t.')]
+    arm_marks = [n for n, _ in symbols if n == '$a' or n.startswith('$a.')]
     problems = []
     if thumb_marks:
         problems.append('%d $t mapping symbols' % len(thumb_marks))
-    if thumb_entries:
-        problems.append('Thumb entry points: ' + ', '.join(thumb_entries[:5]))
     if thumb:
         problems.append('%d Thumb instructions, first: %s' % (len(thumb), thumb[0]))
     if not arm_marks:
@@ -348,17 +346,20 @@ def resource_label(key):
     return '%s/%s/%#x' % (part(kind, types), part(name), lang)
 
 
+def resource_key(entry):
+    """A resource directory entry's id, or its name when it has one."""
+    return str(entry.name) if entry.name is not None else entry.id
+
+
 def resource_leaves(pe):
     """{(type, name, language): data bytes}; a type or name is an int id or a string."""
-    def key(entry):
-        return str(entry.name) if entry.name is not None else entry.id
     leaves = {}
     root = getattr(pe, 'DIRECTORY_ENTRY_RESOURCE', None)
     for kind in root.entries if root else []:
         for name in kind.directory.entries:
             for lang in name.directory.entries:
                 data = lang.data.struct
-                leaves[(key(kind), key(name), lang.id)] = pe.get_data(
+                leaves[(resource_key(kind), resource_key(name), lang.id)] = pe.get_data(
                     data.OffsetToData, data.Size)
     return leaves
 

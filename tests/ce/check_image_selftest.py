@@ -36,9 +36,10 @@ class Case:
         self.elf = shutil.copy(args.elf, os.path.join(directory, os.path.basename(args.elf)))
         self.list = shutil.copy(args.imports_list, os.path.join(directory, 'imports.list'))
         self.desktop = shutil.copy(args.exe, os.path.join(directory, 'desktop.exe'))
+        self.objdump = args.objdump
         self.dlls = ['COREDLL.dll']
         self.budget = 12288
-        self.pe = pefile.PE(self.exe)
+        self.pe = pefile.PE(data=open(self.exe, 'rb').read())
 
     def poke(self, path, offset, fmt, value):
         with open(path, 'r+b') as f:
@@ -71,6 +72,12 @@ class Case:
         text_section = next(s for s in self.pe.sections if s.Name.startswith(b'.text'))
         self.poke(self.exe, text_section.PointerToRawData, '', word)
 
+    def wrap_objdump(self, body):
+        self.objdump = os.path.join(self.dir, 'objdump')
+        open(self.objdump, 'w').write('#!/bin/sh\n' + body.replace(
+            'OBJDUMP', self.tools.objdump) + '\n')
+        os.chmod(self.objdump, 0o755)
+
     def first_import(self, shortest=0):
         return next(i for entry in self.pe.DIRECTORY_ENTRY_IMPORT for i in entry.imports
                     if len(i.name) >= shortest)
@@ -84,8 +91,8 @@ class Case:
         lines = open(self.list).readlines()
         open(self.list, 'w').writelines(filter(None, map(change, lines)))
 
-    def first_leaf(self, pe=None):
-        kind = (pe or self.pe).DIRECTORY_ENTRY_RESOURCE.entries[0]
+    def first_leaf(self):
+        kind = self.pe.DIRECTORY_ENTRY_RESOURCE.entries[0]
         name = kind.directory.entries[0]
         return kind, name, name.directory.entries[0]
 
@@ -93,8 +100,7 @@ class Case:
 def leaf_label(case):
     kind, name, lang = case.first_leaf()
     return 'data of ' + check_image.resource_label((
-        str(kind.name) if kind.name is not None else kind.id,
-        str(name.name) if name.name is not None else name.id, lang.id))
+        check_image.resource_key(kind), check_image.resource_key(name), lang.id))
 
 
 def section(pe, name):
@@ -115,6 +121,13 @@ def relabel_leaf(c):
     _, _, lang = c.first_leaf()
     c.poke(c.desktop, lang.struct.get_field_absolute_offset('Name'), '<I',
            0x409 if lang.id != 0x409 else 0x411)
+
+
+def drop_leaf(c, path):
+    _, name, _ = c.first_leaf()
+    languages = name.directory.struct
+    c.poke(path, languages.get_field_absolute_offset('NumberOfIdEntries'), '<H',
+           languages.NumberOfIdEntries - 1)
 
 
 def by_ordinal(c):
@@ -148,7 +161,7 @@ ARMV4 = 'ARMv4 instructions'
 CASES = [
     ('nothing: the real image', lambda c: None, set(), '0 failed'),
     ('budget exactly the size', lambda c: setattr(c, 'budget', os.path.getsize(c.exe)),
-     set(), 'budget'),
+     set(), '0 failed'),
     ('budget one byte short', lambda c: setattr(c, 'budget', os.path.getsize(c.exe) - 1),
      {'size budget'}, 'bytes (budget'),
 
@@ -166,13 +179,19 @@ CASES = [
     ('section alignment 0x200', lambda c: c.header(HEADER, 'SectionAlignment', '<I', 0x200),
      {'section alignment', 'size of image'}, 'expected 0x1000'),
     ('file alignment 0x1000', lambda c: c.header(HEADER, 'FileAlignment', '<I', 0x1000),
-     {'file alignment', 'section file offsets'}, 'misaligned'),
+     {'file alignment', 'section file offsets'}, 'not on the file alignment'),
     ('entry point in .rsrc', lambda c: c.header(
         HEADER, 'AddressOfEntryPoint', '<I', section(c.pe, b'.rsrc').VirtualAddress),
      {'entry point'}, 'outside .text'),
     ('.rsrc 16 bytes further into the file', lambda c: c.header(
         lambda pe: section(pe, b'.rsrc'), 'PointerToRawData', '<I', lambda v: v + 16),
-     {'section file offsets'}, 'misaligned or past the end: .rsrc'),
+     {'section file offsets'}, '.rsrc not on the file alignment'),
+    ('.rsrc raw size 16 bytes short', lambda c: c.header(
+        lambda pe: section(pe, b'.rsrc'), 'SizeOfRawData', '<I', lambda v: v - 16),
+     {'section file offsets'}, '.rsrc not on the file alignment'),
+    ('.rsrc raw size past the end of the file', lambda c: c.header(
+        lambda pe: section(pe, b'.rsrc'), 'SizeOfRawData', '<I', lambda v: v + 0x200),
+     {'section file offsets'}, '.rsrc past the end of the file'),
     ('size of image one page more', lambda c: c.header(
         HEADER, 'SizeOfImage', '<I', lambda v: v + 0x1000), {'size of image'}, 'expected'),
     ('RELOCS_STRIPPED cleared', lambda c: c.header(
@@ -197,6 +216,12 @@ CASES = [
 
     ('a Thumb function', thumb_object, {'ARM state', 'shipped code'}, '$t mapping symbols'),
     ('no $a mapping symbols', strip_arm_marks, {'ARM state'}, 'no $a mapping symbols'),
+    ('objdump decoding Thumb', lambda c: c.wrap_objdump('exec OBJDUMP -M force-thumb "$@"'),
+     {'ARM state', ARMV4}, 'Thumb instructions, first'),
+    ('objdump printing nothing', lambda c: c.wrap_objdump('exit 0'), {ARMV4},
+     'no ARM instructions found'),
+    ('objdump failing', lambda c: c.wrap_objdump('exec OBJDUMP --no-such-option "$@"'),
+     {ARMV4}, 'objdump failed'),
 ] + [
     # ARMv4 forms, which must pass, among them the ones closest to refused ones.
     ('ARMv4 ' + text, lambda c, text=text: c.instruction(text, 'armv4'), set(), '0 failed')
@@ -240,12 +265,18 @@ CASES = [
         ('udf #0', 'armv7-a', ' udf '),
         ('mul r0, r0, r1', 'armv6', 'destination is the first operand'),
         ('umull r0, r1, r1, r2', 'armv6', 'registers overlap'),
+        ('.inst 0xe1a0f01f', 'armv4', 'unpredictable'),     # lsl pc, pc, r0
+        ('.inst 0xe6100010', 'armv4', 'undecodable'),       # no instruction at all
     )
 ] + [
     ('resources: the same file', lambda c: None, set(), '0 failed'),
     ('resources: one byte of a leaf', flip_leaf_byte, {leaf_label}, 'first difference'),
     ('resources: a leaf in another language', relabel_leaf, {'resource leaves'},
      'only on the desktop'),
+    ('resources: a leaf the desktop build lacks', lambda c: drop_leaf(c, c.desktop),
+     {'resource leaves'}, 'only on the device'),
+    ('resources: a leaf the device lacks', lambda c: drop_leaf(c, c.exe),
+     {'resource leaves'}, 'only on the desktop'),
     ('resources: no desktop build', lambda c: os.remove(c.desktop), {'desktop build'},
      'build the win64 preset first'),
 ]
@@ -256,7 +287,7 @@ def run(case_args, mode):
     if mode == 'resources':
         command += [case_args.desktop]
     else:
-        command += [case_args.elf, '--objdump', case_args.tools.objdump,
+        command += [case_args.elf, '--objdump', case_args.objdump,
                     '--imports-list', case_args.list, '--dlls'] + case_args.dlls + [
                     '--budget', str(case_args.budget)]
     return subprocess.run(command, capture_output=True, text=True)
@@ -273,6 +304,7 @@ def main():
     parser.add_argument('--workdir', required=True)
     args = parser.parse_args()
 
+    shutil.rmtree(args.workdir, ignore_errors=True)
     passed = failed = 0
     for number, (what, damage, expected, text) in enumerate(CASES):
         case = Case(args, os.path.join(args.workdir, 'case%02d' % number))
