@@ -1,5 +1,5 @@
-// aygshell.h (ce): the Pocket PC shell library's full-screen dialog set-up and
-// soft-key menu bar, in the device's 32-bit record layout.
+// aygshell.h (ce): the Pocket PC shell library, in the device's 32-bit
+// record layout.
 #ifndef CE_PLATFORM_CE_AYGSHELL_H
 #define CE_PLATFORM_CE_AYGSHELL_H
 
@@ -9,30 +9,7 @@
 extern "C" {
 #endif
 
-#define SHIDIM_FLAGS 0x0001
-#define SHIDIF_SIZEDLGFULLSCREEN 0x0004
-#define SHCMBF_EMPTYBAR 0x0001
-
-typedef struct tagSHINITDLGINFO {
-    DWORD dwMask;
-    HWND hDlg;
-    DWORD dwFlags;
-} SHINITDLGINFO, *PSHINITDLGINFO;
-
-typedef struct tagSHMENUBARINFO {
-    DWORD cbSize;
-    HWND hwndParent;
-    DWORD dwFlags;
-    UINT nToolBarId;
-    HINSTANCE hInstRes;
-    int nBmpId;
-    int cBmpImages;
-    HWND hwndMB;
-    COLORREF clrBk;
-} SHMENUBARINFO, *PSHMENUBARINFO;
-
-BOOL SHInitDialog(PSHINITDLGINFO info);
-BOOL SHCreateMenuBar(SHMENUBARINFO* info);
+#include "../common/aygshell_calls.h"
 
 #ifdef __cplusplus
 }

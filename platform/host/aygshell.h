@@ -5,29 +5,6 @@
 
 #include <windows.h>
 
-#define SHIDIM_FLAGS 0x0001
-#define SHIDIF_SIZEDLGFULLSCREEN 0x0004
-#define SHCMBF_EMPTYBAR 0x0001
-
-typedef struct tagSHINITDLGINFO {
-    DWORD dwMask;
-    HWND hDlg;
-    DWORD dwFlags;
-} SHINITDLGINFO, *PSHINITDLGINFO;
-
-typedef struct tagSHMENUBARINFO {
-    DWORD cbSize;
-    HWND hwndParent;
-    DWORD dwFlags;
-    UINT nToolBarId;
-    HINSTANCE hInstRes;
-    int nBmpId;
-    int cBmpImages;
-    HWND hwndMB;
-    COLORREF clrBk;
-} SHMENUBARINFO, *PSHMENUBARINFO;
-
-BOOL SHInitDialog(PSHINITDLGINFO info);
-BOOL SHCreateMenuBar(SHMENUBARINFO* info);
+#include "../common/aygshell_calls.h"
 
 #endif

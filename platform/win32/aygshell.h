@@ -9,32 +9,7 @@
 extern "C" {
 #endif
 
-#define SHIDIM_FLAGS 0x0001
-
-#define SHIDIF_SIZEDLGFULLSCREEN 0x0004
-
-typedef struct tagSHINITDLGINFO {
-    DWORD dwMask;
-    HWND hDlg;
-    DWORD dwFlags;
-} SHINITDLGINFO, *PSHINITDLGINFO;
-
-#define SHCMBF_EMPTYBAR 0x0001
-
-typedef struct tagSHMENUBARINFO {
-    DWORD cbSize;
-    HWND hwndParent;
-    DWORD dwFlags;
-    UINT nToolBarId;
-    HINSTANCE hInstRes;
-    int nBmpId;
-    int cBmpImages;
-    HWND hwndMB;
-    COLORREF clrBk;
-} SHMENUBARINFO, *PSHMENUBARINFO;
-
-BOOL WINAPI SHInitDialog(PSHINITDLGINFO pshidi);
-BOOL WINAPI SHCreateMenuBar(SHMENUBARINFO* pmbi);
+#include "../common/aygshell_calls.h"
 
 #ifdef __cplusplus
 }
