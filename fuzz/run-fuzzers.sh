@@ -7,10 +7,10 @@ cd "$(dirname "$0")/.."
 seconds=${1:-600}
 
 cmake --preset fuzz >/dev/null
-cmake --build --preset fuzz -j"$(nproc)" --target windows_fuzzer registry_fuzzer >/dev/null
+cmake --build --preset fuzz -j"$(nproc)" --target windows_fuzzer registry_fuzzer pe_image_fuzzer >/dev/null
 
 status=0
-for f in windows registry; do
+for f in windows registry pe_image; do
     out=build/fuzz/fuzz/found-$f
     mkdir -p "$out"
     log=build/fuzz/fuzz/$f.log

@@ -26,7 +26,7 @@ ctest --preset host-asan
 
 echo "== fuzzers, smoke pass"
 cmake --preset fuzz >/dev/null
-cmake --build --preset fuzz -j"$jobs" --target windows_fuzzer registry_fuzzer
+cmake --build --preset fuzz -j"$jobs" --target windows_fuzzer registry_fuzzer pe_image_fuzzer
 ctest --preset fuzz -R '^fuzz_'
 
 echo "== win64 under Wine"

@@ -79,8 +79,8 @@ bool ReadImports(const Reader& in, uint32_t directoryRva, PeImage* image, std::s
             return true;
         uint64_t nameAt;
         std::string dll;
-        if (!FileOffset(*image, nameRva, 1, &nameAt) || !in.Name(nameAt, &dll))
-            return Fail(error, "import directory names a library outside the file");
+        if (!FileOffset(*image, nameRva, 1, &nameAt) || !in.Name(nameAt, &dll) || dll.empty())
+            return Fail(error, "import directory names a library outside the file, or none");
         const uint32_t tableRva = lookupRva != 0 ? lookupRva : slotsRva;
         for (uint32_t i = 0;; i++) {
             uint64_t entryAt;
@@ -92,10 +92,13 @@ bool ReadImports(const Reader& in, uint32_t directoryRva, PeImage* image, std::s
             if (entry & kImportByOrdinal)
                 return Fail(error, "ordinal " + std::to_string(entry & 0xFFFF) + " of " + dll +
                                        ": imports must be by name");
-            uint64_t hintAt;
+            uint64_t hintAt, slotAt;
             PeImport import;
-            if (!FileOffset(*image, entry, 3, &hintAt) || !in.Name(hintAt + 2, &import.name))
-                return Fail(error, "an import name of " + dll + " lies outside the file");
+            if (!FileOffset(*image, entry, 3, &hintAt) || !in.Name(hintAt + 2, &import.name) ||
+                import.name.empty())
+                return Fail(error, "an import name of " + dll + " lies outside the file, or is empty");
+            if (!FileOffset(*image, slotsRva + 4 * i, 4, &slotAt))
+                return Fail(error, "the address table of " + dll + " lies outside the image");
             import.dll = dll;
             import.slotRva = slotsRva + 4 * i;
             image->imports.push_back(import);
@@ -155,6 +158,8 @@ bool ParsePeImage(std::vector<uint8_t> file, PeImage* image, std::string* error)
     }
     if (image->sizeOfImage == 0 || image->sizeOfImage > 0x1000000)
         return Fail(error, "image size " + Hex(image->sizeOfImage) + " is not plausible");
+    if (image->sizeOfHeaders > image->sizeOfImage || !in.Has(0, image->sizeOfHeaders))
+        return Fail(error, "the headers' size runs past the image or the file");
     return ReadImports(in, importRva, image, error);
 }
 
