@@ -84,6 +84,40 @@ if [ -f "$root/scripts/demo-assigner.sh" ]; then
 fi
 
 # ---------------------------------------------------------------------------
+# The two together: both programs installed in one folder, a button
+# registered with "/n" by KeyAssigner run from there, and the command it wrote
+# started over a Settings page as the shell starts it. Report in
+# out/demo/button.txt, the screen in button-before.png and button-after.png.
+# ---------------------------------------------------------------------------
+press="$build/tests/wine/button/button_press.exe"
+if [ ! -f "$press" ]; then
+    echo "demo.sh: $press was not built" >&2
+    exit 1
+fi
+rm -f "$out"/button-*.png "$out"/button.txt
+echo
+"$root/tests/wine/run-under-wine.sh" "$press" "$build/assigner/KeyAssigner.exe" "$closer" \
+    --demo "$out" |
+    while IFS= read -r line; do
+        line=${line%$'\r'}
+        case "$line" in
+        "SNAP "*)
+            name=${line#SNAP }
+            snap "$name" || echo "demo.sh: could not take $name.png" >&2
+            echo "  screenshot: out/demo/$name.png"
+            ;;
+        *)
+            echo "$line"
+            ;;
+        esac
+    done | tee "$out/button.txt"
+status=${PIPESTATUS[0]}
+if [ "$status" -ne 0 ]; then
+    echo "demo.sh: the button press failed with status $status" >&2
+    exit "$status"
+fi
+
+# ---------------------------------------------------------------------------
 # The device build: one press by ForegroundDismisser.exe as built for Pocket
 # PC (ARM), its own machine code run on an emulated StrongARM by the CE
 # runner, printing every system call it makes.

@@ -61,29 +61,8 @@ const char* const kCategoryNames[] = {
 };
 
 const DWORD kProgramTimeoutMs = 15000;
-const DWORD kPaintMs = 300;
-const DWORD kSnapTimeoutMs = 20000;
 
 WCHAR gSnapDir[MAX_PATH] = L"";
-
-void Snap(const Scene* scene, const char* name)
-{
-    if (gSnapDir[0] == 0)
-        return;
-    RefreshScene(scene);
-    PumpMessagesFor(kPaintMs);
-    WCHAR path[MAX_PATH];
-    _snwprintf(path, MAX_PATH, L"%ls\\%hs.png", gSnapDir, name);
-    path[MAX_PATH - 1] = 0;
-    DeleteFileW(path);
-    printf("SNAP %s\n", name);
-    fflush(stdout);
-    // The windows keep answering while the picture is taken.
-    const DWORD start = GetTickCount();
-    while (GetFileAttributesW(path) == INVALID_FILE_ATTRIBUTES &&
-           GetTickCount() - start < kSnapTimeoutMs)
-        PumpMessagesFor(50);
-}
 
 void PrintWindow(const Scene* scene, int id)
 {
@@ -214,7 +193,7 @@ bool RunPress(int number, const Press& press, LPCWSTR program)
 
     char name[64];
     snprintf(name, sizeof(name), "press%d-before", number);
-    Snap(&scene, name);
+    SnapScene(&scene, gSnapDir, name);
     ClearMessageLog();
 
     DWORD status = 0;
@@ -232,7 +211,7 @@ bool RunPress(int number, const Press& press, LPCWSTR program)
         printf("  the program did not run to its end\n");
 
     snprintf(name, sizeof(name), "press%d-after", number);
-    Snap(&scene, name);
+    SnapScene(&scene, gSnapDir, name);
     printf("\n");
     fflush(stdout);
     DestroyScene(&scene);

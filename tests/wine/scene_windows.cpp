@@ -28,6 +28,11 @@ const int kCellGap = 4;
 const DWORD kSettleMs = 200;
 const int kStackAttempts = 3;
 
+// Lets X draw what the last message changed before a picture is taken; the
+// script that takes it may be slow to start its tool.
+const DWORD kPaintMs = 300;
+const DWORD kSnapTimeoutMs = 20000;
+
 LoggedMessage gLog[kLogCapacity + 1];
 int gLogCount = 0;
 Scene* gScene = NULL;
@@ -520,13 +525,23 @@ bool RunAndPump(LPCWSTR program, LPCWSTR arguments, DWORD timeoutMs, DWORD* exit
     else
         _snwprintf(commandLine, 1024, L"\"%ls\" %ls", program, arguments);
     commandLine[1023] = 0;
+    return RunCommandAndPump(program, commandLine, timeoutMs, exitCode);
+}
+
+bool RunCommandAndPump(LPCWSTR program, LPCWSTR commandLine, DWORD timeoutMs, DWORD* exitCode,
+                       WCHAR* image, DWORD imageChars)
+{
+    // CreateProcessW may write into the command line it is given.
+    WCHAR line[1024];
+    lstrcpynW(line, commandLine, 1024);
+    if (image != NULL && imageChars > 0)
+        image[0] = 0;
 
     STARTUPINFOW startup;
     memset(&startup, 0, sizeof(startup));
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION process;
-    if (!CreateProcessW(program, commandLine, NULL, NULL, FALSE, 0, NULL, NULL, &startup,
-                        &process))
+    if (!CreateProcessW(program, line, NULL, NULL, FALSE, 0, NULL, NULL, &startup, &process))
         return false;
     CloseHandle(process.hThread);
 
@@ -559,9 +574,34 @@ bool RunAndPump(LPCWSTR program, LPCWSTR arguments, DWORD timeoutMs, DWORD* exit
     // asked for, reach the windows only after it has gone.
     PumpMessagesFor(kSettleMs);
 
+    // Asked of the process itself, after it has run, rather than taken from
+    // what it was started with.
+    DWORD imageLength = imageChars;
+    if (image != NULL && imageChars > 0 &&
+        !QueryFullProcessImageNameW(process.hProcess, 0, image, &imageLength))
+        image[0] = 0;
     GetExitCodeProcess(process.hProcess, exitCode);
     CloseHandle(process.hProcess);
     return exited;
+}
+
+void SnapScene(const Scene* scene, LPCWSTR snapDir, const char* name)
+{
+    if (snapDir == NULL || snapDir[0] == 0)
+        return;
+    RefreshScene(scene);
+    PumpMessagesFor(kPaintMs);
+    WCHAR path[MAX_PATH];
+    _snwprintf(path, MAX_PATH, L"%ls\\%hs.png", snapDir, name);
+    path[MAX_PATH - 1] = 0;
+    DeleteFileW(path);
+    printf("SNAP %s\n", name);
+    fflush(stdout);
+    // The windows keep answering while the picture is taken.
+    const DWORD start = GetTickCount();
+    while (GetFileAttributesW(path) == INVALID_FILE_ATTRIBUTES &&
+           GetTickCount() - start < kSnapTimeoutMs)
+        PumpMessagesFor(50);
 }
 
 void UnixPathToWindows(LPCWSTR path, WCHAR* buffer, size_t bufferChars)

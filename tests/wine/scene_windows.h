@@ -81,6 +81,16 @@ void PumpMessagesFor(DWORD milliseconds);
 // path, as a launcher may write it (unquoted, or quoted around spaces).
 bool RunAndPump(LPCWSTR program, LPCWSTR arguments, DWORD timeoutMs, DWORD* exitCode,
                 LPCWSTR nameToken = NULL);
+// The same with the whole command line as given, the way the shell starts a
+// button's command. image, when given, receives the path of the file that
+// the started process ran, or "" when the system can't tell.
+bool RunCommandAndPump(LPCWSTR program, LPCWSTR commandLine, DWORD timeoutMs, DWORD* exitCode,
+                       WCHAR* image = NULL, DWORD imageChars = 0);
+
+// For the demo: repaints the scene, prints "SNAP NAME" and keeps the windows
+// answering until snapDir holds NAME.png, taken by the script reading stdout.
+// Does nothing when snapDir is NULL or empty.
+void SnapScene(const Scene* scene, LPCWSTR snapDir, const char* name);
 
 // Wine hands a Windows program Unix paths as given; the Z: drive maps "/".
 void UnixPathToWindows(LPCWSTR path, WCHAR* buffer, size_t bufferChars);
