@@ -5,7 +5,9 @@
 #
 # Usage: scripts/demo.sh
 # Output: a report per press on stdout (also in out/demo/demo.txt) and
-# out/demo/pressN-before.png, pressN-after.png, out/demo/device-press.txt.
+# out/demo/pressN-before.png, pressN-after.png, the button pressed end to end
+# (out/demo/button.txt, button-before.png, button-after.png), and
+# out/demo/device-press.txt.
 # Uses $DISPLAY when it answers,
 # otherwise a private 240x320 Xvfb.
 set -u
