@@ -52,27 +52,34 @@ snap() {
 
 echo "== ForegroundDismisser on a Pocket PC screen (Wine, display $DISPLAY) =="
 echo
-# The screen program asks for each picture with a line "SNAP NAME" and waits
-# until the file is there; every other line is the report.
-"$root/tests/wine/run-under-wine.sh" "$screen" "$closer" --snap-dir "$out" |
-    while IFS= read -r line; do
-        line=${line%$'\r'}
-        case "$line" in
-        "SNAP "*)
-            name=${line#SNAP }
-            snap "$name" || echo "demo.sh: could not take $name.png" >&2
-            echo "  screenshot: out/demo/$name.png"
-            ;;
-        *)
-            echo "$line"
-            ;;
-        esac
-    done | tee "$out/demo.txt"
-status=${PIPESTATUS[0]}
-if [ "$status" -ne 0 ]; then
-    echo "demo.sh: the screen program failed with status $status" >&2
-    exit "$status"
-fi
+# run_with_snaps REPORT PROGRAM ARGS...: runs a demo program under Wine. It
+# asks for each picture with a line "SNAP NAME" and waits until the file is
+# there; every other line is the report, shown and kept in out/demo/REPORT.
+run_with_snaps() {
+    local report=$1
+    shift
+    "$root/tests/wine/run-under-wine.sh" "$@" |
+        while IFS= read -r line; do
+            line=${line%$'\r'}
+            case "$line" in
+            "SNAP "*)
+                name=${line#SNAP }
+                snap "$name" || echo "demo.sh: could not take $name.png" >&2
+                echo "  screenshot: out/demo/$name.png"
+                ;;
+            *)
+                echo "$line"
+                ;;
+            esac
+        done | tee "$out/$report"
+    local status=${PIPESTATUS[0]}
+    if [ "$status" -ne 0 ]; then
+        echo "demo.sh: $(basename "$1") failed with status $status" >&2
+        exit "$status"
+    fi
+}
+
+run_with_snaps demo.txt "$screen" "$closer" --snap-dir "$out"
 
 # ---------------------------------------------------------------------------
 # KeyAssigner. Its part of the demo lives in scripts/demo-assigner.sh, which
@@ -98,26 +105,7 @@ if [ ! -f "$press" ]; then
 fi
 rm -f "$out"/button-*.png "$out"/button.txt
 echo
-"$root/tests/wine/run-under-wine.sh" "$press" "$build/assigner/KeyAssigner.exe" "$closer" \
-    --demo "$out" |
-    while IFS= read -r line; do
-        line=${line%$'\r'}
-        case "$line" in
-        "SNAP "*)
-            name=${line#SNAP }
-            snap "$name" || echo "demo.sh: could not take $name.png" >&2
-            echo "  screenshot: out/demo/$name.png"
-            ;;
-        *)
-            echo "$line"
-            ;;
-        esac
-    done | tee "$out/button.txt"
-status=${PIPESTATUS[0]}
-if [ "$status" -ne 0 ]; then
-    echo "demo.sh: the button press failed with status $status" >&2
-    exit "$status"
-fi
+run_with_snaps button.txt "$press" "$build/assigner/KeyAssigner.exe" "$closer" --demo "$out"
 
 # ---------------------------------------------------------------------------
 # The device build: one press by ForegroundDismisser.exe as built for Pocket
