@@ -361,21 +361,22 @@ uint32_t CallDialogBoxIndirectParamW(Runner& r)
     if (templateAt == 0 || proc == 0)
         return (uint32_t)DialogBoxIndirectParamW(NULL, NULL, NULL, NULL, 0);
     LPCDLGTEMPLATEW dialogTemplate = host::MakeDialogTemplate(ReadDialogTemplate(r, templateAt));
-    Runner* outerRunner = dialogRunner;
-    const uint32_t outerProc = dialogProc;
+    // The procedure of the dialog that runs now; the one of an outer dialog
+    // comes back however this one ends.
+    struct CurrentDialog {
+        Runner* outerRunner = dialogRunner;
+        uint32_t outerProc = dialogProc;
+        ~CurrentDialog()
+        {
+            dialogRunner = outerRunner;
+            dialogProc = outerProc;
+        }
+    } current;
     dialogRunner = &r;
     dialogProc = proc;
-    INT_PTR result;
-    try {
-        result = DialogBoxIndirectParamW((HINSTANCE)r.HostHandle(r.Arg(0)), dialogTemplate,
-                                         Window(r, 2), GuestDialogProc, (LPARAM)param);
-    } catch (...) {
-        dialogRunner = outerRunner;
-        dialogProc = outerProc;
-        throw;
-    }
-    dialogRunner = outerRunner;
-    dialogProc = outerProc;
+    const INT_PTR result = DialogBoxIndirectParamW((HINSTANCE)r.HostHandle(r.Arg(0)),
+                                                   dialogTemplate, Window(r, 2), GuestDialogProc,
+                                                   (LPARAM)param);
     return (uint32_t)result;
 }
 

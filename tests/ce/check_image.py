@@ -23,6 +23,10 @@ import sys
 
 import pefile
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)),
+                                '..', '..', 'platform', 'ce'))
+import make_imports  # noqa: E402
+
 IMAGE_BASE = 0x10000
 MACHINE_ARM = 0x01C0
 SUBSYSTEM_WINDOWS_CE_GUI = 9
@@ -131,12 +135,11 @@ def check_headers(report, pe, file_size):
 # --- imports ---------------------------------------------------------------
 
 def read_imports_list(path):
-    """imports.list as {dll in lower case: set of names}."""
+    """imports.list as {dll in lower case: set of names}, read by the same
+    code that writes the import tables from it."""
     exports = {}
-    for line in open(path, encoding='ascii'):
-        fields = line.split('#', 1)[0].split()
-        if len(fields) == 2:
-            exports.setdefault(fields[0].lower(), set()).add(fields[1])
+    for name, dll in make_imports.read_list(path)[0].items():
+        exports.setdefault(dll.lower(), set()).add(name)
     return exports
 
 

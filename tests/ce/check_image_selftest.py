@@ -7,7 +7,7 @@ exactly the checks that guard that thing to fail, naming the fault; the
 untouched copies and ARMv4 forms must pass.
 
 usage: check_image_selftest.py EXE ELF --imports-list LIST --objdump OBJDUMP
-                               --as AS --objcopy OBJCOPY --workdir DIR
+                               --as AS --workdir DIR
 """
 import argparse
 import os
@@ -117,10 +117,6 @@ def flip_leaf_byte(c):
     c.poke(c.desktop, offset, 'B', c.pe.__data__[offset] ^ 0xFF)
 
 
-def relabel_leaf(c):
-    _, _, lang = c.first_leaf()
-    c.poke(c.desktop, lang.struct.get_field_absolute_offset('Name'), '<I',
-           0x409 if lang.id != 0x409 else 0x411)
 
 
 def drop_leaf(c, path):
@@ -151,8 +147,6 @@ g:      movs r0, #1
         mov pc, lr''')
 
 
-def strip_arm_marks(c):
-    subprocess.run([c.tools.objcopy, '--strip-symbol=$a', c.elf], check=True)
 
 
 HEADER = 'OPTIONAL_HEADER'
@@ -160,50 +154,25 @@ ARMV4 = 'ARMv4 instructions'
 # (what is damaged, how, the checks that must fail, text the report must hold)
 CASES = [
     ('nothing: the real image', lambda c: None, set(), '0 failed'),
-    ('budget exactly the size', lambda c: setattr(c, 'budget', os.path.getsize(c.exe)),
-     set(), '0 failed'),
     ('budget one byte short', lambda c: setattr(c, 'budget', os.path.getsize(c.exe) - 1),
      {'size budget'}, 'bytes (budget'),
 
-    ('magic 0x10c', lambda c: c.header(HEADER, 'Magic', '<H', 0x10C), {'magic'}, '0x10c'),
     ('machine Thumb (0x1c2)', lambda c: c.header('FILE_HEADER', 'Machine', '<H', 0x1C2),
      {'machine'}, '0x01c2'),
     ('subsystem Windows GUI', lambda c: c.header(HEADER, 'Subsystem', '<H', 2),
      {'subsystem'}, 'expected 9'),
     ('OS version 4.00', lambda c: c.header(HEADER, 'MajorOperatingSystemVersion', '<H', 4),
      {'OS version'}, '4.00'),
-    ('subsystem version 3.10', lambda c: c.header(HEADER, 'MinorSubsystemVersion', '<H', 10),
-     {'subsystem version'}, '3.10'),
     ('image base 0x400000', lambda c: c.header(HEADER, 'ImageBase', '<I', 0x400000),
      {'image base', 'shipped code'}, '0x400000'),
-    ('section alignment 0x200', lambda c: c.header(HEADER, 'SectionAlignment', '<I', 0x200),
-     {'section alignment', 'size of image'}, 'expected 0x1000'),
-    ('file alignment 0x1000', lambda c: c.header(HEADER, 'FileAlignment', '<I', 0x1000),
-     {'file alignment', 'section file offsets'}, 'not on the file alignment'),
-    ('entry point in .rsrc', lambda c: c.header(
-        HEADER, 'AddressOfEntryPoint', '<I', section(c.pe, b'.rsrc').VirtualAddress),
-     {'entry point'}, 'outside .text'),
-    ('.rsrc 16 bytes further into the file', lambda c: c.header(
-        lambda pe: section(pe, b'.rsrc'), 'PointerToRawData', '<I', lambda v: v + 16),
-     {'section file offsets'}, '.rsrc not on the file alignment'),
-    ('.rsrc raw size 16 bytes short', lambda c: c.header(
-        lambda pe: section(pe, b'.rsrc'), 'SizeOfRawData', '<I', lambda v: v - 16),
-     {'section file offsets'}, '.rsrc not on the file alignment'),
     ('.rsrc raw size past the end of the file', lambda c: c.header(
         lambda pe: section(pe, b'.rsrc'), 'SizeOfRawData', '<I', lambda v: v + 0x200),
      {'section file offsets'}, '.rsrc past the end of the file'),
-    ('size of image one page more', lambda c: c.header(
-        HEADER, 'SizeOfImage', '<I', lambda v: v + 0x1000), {'size of image'}, 'expected'),
     ('RELOCS_STRIPPED cleared', lambda c: c.header(
         'FILE_HEADER', 'Characteristics', '<H', lambda v: v & ~1), {'relocations stripped'},
      '0x010e'),
     ('a base relocation directory', lambda c: c.header(
         directory(5), 'Size', '<I', 8), {'no base relocations'}, '8 bytes'),
-    ('no import directory', lambda c: c.header(directory(1), 'Size', '<I', 0),
-     {'import directory'}, 'not inside any section'),
-    ('resource directory past the image', lambda c: c.header(
-        directory(2), 'VirtualAddress', '<I', c.pe.OPTIONAL_HEADER.SizeOfImage),
-     {'resource directory'}, 'not inside any section'),
 
     ('only aygshell.dll allowed', lambda c: setattr(c, 'dlls', ['aygshell.dll']),
      {'imported DLLs'}, 'not allowed: COREDLL.dll'),
@@ -215,72 +184,36 @@ CASES = [
      {'no DialogBoxParamW'}, 'imported from COREDLL.dll'),
 
     ('a Thumb function', thumb_object, {'ARM state', 'shipped code'}, '$t mapping symbols'),
-    ('no $a mapping symbols', strip_arm_marks, {'ARM state'}, 'no $a mapping symbols'),
-    ('objdump decoding Thumb', lambda c: c.wrap_objdump('exec OBJDUMP -M force-thumb "$@"'),
-     {'ARM state', ARMV4}, 'Thumb instructions, first'),
     ('objdump printing nothing', lambda c: c.wrap_objdump('exit 0'), {ARMV4},
      'no ARM instructions found'),
-    ('objdump failing', lambda c: c.wrap_objdump('exec OBJDUMP --no-such-option "$@"'),
-     {ARMV4}, 'objdump failed'),
 ] + [
     # ARMv4 forms, which must pass, among them the ones closest to refused ones.
     ('ARMv4 ' + text, lambda c, text=text: c.instruction(text, 'armv4'), set(), '0 failed')
-    for text in ('add r0, r1, r2', 'mov r0, r0', 'mov pc, lr', 'ldrsh r0, [r1, #2]',
-                 'strhne r0, [r1]', 'swpb r0, r1, [r2]', 'stmib r0!, {r1, r2}',
-                 'mrs r0, cpsr', 'mul r0, r1, r0', 'umull r0, r1, r2, r3', 'svc #0',
-                 'mcr p15, 0, r0, c7, c10, 4', 'ldc p6, c0, [r0]')
+    for text in ('mov pc, lr', 'ldrsh r0, [r1, #2]', 'umull r0, r1, r2, r3',
+                 'ldc p6, c0, [r0]')
 ] + [
-    # Each instruction StrongARM lacks, as the first word of the real code.
+    # Instructions StrongARM lacks, as the first word of the real code.
     (text, lambda c, text=text, arch=arch: c.instruction(text, arch), {ARMV4}, refused)
     for text, arch, refused in (
         ('bx lr', 'armv4t', 'interworking'),
-        ('bxne r1', 'armv4t', 'interworking'),
         ('blx r3', 'armv5t', 'interworking'),
         ('clz r0, r1', 'armv5t', ' clz '),
         ('ldrd r0, r1, [r2]', 'armv5te', ' ldrd '),
-        ('strd r0, r1, [r2]', 'armv5te', ' strd '),
-        ('pld [r0]', 'armv5te', ' pld '),
-        ('bkpt #1', 'armv5t', ' bkpt '),
         ('smulbb r0, r1, r2', 'armv5te', ' smulbb '),
-        ('smlatb r0, r1, r2, r3', 'armv5te', ' smlatb '),
-        ('smlalbb r0, r1, r2, r3', 'armv5te', ' smlalbb '),
-        ('smulwb r0, r1, r2', 'armv5te', ' smulwb '),
-        ('smlawt r0, r1, r2, r3', 'armv5te', ' smlawt '),
         ('qadd r0, r1, r2', 'armv5te', ' qadd '),
-        ('qdsub r0, r1, r2', 'armv5te', ' qdsub '),
-        ('mcrr p15, 0, r0, r1, c0', 'armv5te', ' mcrr '),
-        ('mrrc p15, 0, r0, r1, c0', 'armv5te', ' mrrc '),
-        ('cdp2 p1, 0, c0, c0, c0, 0', 'armv5t', ' cdp2 '),
         ('ldc2 p1, c0, [r0]', 'armv5t', ' ldc2 '),
-        ('stc2 p1, c0, [r0]', 'armv5t', ' stc2 '),
-        ('mcr2 p1, 0, r0, c0, c0, 0', 'armv5t', ' mcr2 '),
-        ('mrc2 p1, 0, r0, c0, c0, 0', 'armv5t', ' mrc2 '),
         ('rev r0, r1', 'armv6', ' rev '),
-        ('sxtb r0, r1', 'armv6', ' sxtb '),
-        ('uxth r0, r1', 'armv6', ' uxth '),
-        ('ldrex r0, [r1]', 'armv6', ' ldrex '),
-        ('strex r0, r1, [r2]', 'armv6', ' strex '),
-        ('movw r0, #1', 'armv7-a', ' movw '),
-        ('nop', 'armv6k', 'ARMv6K hint'),
-        ('udf #0', 'armv7-a', ' udf '),
         ('mul r0, r0, r1', 'armv6', 'destination is the first operand'),
-        ('umull r0, r1, r1, r2', 'armv6', 'registers overlap'),
-        ('.inst 0xe1a0f01f', 'armv4', 'unpredictable'),     # lsl pc, pc, r0
         ('.inst 0xe6100010', 'armv4', 'undecodable'),       # no instruction at all
     )
 ] + [
     ('resources: the same file', lambda c: None, set(), '0 failed'),
     ('resources: one byte of a leaf', flip_leaf_byte, {leaf_label}, 'first difference'),
-    ('resources: a leaf in another language', relabel_leaf, {'resource leaves'},
-     'only on the desktop'),
-    ('resources: a leaf the desktop build lacks', lambda c: drop_leaf(c, c.desktop),
-     {'resource leaves'}, 'only on the device'),
     ('resources: a leaf the device lacks', lambda c: drop_leaf(c, c.exe),
      {'resource leaves'}, 'only on the desktop'),
     ('resources: no desktop build', lambda c: os.remove(c.desktop), {'desktop build'},
      'build the win64 preset first'),
 ]
-
 
 def run(case_args, mode):
     command = [sys.executable, CHECKER, mode, case_args.exe]
@@ -300,7 +233,6 @@ def main():
     parser.add_argument('--imports-list', required=True)
     parser.add_argument('--objdump', required=True)
     parser.add_argument('--as', dest='as_', required=True)
-    parser.add_argument('--objcopy', required=True)
     parser.add_argument('--workdir', required=True)
     args = parser.parse_args()
 

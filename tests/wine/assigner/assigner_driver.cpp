@@ -52,20 +52,6 @@ const DWORD kExitTimeoutMs = 5000;
 // ---------------------------------------------------------------------------
 // Report
 
-struct Report {
-    std::vector<std::string> problems;
-
-    void Fail(const char* format, ...)
-    {
-        char line[1024];
-        va_list args;
-        va_start(args, format);
-        vsnprintf(line, sizeof(line), format, args);
-        va_end(args);
-        problems.push_back(line);
-    }
-};
-
 std::string ShowData(const std::vector<BYTE>& bytes, DWORD type)
 {
     if ((type == REG_SZ || type == REG_EXPAND_SZ) && bytes.size() % 2 == 0) {

@@ -5,8 +5,26 @@
 
 #include <windows.h>
 
+#include <stdarg.h>
+#include <stdio.h>
+
 #include <string>
 #include <vector>
+
+// What went wrong in one session, a line each.
+struct Report {
+    std::vector<std::string> problems;
+
+    void Fail(const char* format, ...)
+    {
+        char line[1024];
+        va_list args;
+        va_start(args, format);
+        vsnprintf(line, sizeof(line), format, args);
+        va_end(args);
+        problems.push_back(line);
+    }
+};
 
 // The shell's button list that the tool reads and writes, under HKLM.
 extern const WCHAR kKeysPath[];

@@ -76,20 +76,6 @@ const int kDemoStack[] = {kSystemPage, kApplication, kToday, 0};
 // ---------------------------------------------------------------------------
 // Report
 
-struct Problems {
-    std::vector<std::string> lines;
-
-    void Add(const char* format, ...)
-    {
-        char line[1024];
-        va_list args;
-        va_start(args, format);
-        vsnprintf(line, sizeof(line), format, args);
-        va_end(args);
-        lines.push_back(line);
-    }
-};
-
 void PrintLine(const char* label, const std::wstring& text)
 {
     printf("%s", label);
@@ -130,15 +116,15 @@ int Bottom(const Scene* scene)
 class Installation {
 public:
     Installation(const std::wstring& folder, const std::wstring& builtAssigner,
-                 const std::wstring& builtCloser, Problems* problems)
+                 const std::wstring& builtCloser, Report* problems)
         : folder_(folder), assigner_(folder + kAssignerFile), closer_(folder + kCloserFile)
     {
         if (!CreateDirectoryW(folder.c_str(), NULL) && GetLastError() != ERROR_ALREADY_EXISTS)
-            problems->Add("install: could not create %s (error %lu)", Show(folder).c_str(),
+            problems->Fail("install: could not create %s (error %lu)", Show(folder).c_str(),
                           GetLastError());
         else if (!CopyFileW(builtAssigner.c_str(), assigner_.c_str(), FALSE) ||
                  !CopyFileW(builtCloser.c_str(), closer_.c_str(), FALSE))
-            problems->Add("install: could not copy the programs into %s (error %lu)",
+            problems->Fail("install: could not copy the programs into %s (error %lu)",
                           Show(folder).c_str(), GetLastError());
     }
     ~Installation()
@@ -190,18 +176,18 @@ private:
 };
 
 // Picks the button and the option in KeyAssigner, taps OK and reads the box.
-bool Register(const std::wstring& assigner, int optionId, Problems* problems)
+bool Register(const std::wstring& assigner, int optionId, Report* problems)
 {
     ToolProcess tool = {};
     if (!StartTool(assigner, &tool)) {
-        problems->Add("could not start %s (error %lu)", Show(assigner).c_str(), GetLastError());
+        problems->Fail("could not start %s (error %lu)", Show(assigner).c_str(), GetLastError());
         return false;
     }
     bool registered = false;
     HWND dialog = WaitForDialog(tool, kDialogTimeoutMs);
     HWND list = dialog != NULL ? GetDlgItem(dialog, kListId) : NULL;
     if (list == NULL) {
-        problems->Add("KeyAssigner showed no dialog within %lu ms", kDialogTimeoutMs);
+        problems->Fail("KeyAssigner showed no dialog within %lu ms", kDialogTimeoutMs);
     } else {
         const LRESULT item = Send(list, CB_FINDSTRINGEXACT, (WPARAM)-1, (LPARAM)kButtonName);
         Send(list, CB_SETCURSEL, (WPARAM)item, 0);
@@ -210,17 +196,17 @@ bool Register(const std::wstring& assigner, int optionId, Problems* problems)
         PostMessageW(GetDlgItem(dialog, IDOK), BM_CLICK, 0, 0);
         HWND box = WaitForBox(tool, dialog, kBoxTimeoutMs);
         if (box == NULL) {
-            problems->Add("KeyAssigner showed no box within %lu ms of OK", kBoxTimeoutMs);
+            problems->Fail("KeyAssigner showed no box within %lu ms of OK", kBoxTimeoutMs);
         } else {
             const BoxContents contents = ReadBox(box);
             registered = contents.caption == kSuccessCaption && contents.text == kSuccessText;
             if (!registered)
-                problems->Add("KeyAssigner's box: %s %s", Show(contents.caption).c_str(),
+                problems->Fail("KeyAssigner's box: %s %s", Show(contents.caption).c_str(),
                               Show(contents.text).c_str());
             DismissBox(box, contents);
             // Its windows must be gone before the scene is set up.
             if (!WaitForExit(&tool, kExitTimeoutMs)) {
-                problems->Add("KeyAssigner still runs %lu ms after its box", kExitTimeoutMs);
+                problems->Fail("KeyAssigner still runs %lu ms after its box", kExitTimeoutMs);
                 registered = false;
             }
         }
@@ -230,12 +216,12 @@ bool Register(const std::wstring& assigner, int optionId, Problems* problems)
 }
 
 // The button's command, read as the shell reads it.
-bool ReadCommand(std::wstring* command, Problems* problems)
+bool ReadCommand(std::wstring* command, Report* problems)
 {
     HKEY key;
     if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, ButtonPath(kButtonKey).c_str(), 0, KEY_QUERY_VALUE,
                       &key) != ERROR_SUCCESS) {
-        problems->Add("the button's key is gone");
+        problems->Fail("the button's key is gone");
         return false;
     }
     WCHAR value[1024];
@@ -245,7 +231,7 @@ bool ReadCommand(std::wstring* command, Problems* problems)
         RegQueryValueExW(key, L"Default", NULL, &type, (BYTE*)value, &bytes);
     RegCloseKey(key);
     if (status != ERROR_SUCCESS || type != REG_SZ) {
-        problems->Add("the button's Default could not be read as REG_SZ (status %ld, type %lu)",
+        problems->Fail("the button's Default could not be read as REG_SZ (status %ld, type %lu)",
                       status, type);
         return false;
     }
@@ -255,11 +241,11 @@ bool ReadCommand(std::wstring* command, Problems* problems)
 }
 
 // The program is the quoted path the command starts with.
-bool ProgramOf(const std::wstring& command, std::wstring* program, Problems* problems)
+bool ProgramOf(const std::wstring& command, std::wstring* program, Report* problems)
 {
     const size_t close = command.find(L'"', 1);
     if (command.empty() || command[0] != L'"' || close == std::wstring::npos) {
-        problems->Add("the command does not start with a quoted path: %s", Show(command).c_str());
+        problems->Fail("the command does not start with a quoted path: %s", Show(command).c_str());
         return false;
     }
     *program = command.substr(1, close - 1);
@@ -273,7 +259,7 @@ struct Press {
     DWORD status;
 };
 
-bool PressButton(const std::wstring& command, Press* press, Problems* problems)
+bool PressButton(const std::wstring& command, Press* press, Report* problems)
 {
     if (!ProgramOf(command, &press->program, problems))
         return false;
@@ -283,7 +269,7 @@ bool PressButton(const std::wstring& command, Press* press, Problems* problems)
                                         kCloserTimeoutMs, &press->status, image, MAX_PATH);
     press->image = image;
     if (!press->ranToEnd)
-        problems->Add("%s did not start, or did not exit within %lu ms",
+        problems->Fail("%s did not start, or did not exit within %lu ms",
                       Show(press->program).c_str(), kCloserTimeoutMs);
     return press->ranToEnd;
 }
@@ -327,7 +313,7 @@ std::wstring gBuiltCloser;
 
 bool RunCase(const Case& c)
 {
-    Problems problems;
+    Report problems;
     const std::wstring folder = c.longestCommand ? LongestFolder(c.option) : kInstallFolder;
     std::wstring command;
     Press press = {};
@@ -335,37 +321,37 @@ bool RunCase(const Case& c)
     {
         const Installation installed(folder, gBuiltAssigner, gBuiltCloser, &problems);
         const SeededButtons seeded;
-        if (problems.lines.empty() && Register(installed.assigner(), c.optionId, &problems) &&
+        if (problems.problems.empty() && Register(installed.assigner(), c.optionId, &problems) &&
             ReadCommand(&command, &problems)) {
             const std::wstring expected = L"\"" + installed.closer() + L"\"" + c.option;
             if (command != expected)
-                problems.Add("KeyAssigner wrote %s, expected %s", Show(command).c_str(),
+                problems.Fail("KeyAssigner wrote %s, expected %s", Show(command).c_str(),
                              Show(expected).c_str());
 
             Scene scene;
             char problem[512];
             if (!BuildScene(&scene, kKinds, kKindCount, kPressStack, problem, sizeof(problem))) {
-                problems.Add("scene: %s", problem);
+                problems.Fail("scene: %s", problem);
             } else if (PressButton(command, &press, &problems)) {
                 front = SceneForeground(&scene);
                 if (press.image.empty())
-                    problems.Add("the system could not tell which file the press ran");
+                    problems.Fail("the system could not tell which file the press ran");
                 else if (!SamePath(press.image, installed.closer()))
-                    problems.Add("the press ran %s, not %s", Show(press.image).c_str(),
+                    problems.Fail("the press ran %s, not %s", Show(press.image).c_str(),
                                  Show(installed.closer()).c_str());
                 if (press.status != 1)
-                    problems.Add("ForegroundDismisser exited with %lu, expected 1", press.status);
+                    problems.Fail("ForegroundDismisser exited with %lu, expected 1", press.status);
                 if (front != c.front)
-                    problems.Add("in front: %s, expected %s", Label(front), Label(c.front));
+                    problems.Fail("in front: %s, expected %s", Label(front), Label(c.front));
                 if (Bottom(&scene) != kSystemPage)
-                    problems.Add("Z order after: %s; the System page should be at the bottom",
+                    problems.Fail("Z order after: %s; the System page should be at the bottom",
                                  DescribeZOrder(&scene).c_str());
             }
             DestroyScene(&scene);
         }
     }
 
-    printf("%s %s\n", problems.lines.empty() ? "PASS" : "FAIL", c.name);
+    printf("%s %s\n", problems.problems.empty() ? "PASS" : "FAIL", c.name);
     if (!command.empty()) {
         printf("    started %u characters: ", (unsigned)command.size());
         PrintWide(command.c_str());
@@ -373,10 +359,10 @@ bool RunCase(const Case& c)
         PrintWide(press.image.empty() ? L"(unknown)" : press.image.c_str());
         printf(", exit status %lu, in front: %s\n", press.status, Label(front));
     }
-    for (const std::string& line : problems.lines)
+    for (const std::string& line : problems.problems)
         printf("    %s\n", line.c_str());
     fflush(stdout);
-    return problems.lines.empty();
+    return problems.problems.empty();
 }
 
 // ---------------------------------------------------------------------------
@@ -401,7 +387,7 @@ HWND ShowCaption(const std::wstring& command, HFONT font)
 
 // The press over the demo's screen, told step by step, with a picture of the
 // screen before and after.
-bool ShowPress(const std::wstring& command, LPCWSTR snapDir, Problems* problems)
+bool ShowPress(const std::wstring& command, LPCWSTR snapDir, Report* problems)
 {
     // Wine's default font has no kana; the install script provides this face.
     HFONT font = CreateFontW(-11, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
@@ -412,7 +398,7 @@ bool ShowPress(const std::wstring& command, LPCWSTR snapDir, Problems* problems)
     char problem[512];
     bool ok = BuildScene(&scene, kKinds, kKindCount, kDemoStack, problem, sizeof(problem));
     if (!ok) {
-        problems->Add("could not set up the screen: %s", problem);
+        problems->Fail("could not set up the screen: %s", problem);
     } else {
         printf("The button is pressed.\n  in front: %s (page ", Label(SceneForeground(&scene)));
         PrintWide(SceneKindOf(&scene, kSystemPage)->pageTitle);
@@ -432,7 +418,7 @@ bool ShowPress(const std::wstring& command, LPCWSTR snapDir, Problems* problems)
             SnapScene(&scene, snapDir, "button-after");
             ok = front == kApplication;
             if (!ok)
-                problems->Add("expected %s in front", Label(kApplication));
+                problems->Fail("expected %s in front", Label(kApplication));
         }
     }
     DestroyScene(&scene);
@@ -445,11 +431,11 @@ bool RunDemo(LPCWSTR snapDir)
 {
     printf("== A button pressed: the command KeyAssigner wrote, started as the shell does "
            "(Wine) ==\n\n");
-    Problems problems;
+    Report problems;
     const Installation installed(kInstallFolder, gBuiltAssigner, gBuiltCloser, &problems);
     const SeededButtons seeded;
     std::wstring command;
-    bool ok = problems.lines.empty();
+    bool ok = problems.problems.empty();
     if (ok) {
         PrintLine("Installed KeyAssigner.exe and ForegroundDismisser.exe in ", kInstallFolder);
         PrintLine("Button ", std::wstring(kButtonKey) + L" (" + kButtonName + L") started " +
@@ -465,7 +451,7 @@ bool RunDemo(LPCWSTR snapDir)
         printf("\n");
         ok = ShowPress(command, snapDir, &problems);
     }
-    for (const std::string& line : problems.lines)
+    for (const std::string& line : problems.problems)
         printf("  %s\n", line.c_str());
     fflush(stdout);
     return ok;
