@@ -21,6 +21,18 @@ if(CE_ARM)
   set(RELEASE_PROGRAMS ${CMAKE_BINARY_DIR}/closer/ForegroundDismisser.exe
                        ${CMAKE_BINARY_DIR}/assigner/KeyAssigner.exe)
   install(FILES ${RELEASE_PROGRAMS} DESTINATION .)
+
+  # What a Pocket PC user taps to install: both programs in one folder
+  # under \Program Files and a Start menu shortcut to KeyAssigner.
+  find_program(GCAB gcab REQUIRED)
+  set(RELEASE_CAB ${CMAKE_BINARY_DIR}/ForegroundDismisser-${PRODUCT_VERSION}-ce-arm.cab)
+  add_custom_command(OUTPUT ${RELEASE_CAB}
+    COMMAND ${Python3_EXECUTABLE} ${PROJECT_SOURCE_DIR}/tools/make_ce_cab.py
+            --gcab ${GCAB} --out ${RELEASE_CAB} --provider "Zenmen Project"
+            ${RELEASE_PROGRAMS}
+    DEPENDS ForegroundDismisser KeyAssigner ${PROJECT_SOURCE_DIR}/tools/make_ce_cab.py
+    COMMENT "Writing the installation cabinet")
+  add_custom_target(ce_cab ALL DEPENDS ${RELEASE_CAB})
 else()
   set(RELEASE_PLATFORM win64)
   set(RELEASE_PROGRAMS $<TARGET_FILE:ForegroundDismisser> $<TARGET_FILE:KeyAssigner>)

@@ -1,13 +1,14 @@
 #!/bin/bash
 # demo.sh: the main job. Builds the Windows programs and shows ForegroundDismisser
 # dismissing windows on a Pocket PC-like screen under Wine, with screenshots,
-# then one press by the device (ARM) build under the CE runner.
+# then one press by the device (ARM) build under the CE runner, and the
+# device's installation cabinet read back.
 #
 # Usage: scripts/demo.sh
 # Output: a report per press on stdout (also in out/demo/demo.txt) and
 # out/demo/pressN-before.png, pressN-after.png, the button pressed end to end
 # (out/demo/button.txt, button-before.png, button-after.png), and
-# out/demo/device-press.txt.
+# out/demo/device-press.txt and out/demo/cab.txt.
 # Uses $DISPLAY when it answers,
 # otherwise a private 240x320 Xvfb.
 set -u
@@ -121,4 +122,17 @@ cmake --build --preset host --target device_demo || exit 1
 echo
 "$root/build/host/tests/device_demo" "$root/build/ce-arm/closer/ForegroundDismisser.exe" /n |
     tee "$out/device-press.txt"
+[ "${PIPESTATUS[0]}" -eq 0 ] || exit 1
+
+# ---------------------------------------------------------------------------
+# The installation cabinet a Pocket PC user taps, read back: where each
+# file goes, the Start menu shortcut, and what the device must be.
+# ---------------------------------------------------------------------------
+echo
+echo "== The installation cabinet, read back =="
+cab=$(ls "$root"/build/ce-arm/ForegroundDismisser-*-ce-arm.cab)
+echo "$cab"
+/usr/bin/python3 "$root/tests/ce/check_cab.py" "$cab" --cabextract "$(command -v cabextract)" \
+    --closer "$root/build/ce-arm/closer/ForegroundDismisser.exe" \
+    --assigner "$root/build/ce-arm/assigner/KeyAssigner.exe" | tee "$out/cab.txt"
 exit "${PIPESTATUS[0]}"

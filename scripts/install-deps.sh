@@ -9,6 +9,7 @@ packages=(
     mingw-w64 g++-mingw-w64-x86-64        # the desktop programs, and resources for all
     gcc-arm-none-eabi binutils-arm-none-eabi  # the device programs (ARMv4)
     python3-pefile                        # lays out and checks the device images
+    gcab cabextract                       # the device installation cabinet, and reading it back
     libunicorn-dev pkgconf                # runs the device programs' ARM code
     wine wine64                           # running them
     xvfb xauth x11-utils imagemagick      # a screen for Wine and screenshots of it

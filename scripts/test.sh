@@ -37,9 +37,10 @@ ctest --preset win64
 echo "== device images"
 ctest --preset ce-arm
 
-echo "== installed folders and release archives, in dist/"
+echo "== installed folders, release archives and the device cabinet, in dist/"
 for preset in win64 ce-arm; do
     cmake --install "build/$preset" >/dev/null
     (cd "build/$preset" && cpack >/dev/null)
 done
-ls -l dist/*.zip
+cp build/ce-arm/ForegroundDismisser-*-ce-arm.cab dist/
+ls -l dist/*.zip dist/*.cab

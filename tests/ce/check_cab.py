@@ -1,0 +1,108 @@
+#!/usr/bin/env python3
+"""check_cab.py: reads the built installation cabinet back the way a device
+would meet it: cabextract lists and extracts it, ce_cab_reader reads its
+installation data, and each field, table and installed file is checked
+against what a Pocket PC user must get.
+
+usage:
+  check_cab.py CAB --cabextract CABEXTRACT --closer EXE --assigner EXE
+
+Prints one line per check and ends with "N passed, M failed"; the exit
+status is non-zero when any check failed.
+"""
+import argparse
+import os
+import re
+import subprocess
+import sys
+import tempfile
+
+from ce_cab_reader import SetupError, parse_setup
+from check_image import Report
+
+INSTALL = r'\Program Files\ForegroundDismisser'
+START_MENU_PROGRAMS = r'\Windows\Start Menu\Programs'
+
+
+def listed_members(cabextract, cab):
+    """Member names in cabinet order, from cabextract's listing."""
+    out = subprocess.run([cabextract, '-l', cab], check=True,
+                         capture_output=True, text=True).stdout
+    return [line.split('|')[-1].strip() for line in out.splitlines()
+            if re.match(r'\s*\d+ \|', line)]
+
+
+def member_number(name):
+    m = re.fullmatch(r'[^.]{1,8}\.(\d{3})', name)
+    return int(m.group(1)) if m else None
+
+
+def check(args, report):
+    members = listed_members(args.cabextract, args.cab)
+    numbers = [member_number(n) for n in members]
+    report.check('member names', None not in numbers and len(set(numbers)) == len(numbers),
+                 'eight characters at most, a dot, three digits, each number once: %s'
+                 % ', '.join(members))
+    report.check('member order', numbers[:1] == [0] and numbers[1:] == sorted(numbers[1:], reverse=True),
+                 '.000 first, then descending: %s' % numbers)
+
+    with tempfile.TemporaryDirectory() as out:
+        subprocess.run([args.cabextract, '-q', '-d', out, args.cab], check=True)
+        by_number = {member_number(n): os.path.join(out, n) for n in members}
+        try:
+            with open(by_number[0], 'rb') as f:
+                setup = parse_setup(f.read())
+        except (KeyError, SetupError) as e:
+            report.check('installation data', False, 'unreadable: %s' % e)
+            return
+
+        fields = [
+            ('application name', setup['app_name'], 'ForegroundDismisser'),
+            ('provider', setup['provider'], 'Zenmen Project'),
+            ('processor', setup['processor'], 2577),
+            ('minimum version', setup['min_version'], (3, 0)),
+            ('maximum version', setup['max_version'], (0, 0)),
+            ('build numbers', setup['builds'], (0, 0)),
+            ('unsupported platforms', setup['unsupported'], []),
+            ('fixed fields', setup['fields'],
+             {'unknown_4': 0, 'unknown_12': 0, 'unknown_16': 1, 'unknown_96': 0}),
+            ('registry', (setup['reghives'], setup['regkeys']), ({}, {})),
+            ('folders', sorted(setup['dirs'].values()), [INSTALL]),
+        ]
+        for name, got, want in fields:
+            report.check(name, got == want, '%r (expected %r)' % (got, want))
+
+        want_files = {INSTALL + r'\ForegroundDismisser.exe': args.closer,
+                      INSTALL + r'\KeyAssigner.exe': args.assigner}
+        files = setup['files']
+        report.check('installed files', sorted(f['path'] for f in files.values()) == sorted(want_files),
+                     ', '.join(f['path'] for f in files.values()))
+        report.check('members are the files', sorted(files) == sorted(numbers[1:]),
+                     'file ids %s, members %s' % (sorted(files), sorted(numbers[1:])))
+        for fid, f in sorted(files.items()):
+            report.check('file %d entry' % fid, f['same'] == fid and f['flags'] == 0x40000002,
+                         '%s: flags 0x%08X, third field %d' % (f['name'], f['flags'], f['same']))
+            built = want_files.get(f['path'])
+            member = by_number.get(fid)
+            same = bool(built and member and open(built, 'rb').read() == open(member, 'rb').read())
+            report.check('file %d bytes' % fid, same, '%s equals %s' % (f['path'], built))
+
+        links = [(link['path'], link['target_path']) for link in setup['links'].values()]
+        want_links = [(START_MENU_PROGRAMS + r'\KeyAssigner', INSTALL + r'\KeyAssigner.exe')]
+        report.check('shortcuts', links == want_links, '%r (expected %r)' % (links, want_links))
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument('cab')
+    parser.add_argument('--cabextract', required=True)
+    parser.add_argument('--closer', required=True)
+    parser.add_argument('--assigner', required=True)
+    args = parser.parse_args()
+    report = Report()
+    check(args, report)
+    return report.finish()
+
+
+if __name__ == '__main__':
+    sys.exit(main())
