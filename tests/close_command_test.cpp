@@ -5,6 +5,7 @@
 #include "close_command.h"
 #include "device_way.h"
 #include "host_scene.h"
+#include "press_lock.h"
 #include "trace_check.h"
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPWSTR commandLine, int);
@@ -396,5 +397,147 @@ TEST(Press, EntryPointReturnsTheStatus)
     EXPECT_EQ(0, WinMain(NULL, NULL, commandLine, 0));
     EXPECT_TRUE(TraceMatches(kClosedFirstThenToday, w, host::Trace()));
 }
+
+// ---- One press at a time --------------------------------------------------
+
+// Who else is at the press mutex when the press under test runs.
+enum class Rival {
+    kNone,               // the press is alone
+    kPressInClose,       // a second press starts while this one waits in WM_CLOSE
+    kPressInWait,        // a second press starts during this one's first sleep
+    kPressBefore,        // a press ran, and ended, just before
+    kOwnerDied,          // the last owner ended without letting go
+    kNoMutex,            // CreateMutexW fails
+};
+
+struct LockCase {
+    const char* name;
+    const SceneWindow* scene;
+    const char16_t* commandLine;
+    Rival rival;
+    const Expected* expected;  // the whole trace, every press included
+    int status;
+};
+
+const Expected kCloseUnanswered[] = {
+    {kMessage, 0, WM_CLOSE, 0, 0},
+    {kEnd},
+};
+const Expected kBothPressesClosed[] = {
+    {kMessage, 0, WM_CLOSE, 0, 0},
+    {kDestroyed, 0},
+    {kMessage, 1, WM_CLOSE, 0, 0},
+    {kDestroyed, 1},
+    {kEnd},
+};
+
+const LockCase kLockCases[] = {
+    {"alone", kPlainAboveToday, u"", Rival::kNone, kClosed, 1},
+    {"second press while a window hangs in close", kStubbornAboveToday, u"", Rival::kPressInClose,
+     kCloseUnanswered, 1},
+    {"second press during the /d wait", kTwoApps, u"/d", Rival::kPressInWait, kBothClosed, 1},
+    {"second press during the player's wait", kPlayerQuitsOnCtrlQ, u"", Rival::kPressInWait,
+     kPlayerCtrlQ, 1},
+    {"press after another has ended", kTwoApps, u"", Rival::kPressBefore, kBothPressesClosed, 1},
+    {"owner ended without letting go", kPlainAboveToday, u"", Rival::kOwnerDied, kClosed, 1},
+    {"no mutex to be had", kPlainAboveToday, u"", Rival::kNoMutex, kClosed, 1},
+};
+
+void PrintTo(const LockCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
+// One press as the system starts one: a process of its own, from the entry
+// point, ended when the entry point returns.
+int PressAsProcess(Way way, const char16_t* commandLine)
+{
+    int status = -1;
+    host::RunAsProcess([&] {
+        if (way == Way::kHost) {
+            std::u16string line(commandLine);
+            status = WinMain(host::ProgramInstance(), NULL, &line[0], 0);
+        } else {
+            EXPECT_TRUE(RunDeviceProgram(kDeviceCloser, commandLine, &status));
+        }
+    });
+    return status;
+}
+
+class PressLockTest : public ::testing::TestWithParam<std::tuple<LockCase, Way>> {};
+
+TEST_P(PressLockTest, OnePressAtATime)
+{
+    const LockCase& c = std::get<0>(GetParam());
+    const Way way = std::get<1>(GetParam());
+    host::Reset();
+    std::vector<HWND> w = BuildScene(c.scene);
+    host::SetForeground(w[0]);
+
+    // A second press, started from inside the first one's call.
+    const char* startAt = c.rival == Rival::kPressInClose ? "SendMessageW"
+                          : c.rival == Rival::kPressInWait ? "Sleep"
+                                                           : NULL;
+    bool started = false;
+    bool inSecond = false;
+    std::vector<std::string> secondCalls;
+    int secondStatus = -1;
+    int ownerDuringPress = 0;
+    host::SetCallHook([&](const char* call) {
+        if (inSecond) {
+            secondCalls.push_back(call);
+            return;
+        }
+        if (std::string(call) == "SendMessageW")
+            ownerDuringPress = host::MutexOwner(kPressLockName);
+        if (startAt != NULL && !started && std::string(call) == startAt) {
+            started = true;
+            inSecond = true;
+            secondStatus = PressAsProcess(way, u"");
+            inSecond = false;
+        }
+    });
+
+    HANDLE keepAlive = NULL;
+    if (c.rival == Rival::kPressBefore) {
+        EXPECT_EQ(1, PressAsProcess(way, u""));
+    }
+    if (c.rival == Rival::kOwnerDied) {
+        keepAlive = CreateMutexW(NULL, FALSE, kPressLockName);
+        host::RunAsProcess([] {
+            HANDLE owner = CreateMutexW(NULL, FALSE, kPressLockName);
+            ASSERT_EQ((DWORD)WAIT_OBJECT_0, WaitForSingleObject(owner, 0));
+        });
+    }
+    host::FailCreateMutex(c.rival == Rival::kNoMutex);
+
+    EXPECT_EQ(c.status, PressAsProcess(way, c.commandLine));
+    EXPECT_TRUE(TraceMatches(c.expected, w, host::Trace()));
+    if (c.rival != Rival::kNoMutex) {
+        EXPECT_NE(0, ownerDuringPress) << "the press held no mutex while it sent messages";
+    }
+    if (startAt != NULL) {
+        ASSERT_TRUE(started);
+        EXPECT_EQ(1, secondStatus);
+        const std::vector<std::string> onlyTheMutex = {"CreateMutexW", "WaitForSingleObject",
+                                                       "CloseHandle"};
+        EXPECT_EQ(onlyTheMutex, secondCalls);
+    }
+
+    // Every press let go of the mutex and closed its handle.
+    if (keepAlive != NULL) {
+        EXPECT_EQ(0, host::MutexOwner(kPressLockName));
+        CloseHandle(keepAlive);
+    }
+    EXPECT_FALSE(host::MutexExists(kPressLockName));
+    EXPECT_EQ(0, host::KernelHandleCount());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Lock, PressLockTest,
+    ::testing::Combine(::testing::ValuesIn(kLockCases), ::testing::ValuesIn(kBothWays)),
+    [](const ::testing::TestParamInfo<std::tuple<LockCase, Way>>& info) {
+        return CaseName(std::get<0>(info.param).name, std::get<1>(info.param));
+    });
 
 }  // namespace

@@ -104,6 +104,35 @@ LPARAM MessageParam(Runner& r, UINT message, uint32_t value, std::u16string* kee
     return (LPARAM)value;
 }
 
+// ---- Kernel objects -----------------------------------------------------
+
+uint32_t CallCreateMutexW(Runner& r)
+{
+    // CE has no security attributes; the stand-in ignores the pointer too.
+    InText name(r, r.Arg(2));
+    return Handle(r, CreateMutexW(NULL, r.Arg(1), name.get()));
+}
+
+HANDLE KernelObject(Runner& r, int i)
+{
+    return (HANDLE)r.HostHandle(r.Arg(i));
+}
+
+uint32_t CallWaitForSingleObject(Runner& r)
+{
+    return WaitForSingleObject(KernelObject(r, 0), r.Arg(1));
+}
+
+uint32_t CallReleaseMutex(Runner& r)
+{
+    return ReleaseMutex(KernelObject(r, 0));
+}
+
+uint32_t CallCloseHandle(Runner& r)
+{
+    return CloseHandle(KernelObject(r, 0));
+}
+
 // ---- Window manager -----------------------------------------------------
 
 uint32_t CallGetForegroundWindow(Runner& r)
@@ -564,6 +593,10 @@ const Binding kBindings[] = {
     {"COREDLL.dll", "keybd_event", 4, CallKeybdEvent},
     {"COREDLL.dll", "Sleep", 1, CallSleep},
     {"COREDLL.dll", "SystemParametersInfoW", 4, CallSystemParametersInfoW},
+    {"COREDLL.dll", "CreateMutexW", 3, CallCreateMutexW},
+    {"COREDLL.dll", "WaitForSingleObject", 2, CallWaitForSingleObject},
+    {"COREDLL.dll", "ReleaseMutex", 1, CallReleaseMutex},
+    {"COREDLL.dll", "CloseHandle", 1, CallCloseHandle},
     {"COREDLL.dll", "RegOpenKeyExW", 5, CallRegOpenKeyExW},
     {"COREDLL.dll", "RegEnumKeyExW", 8, CallRegEnumKeyExW},
     {"COREDLL.dll", "RegQueryValueExW", 6, CallRegQueryValueExW},

@@ -65,6 +65,7 @@ typedef struct HRSRC__* HRSRC;
 typedef void* HGLOBAL;
 typedef struct HMENU__* HMENU;
 typedef void* HANDLE;
+typedef struct _SECURITY_ATTRIBUTES* LPSECURITY_ATTRIBUTES;
 
 typedef struct tagRECT {
     LONG left;

@@ -62,6 +62,12 @@
 #define ERROR_MORE_DATA 234L
 #define ERROR_NO_MORE_ITEMS 259L
 
+// Kernel objects
+#define WAIT_OBJECT_0 0x00000000L
+#define WAIT_ABANDONED 0x00000080L
+#define WAIT_TIMEOUT 0x00000102L
+#define WAIT_FAILED 0xFFFFFFFF
+
 // Window-system services
 HWND GetForegroundWindow(void);
 BOOL SetForegroundWindow(HWND window);
@@ -87,6 +93,12 @@ LONG RegQueryValueExW(HKEY key, LPCWSTR valueName, LPDWORD reserved, LPDWORD typ
 LONG RegSetValueExW(HKEY key, LPCWSTR valueName, DWORD reserved, DWORD type, const BYTE* data,
                     DWORD dataBytes);
 LONG RegCloseKey(HKEY key);
+
+// Kernel objects. CE 3.0 has no security attributes: the pointer must be NULL.
+HANDLE CreateMutexW(LPSECURITY_ATTRIBUTES attributes, BOOL initialOwner, LPCWSTR name);
+DWORD WaitForSingleObject(HANDLE handle, DWORD milliseconds);
+BOOL ReleaseMutex(HANDLE mutex);
+BOOL CloseHandle(HANDLE handle);
 
 // Module, message boxes, beeps
 DWORD GetModuleFileNameW(HMODULE module, LPWSTR buffer, DWORD capacity);

@@ -76,6 +76,11 @@ void Reset()
     d.dialog = Dialog();
     d.dialogRan = false;
     d.procResults.clear();
+    d.mutexes.clear();
+    d.kernelHandles.clear();
+    d.process = 1;
+    d.nextProcess = 2;
+    d.failCreateMutex = false;
     d.trace.clear();
     d.hook = nullptr;
     d.calls.clear();

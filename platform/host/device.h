@@ -77,6 +77,20 @@ struct Dialog {
     INT_PTR result = 0;
 };
 
+// A named (or unnamed) mutex, alive while some process has a handle to it.
+struct Mutex {
+    Text name;
+    int owner = 0;  // process, 0 when free
+    int count = 0;  // times its owner has taken it
+    bool abandoned = false;
+    int handles = 0;
+};
+
+struct KernelHandle {
+    uintptr_t object;
+    int process;
+};
+
 struct Device {
     std::map<uintptr_t, Window> windows;
     std::vector<HWND> zOrder;  // top-level windows, top first
@@ -98,6 +112,13 @@ struct Device {
     Dialog dialog;
     bool dialogRan = false;
     std::vector<INT_PTR> procResults;
+
+    std::map<uintptr_t, Mutex> mutexes;
+    std::map<uintptr_t, KernelHandle> kernelHandles;
+    uintptr_t nextKernel = 0x3000;
+    int process = 1;
+    int nextProcess = 2;
+    bool failCreateMutex = false;
 
     std::vector<TraceEntry> trace;
     std::function<void(const char*)> hook;

@@ -34,7 +34,8 @@ struct WindowSpec {
 };
 
 // Empties the whole device: windows, foreground, platform type ("PocketPC"),
-// registry, module path, resources, dialog script, trace, hooks.
+// processes and mutexes, registry, module path, resources, dialog script,
+// trace, hooks.
 void Reset();
 
 // Adds a top-level window at the bottom of the Z order and returns it.
@@ -70,6 +71,24 @@ int CallCount(const char* call);
 // False while the stand-in itself is running (inside a modelled call, or a
 // dialog script): tells the program's allocations from the model's own.
 bool InProgramCode();
+
+// ---- Processes and kernel objects -----------------------------------------
+
+// Every call is made by the current process: the test's own (1) until
+// RunAsProcess. It runs body as a new process and ends that process when
+// body returns, as the system does: its handles close, and a mutex it still
+// owns is left abandoned for the next waiter. Nested calls nest processes,
+// so a press can run while another one is still under way.
+void RunAsProcess(const std::function<void()>& body);
+int CurrentProcess();
+// The process that owns the named mutex; 0 when it is free or gone.
+int MutexOwner(const Text& name);
+// Whether a mutex of that name exists: some process still has a handle to it.
+bool MutexExists(const Text& name);
+// Handles to kernel objects that are open, in every process.
+int KernelHandleCount();
+// Fault: CreateMutexW fails (the device is out of kernel memory).
+void FailCreateMutex(bool fail);
 
 // ---- Registry --------------------------------------------------------------
 

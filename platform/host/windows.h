@@ -61,6 +61,8 @@ typedef HKEY* PHKEY;
 struct HRSRC__;
 typedef HRSRC__* HRSRC;
 typedef void* HGLOBAL;
+typedef void* HANDLE;
+typedef struct _SECURITY_ATTRIBUTES* LPSECURITY_ATTRIBUTES;
 struct HMENU__;
 typedef HMENU__* HMENU;
 
