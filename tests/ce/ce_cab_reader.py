@@ -59,7 +59,8 @@ class Cursor:
 
 
 def parse_setup(data):
-    """Returns a dict of the header's fields and the resolved tables."""
+    """Returns a dict of the header's fields and the resolved tables. The
+    registry tables are counted, not read: the cabinet must have none."""
     c = Cursor(data)
     if len(data) < HEADER_SIZE:
         raise SetupError('header: %d bytes, the header alone is %d' % (len(data), HEADER_SIZE))
@@ -120,19 +121,6 @@ def parse_setup(data):
         name = c.text(at + 12, length, what)
         return fid, {'dir': did, 'same': same, 'flags': flags, 'name': name}, at + 12 + length
 
-    def read_hive(at, what):
-        hid, root, zero, length = struct.unpack('<4H', c.take(at, 8, what))
-        return hid, {'root': root, 'zero': zero, 'key': c.ids(at + 8, length, what)}, at + 8 + length
-
-    def read_regkey(at, what):
-        kid, hive, subst, kind, length = struct.unpack('<HHHIH', c.take(at, 12, what))
-        raw = c.take(at + 12, length, what)
-        if b'\0' not in raw:
-            raise SetupError('%s: value name is not zero-terminated' % what)
-        name, value = raw.split(b'\0', 1)
-        return kid, {'hive': hive, 'subst': subst, 'type': kind,
-                     'name': name, 'data': value}, at + 12 + length
-
     def read_link(at, what):
         lid, unknown, base, target, kind, length = struct.unpack('<6H', c.take(at, 12, what))
         return lid, {'unknown': unknown, 'base': base, 'target': target, 'type': kind,
@@ -141,8 +129,6 @@ def parse_setup(data):
     strings = entries('strings', read_string)
     dirs = entries('dirs', read_dir)
     files = entries('files', read_file)
-    hives = entries('reghives', read_hive)
-    regkeys = entries('regkeys', read_regkey)
     links = entries('links', read_link)
 
     def join(ids, what):
@@ -170,8 +156,6 @@ def parse_setup(data):
             raise SetupError('FILES %d: unknown directory id %d' % (fid, f['dir']))
         f['path'] = setup['dirs'][f['dir']] + '\\' + f['name']
     setup['files'] = files
-    setup['reghives'] = hives
-    setup['regkeys'] = regkeys
     for lid, link in links.items():
         what = 'LINKS %d' % lid
         if link['type'] == 1:

@@ -66,7 +66,7 @@ def check(args, report):
             ('unsupported platforms', setup['unsupported'], []),
             ('fixed fields', setup['fields'],
              {'unknown_4': 0, 'unknown_12': 0, 'unknown_16': 1, 'unknown_96': 0}),
-            ('registry', (setup['reghives'], setup['regkeys']), ({}, {})),
+            ('registry', (setup['counts']['reghives'], setup['counts']['regkeys']), (0, 0)),
             ('folders', sorted(setup['dirs'].values()), [INSTALL]),
         ]
         for name, got, want in fields:
