@@ -31,6 +31,8 @@ const DWORD kFinishMs = 5000;
 const DWORD kHangLimitMs = 60000;
 
 const WCHAR kCloserName[] = L"ForegroundDismisser.exe";
+// The mutex a press holds for as long as it runs.
+const WCHAR kPressLock[] = L"ForegroundDismisser.Press";
 
 // ---------------------------------------------------------------------------
 // The application: two windows on a thread of their own. The one in front
@@ -180,13 +182,18 @@ struct HungCase {
     const char* name;
     const WCHAR* options;
     int presses;           // presses while the window hangs, the first included
+    bool killFirst;        // the waiting press is killed, not let finish
     bool pressAfterwards;  // one more press once the hung one has ended
 };
 
 const HungCase kCases[] = {
-    {"five presses on a hung window", L"", 5, false},
-    {"five /d presses on a hung window", L"/d", 5, false},
-    {"a quick double press, then one after recovery", L"", 2, true},
+    {"five presses on a hung window", L"", 5, false, false},
+    {"five /d presses on a hung window", L"/d", 5, false, false},
+    {"a quick double press, then one after recovery", L"", 2, false, true},
+    // The system lets go of a killed press's mutex. The test keeps a handle
+    // to it meanwhile, so that it outlives the press, abandoned, and the
+    // next press has to take it over.
+    {"the waiting press killed, then one after recovery", L"", 1, true, true},
 };
 
 struct Outcome {
@@ -235,12 +242,23 @@ void RunCase(const std::wstring& closer, const HungCase& c, Outcome* out)
         out->Check(running == 1, "ForegroundDismisser processes while the window hangs", running, 1);
     }
     if (reached) {
-        printf("    %d more presses; the slowest took %ld ms\n", c.presses - 1, slowest);
+        if (c.presses > 1)
+            printf("    %d more presses; the slowest took %ld ms\n", c.presses - 1, slowest);
         const long stillWaiting = WaitForPress(first, 0);
         out->Check(stillWaiting == -1, "first press still waiting on the hung window", stillWaiting, -1);
         out->Check(app.hungCloses == 1, "WM_CLOSE the hung window received", app.hungCloses, 1);
     }
 
+    HANDLE keepAlive = NULL;
+    if (first != NULL && c.killFirst) {
+        keepAlive = OpenMutexW(SYNCHRONIZE, FALSE, kPressLock);
+        out->Check(keepAlive != NULL, "the waiting press's mutex found by name", keepAlive != NULL, 1);
+        TerminateProcess(first, 9);
+        const long status = WaitForPress(first, kFinishMs);
+        out->Check(status == 9, "status of the killed press", status, 9);
+        CloseHandle(first);
+        first = NULL;
+    }
     SetEvent(app.recover);
     if (first != NULL) {
         const long status = WaitForPress(first, kFinishMs);
@@ -263,6 +281,8 @@ void RunCase(const std::wstring& closer, const HungCase& c, Outcome* out)
         if (press != NULL)
             CloseHandle(press);
     }
+    if (keepAlive != NULL)
+        CloseHandle(keepAlive);
     StopApp(&app);
     const int left = CloserProcesses();
     out->Check(left == 0, "ForegroundDismisser processes left at the end", left, 0);
