@@ -8,7 +8,7 @@
 #include <stdlib.h>
 
 #include "ce_runner.h"
-#include "host_scene.h"
+#include "worst_case_scene.h"
 
 int main(int argc, char** argv)
 {
@@ -19,14 +19,10 @@ int main(int argc, char** argv)
     printf("  %-18s %16s\n", "windows below", "ARM instructions");
     for (int a = 2; a < argc; a++) {
         const int below = atoi(argv[a]);
-        host::Reset();
-        HWND front = host::AddWindowWithChild(u"Dialog", u"", u"\x30B7\x30B9\x30C6\x30E0");
-        for (int i = 0; i < below; i++)
-            host::AddWindow(u"Hidden", u"", false);
-        host::SetForeground(front);
+        SetUpWorstCase(below);
         ce::Runner runner;
         int status = -1;
-        if (!runner.Load(argv[1]) || !runner.RunProgram(u"/ns", &status)) {
+        if (!runner.Load(argv[1]) || !runner.RunProgram(kWorstCaseOptions, &status)) {
             fprintf(stderr, "%s\n", runner.Error().c_str());
             return 1;
         }

@@ -6,18 +6,13 @@
 #include <stdlib.h>
 
 #include "close_command.h"
-#include "host_scene.h"
+#include "worst_case_scene.h"
 
 int main(int argc, char** argv)
 {
     const int below = argc > 1 ? atoi(argv[1]) : 10;
-    const char16_t* commandLine = u"/ns";
-    host::Reset();
-    HWND front = host::AddWindowWithChild(u"Dialog", u"", u"\x30B7\x30B9\x30C6\x30E0");
-    for (int i = 0; i < below; i++)
-        host::AddWindow(u"Hidden", u"", false);
-    host::SetForeground(front);
-    const int status = RunCloseCommand(commandLine);
+    SetUpWorstCase(below);
+    const int status = RunCloseCommand(kWorstCaseOptions);
     printf("%d windows below, status %d, %zu effects\n", below, status, host::Trace().size());
     return 0;
 }

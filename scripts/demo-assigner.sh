@@ -22,7 +22,7 @@ build="${DEMO_BUILD_DIR:-$root/build/win64}"
 out="${DEMO_OUT_DIR:-$root/out}/demo"
 
 tool="$build/assigner/KeyAssigner.exe"
-demo="$build/tests/wine/assigner/assigner_demo.exe"
+demo="$build/demo/assigner_demo.exe"
 for program in "$tool" "$demo"; do
     if [ ! -f "$program" ]; then
         echo "demo-assigner.sh: $program was not built" >&2
@@ -36,35 +36,10 @@ rm -f "$out"/keyassigner-*.png "$out"/keyassigner.txt
 . "$root/tests/wine/x-display.sh"
 WINE_TEST_SCREEN=240x320x24 wine_test_display_start || exit 1
 trap wine_test_display_stop EXIT
-
-# The picture is of the dialog's own area, which fills a device's screen but
-# not a desktop's.
-snap() {
-    local name=$1 area=$2
-    import -window root -display "$DISPLAY" -crop "$area" +repage "$out/.$name.png" &&
-        mv "$out/.$name.png" "$out/$name.png"
-}
+. "$root/scripts/demo-snaps.sh"
 
 echo "== KeyAssigner registers ForegroundDismisser on a button (Wine, display $DISPLAY) =="
 echo
-# The demo program asks for each picture with "SNAP NAME AREA" and waits for
-# the file; every other line is the report.
-"$root/tests/wine/run-under-wine.sh" "$demo" "$tool" "$out" |
-    while IFS= read -r line; do
-        line=${line%$'\r'}
-        case "$line" in
-        "SNAP "*)
-            set -- $line
-            snap "$2" "$3" || echo "demo-assigner.sh: could not take $2.png" >&2
-            echo "  screenshot: ${out#"$root"/}/$2.png"
-            ;;
-        *)
-            echo "$line"
-            ;;
-        esac
-    done | tee "$out/keyassigner.txt"
-status=${PIPESTATUS[0]}
-if [ "$status" -ne 0 ]; then
-    echo "demo-assigner.sh: the KeyAssigner demo failed with status $status" >&2
-    exit "$status"
-fi
+# The demo program asks for each picture of the dialog's own area, which
+# fills a device's screen but not a desktop's.
+run_with_snaps keyassigner.txt "$demo" "$tool" "$out"

@@ -16,9 +16,7 @@ set -u
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$root" || exit 1
 
-if [ -f scripts/install-deps.sh ]; then
-    bash scripts/install-deps.sh || exit 1
-fi
+bash scripts/install-deps.sh || exit 1
 
 build="$root/build/win64"
 if [ ! -f "$build/CMakeCache.txt" ]; then
@@ -27,7 +25,7 @@ fi
 cmake --build --preset win64 || exit 1
 
 closer="$build/closer/ForegroundDismisser.exe"
-screen="$build/tests/wine/demo_screen.exe"
+screen="$build/demo/demo_screen.exe"
 for program in "$closer" "$screen"; do
     if [ ! -f "$program" ]; then
         echo "demo.sh: $program was not built" >&2
@@ -43,43 +41,10 @@ rm -f "$out"/press*.png "$out"/demo.txt
 # A Pocket PC's screen, when the display is our own.
 WINE_TEST_SCREEN=240x320x24 wine_test_display_start || exit 1
 trap wine_test_display_stop EXIT
-
-# Only the device's 240x320 corner is kept, should the display be larger.
-snap() {
-    local name=$1
-    import -window root -display "$DISPLAY" -crop 240x320+0+0 +repage "$out/.$name.png" &&
-        mv "$out/.$name.png" "$out/$name.png"
-}
+. "$root/scripts/demo-snaps.sh"
 
 echo "== ForegroundDismisser on a Pocket PC screen (Wine, display $DISPLAY) =="
 echo
-# run_with_snaps REPORT PROGRAM ARGS...: runs a demo program under Wine. It
-# asks for each picture with a line "SNAP NAME" and waits until the file is
-# there; every other line is the report, shown and kept in out/demo/REPORT.
-run_with_snaps() {
-    local report=$1
-    shift
-    "$root/tests/wine/run-under-wine.sh" "$@" |
-        while IFS= read -r line; do
-            line=${line%$'\r'}
-            case "$line" in
-            "SNAP "*)
-                name=${line#SNAP }
-                snap "$name" || echo "demo.sh: could not take $name.png" >&2
-                echo "  screenshot: out/demo/$name.png"
-                ;;
-            *)
-                echo "$line"
-                ;;
-            esac
-        done | tee "$out/$report"
-    local status=${PIPESTATUS[0]}
-    if [ "$status" -ne 0 ]; then
-        echo "demo.sh: $(basename "$1") failed with status $status" >&2
-        exit "$status"
-    fi
-}
-
 run_with_snaps demo.txt "$screen" "$closer" --snap-dir "$out"
 
 # ---------------------------------------------------------------------------
@@ -87,11 +52,8 @@ run_with_snaps demo.txt "$screen" "$closer" --snap-dir "$out"
 # finds the build in DEMO_BUILD_DIR, writes to DEMO_OUT_DIR and may use the
 # same DISPLAY.
 # ---------------------------------------------------------------------------
-if [ -f "$root/scripts/demo-assigner.sh" ]; then
-    echo
-    DEMO_BUILD_DIR="$build" DEMO_OUT_DIR="$root/out" bash "$root/scripts/demo-assigner.sh" ||
-        exit 1
-fi
+echo
+DEMO_BUILD_DIR="$build" DEMO_OUT_DIR="$root/out" bash "$root/scripts/demo-assigner.sh" || exit 1
 
 # ---------------------------------------------------------------------------
 # The two together: both programs installed in one folder, a button
@@ -120,7 +82,7 @@ cmake --build --preset ce-arm || exit 1
 cmake --preset host >/dev/null || exit 1
 cmake --build --preset host --target device_demo || exit 1
 echo
-"$root/build/host/tests/device_demo" "$root/build/ce-arm/closer/ForegroundDismisser.exe" /n |
+"$root/build/host/demo/device_demo" "$root/build/ce-arm/closer/ForegroundDismisser.exe" /n |
     tee "$out/device-press.txt"
 [ "${PIPESTATUS[0]}" -eq 0 ] || exit 1
 

@@ -32,6 +32,11 @@ HKEY Key(Runner& r, int i)
     return (HKEY)r.HostHandle(r.Arg(i));
 }
 
+HANDLE KernelObject(Runner& r, int i)
+{
+    return (HANDLE)r.HostHandle(r.Arg(i));
+}
+
 uint32_t Handle(Runner& r, const void* host)
 {
     return r.GuestHandle((uintptr_t)host);
@@ -111,11 +116,6 @@ uint32_t CallCreateMutexW(Runner& r)
     // CE has no security attributes; the stand-in ignores the pointer too.
     InText name(r, r.Arg(2));
     return Handle(r, CreateMutexW(NULL, r.Arg(1), name.get()));
-}
-
-HANDLE KernelObject(Runner& r, int i)
-{
-    return (HANDLE)r.HostHandle(r.Arg(i));
 }
 
 uint32_t CallWaitForSingleObject(Runner& r)

@@ -48,13 +48,14 @@ void EndProcess(int process)
     }
 }
 
-const Mutex* Named(const Text& name)
+// The object id of the named mutex, 0 when there is none.
+uintptr_t Named(const Text& name)
 {
     for (const auto& m : D().mutexes) {
-        if (m.second.name == name)
-            return &m.second;
+        if (!m.second.name.empty() && m.second.name == name)
+            return m.first;
     }
-    return NULL;
+    return 0;
 }
 
 }  // namespace
@@ -80,13 +81,13 @@ int CurrentProcess()
 
 int MutexOwner(const Text& name)
 {
-    const Mutex* m = Named(name);
-    return m == NULL ? 0 : m->owner;
+    const uintptr_t object = Named(name);
+    return object == 0 ? 0 : D().mutexes.at(object).owner;
 }
 
 bool MutexExists(const Text& name)
 {
-    return Named(name) != NULL;
+    return Named(name) != 0;
 }
 
 int KernelHandleCount()
@@ -110,13 +111,7 @@ HANDLE CreateMutexW(LPSECURITY_ATTRIBUTES, BOOL initialOwner, LPCWSTR name)
     Device& d = D();
     if (d.failCreateMutex)
         return NULL;
-    uintptr_t object = 0;
-    if (name != NULL) {
-        for (const auto& m : d.mutexes) {
-            if (m.second.name == name)
-                object = m.first;
-        }
-    }
+    uintptr_t object = name != NULL ? Named(name) : 0;
     if (object == 0) {
         object = d.nextKernel;
         d.nextKernel += 4;

@@ -528,22 +528,29 @@ bool RunAndPump(LPCWSTR program, LPCWSTR arguments, DWORD timeoutMs, DWORD* exit
     return RunCommandAndPump(program, commandLine, timeoutMs, exitCode);
 }
 
-bool RunCommandAndPump(LPCWSTR program, LPCWSTR commandLine, DWORD timeoutMs, DWORD* exitCode,
-                       WCHAR* image, DWORD imageChars)
+HANDLE StartProgram(LPCWSTR program, LPCWSTR commandLine)
 {
     // CreateProcessW may write into the command line it is given.
     WCHAR line[1024];
     lstrcpynW(line, commandLine, 1024);
-    if (image != NULL && imageChars > 0)
-        image[0] = 0;
-
     STARTUPINFOW startup;
     memset(&startup, 0, sizeof(startup));
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION process;
     if (!CreateProcessW(program, line, NULL, NULL, FALSE, 0, NULL, NULL, &startup, &process))
-        return false;
+        return NULL;
     CloseHandle(process.hThread);
+    return process.hProcess;
+}
+
+bool RunCommandAndPump(LPCWSTR program, LPCWSTR commandLine, DWORD timeoutMs, DWORD* exitCode,
+                       WCHAR* image, DWORD imageChars)
+{
+    if (image != NULL && imageChars > 0)
+        image[0] = 0;
+    HANDLE process = StartProgram(program, commandLine);
+    if (process == NULL)
+        return false;
 
     // The program's SendMessageW calls wait for this thread to answer, so it
     // keeps dispatching until the program has gone.
@@ -554,7 +561,7 @@ bool RunCommandAndPump(LPCWSTR program, LPCWSTR commandLine, DWORD timeoutMs, DW
         const DWORD elapsed = GetTickCount() - start;
         if (elapsed >= timeoutMs)
             break;
-        woken = MsgWaitForMultipleObjectsEx(1, &process.hProcess, timeoutMs - elapsed,
+        woken = MsgWaitForMultipleObjectsEx(1, &process, timeoutMs - elapsed,
                                             QS_ALLINPUT, MWMO_INPUTAVAILABLE);
         if (woken == WAIT_OBJECT_0) {
             exited = true;
@@ -567,8 +574,8 @@ bool RunCommandAndPump(LPCWSTR program, LPCWSTR commandLine, DWORD timeoutMs, DW
     if (!exited) {
         printf("    waiting for the program ended with 0x%lx (error %lu) after %lu ms\n", woken,
                GetLastError(), GetTickCount() - start);
-        TerminateProcess(process.hProcess, 255);
-        WaitForSingleObject(process.hProcess, 5000);
+        TerminateProcess(process, 255);
+        WaitForSingleObject(process, 5000);
     }
     // Key events the program typed just before it exited, and activation it
     // asked for, reach the windows only after it has gone.
@@ -578,10 +585,10 @@ bool RunCommandAndPump(LPCWSTR program, LPCWSTR commandLine, DWORD timeoutMs, DW
     // what it was started with.
     DWORD imageLength = imageChars;
     if (image != NULL && imageChars > 0 &&
-        !QueryFullProcessImageNameW(process.hProcess, 0, image, &imageLength))
+        !QueryFullProcessImageNameW(process, 0, image, &imageLength))
         image[0] = 0;
-    GetExitCodeProcess(process.hProcess, exitCode);
-    CloseHandle(process.hProcess);
+    GetExitCodeProcess(process, exitCode);
+    CloseHandle(process);
     return exited;
 }
 

@@ -86,6 +86,9 @@ bool RunAndPump(LPCWSTR program, LPCWSTR arguments, DWORD timeoutMs, DWORD* exit
 // the started process ran, or "" when the system can't tell.
 bool RunCommandAndPump(LPCWSTR program, LPCWSTR commandLine, DWORD timeoutMs, DWORD* exitCode,
                        WCHAR* image = NULL, DWORD imageChars = 0);
+// Starts program with the whole command line as given and returns its
+// process handle, or NULL when it could not start; nothing is pumped.
+HANDLE StartProgram(LPCWSTR program, LPCWSTR commandLine);
 
 // For the demo: repaints the scene, prints "SNAP NAME" and keeps the windows
 // answering until snapDir holds NAME.png, taken by the script reading stdout.

@@ -134,16 +134,8 @@ void StopApp(App* app)
 
 HANDLE StartPress(const std::wstring& closer, const WCHAR* options)
 {
-    std::wstring line = L"\"" + closer + L"\" " + options;
-    STARTUPINFOW startup;
-    ZeroMemory(&startup, sizeof(startup));
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION process;
-    if (!CreateProcessW(closer.c_str(), &line[0], NULL, NULL, FALSE, 0, NULL, NULL, &startup,
-                        &process))
-        return NULL;
-    CloseHandle(process.hThread);
-    return process.hProcess;
+    const std::wstring line = L"\"" + closer + L"\" " + options;
+    return StartProgram(closer.c_str(), line.c_str());
 }
 
 // Waits for the press to end: its exit status, or -1 if it is still running.

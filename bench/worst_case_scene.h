@@ -1,0 +1,20 @@
+// worst_case_scene.h: the benchmarks' scene: a Settings page in front and
+// `below` hidden windows under it, so that "/ns" walks and classifies the
+// whole Z order.
+#ifndef WORST_CASE_SCENE_H
+#define WORST_CASE_SCENE_H
+
+#include "host_scene.h"
+
+const char16_t kWorstCaseOptions[] = u"/ns";
+
+inline void SetUpWorstCase(int below)
+{
+    host::Reset();
+    HWND front = host::AddWindowWithChild(u"Dialog", u"", u"\x30B7\x30B9\x30C6\x30E0");
+    for (int i = 0; i < below; i++)
+        host::AddWindow(u"Hidden", u"", false);
+    host::SetForeground(front);
+}
+
+#endif
