@@ -22,13 +22,16 @@ const REGSAM kReadAccess = KEY_READ;
 
 const WCHAR kValueName[] = TEXT("Name");
 const WCHAR kValueDefault[] = TEXT("Default");
+// The key's unnamed value: what a Pocket PC shell actually starts.
+const WCHAR kValueUnnamed[] = TEXT("");
 const WCHAR kKeyPathFormat[] = TEXT("%s\\%s");
 const WCHAR kQuote[] = TEXT("\"");
 const WCHAR kCloserFileAndQuote[] = TEXT("ForegroundDismisser.exe\"");
 
 // A Name longer than the display field is read whole into this scratch
-// buffer and cut; only a value larger than the scratch is left unread.
-const int kNameScratchChars = 2048;
+// buffer and cut; only a value larger than the scratch is left unread. CE
+// allows no stack frame over one page (4 KiB), so the scratch stays at 2 KiB.
+const int kNameScratchChars = 1024;
 
 const WCHAR kSuccessCaption[] = TEXT("\x767B\x9332\x6210\x529F");  // 登録成功
 // レジストリに登録を行ないました。解除（ほかのアプリケーションの割り当て）は、
@@ -124,9 +127,17 @@ bool WriteCommand(int row)
     HKEY key = NULL;
     if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, path, 0, KEY_SET_VALUE, &key) != ERROR_SUCCESS)
         return false;
+    // Default is the value the tool has always written; the shell itself
+    // starts the key's unnamed value, so both get the same command, and only
+    // both written count as registered.
     const DWORD bytes = (DWORD)((wcslen(command) + 1) * sizeof(WCHAR));
-    const bool written = RegSetValueExW(key, kValueDefault, 0, REG_SZ,
-                                        (const BYTE*)command, bytes) == ERROR_SUCCESS;
+    const bool written =
+        RegSetValueExW(key, kValueDefault, 0, REG_SZ, (const BYTE*)command, bytes) ==
+            ERROR_SUCCESS &&
+        RegSetValueExW(key, kValueUnnamed, 0, REG_SZ, (const BYTE*)command, bytes) ==
+            ERROR_SUCCESS;
+    // Closed before the box, so that the key is not held open while the
+    // user reads it.
     RegCloseKey(key);
     return written;
 }

@@ -27,8 +27,8 @@ extern WCHAR LaunchOptions[kLaunchOptionsChars];
 // Fills ButtonKeyTable afresh; returns the number of rows loaded (0 to 10).
 int LoadButtonKeys();
 
-// Writes the command that starts ForegroundDismisser into the Default value of
-// row `row`'s button and tells the user how it went in a message box.
+// Writes the command that starts ForegroundDismisser into the Default value and
+// the unnamed value of row `row`'s button and tells the user how it went in a message box.
 void RegisterButton(HWND owner, int row);
 
 #endif

@@ -1,6 +1,6 @@
 // registry_fuzzer.cpp: any button key list, module path, list selection and
 // option; load the table and register. Checks on every input: the display
-// names stay inside their fields; Default is written only when the row exists
+// names stay inside their fields; the command is written only when the row exists
 // and the whole command fits, and then holds exactly the expected command;
 // nothing else in the registry changes; success is reported exactly when the
 // value was written; every key opened is closed.
@@ -86,8 +86,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             std::vector<BYTE> bytes = in.ConsumeBytes<BYTE>(length);
             host::SetValue(path, u"Name", type, bytes);
         }
-        if (in.ConsumeIntegralInRange<int>(0, 3) == 0)
+        if (in.ConsumeIntegralInRange<int>(0, 3) == 0) {
             host::SetStringValue(path, u"Default", u"\"\\Windows\\old.exe\"");
+            host::SetStringValue(path, u"", u"\"\\Windows\\old.exe\"");
+        }
     }
     const bool failKeys = in.ConsumeIntegralInRange<int>(0, 15) == 0;
     if (failKeys)
@@ -144,8 +146,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         keyPath = kKeys + u"\\" + keys[selection];
         shouldWrite = keyPath.size() + 1 <= 260 && keys[selection] != failingKey;
     }
-    const host::RegistryValue old = shouldWrite ? host::GetValue(keyPath, u"Default")
-                                                : host::RegistryValue();
+    const char16_t* const kWritten[] = {u"Default", u""};  // in this order
+    host::RegistryValue old[2];
+    for (int w = 0; shouldWrite && w < 2; w++)
+        old[w] = host::GetValue(keyPath, kWritten[w]);
 
     wcscpy(LaunchOptions, option.c_str());
     host::ClearTrace();
@@ -156,26 +160,27 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     std::vector<host::TraceEntry> boxes = host::TraceOf({host::kMessageBox});
     if (boxes.size() != 1)
         Fail("exactly one message box");
-    const bool written = writes.size() == 1;
+    const bool written = writes.size() == 2;
     const bool reportedSuccess = boxes[0].a == MB_OK && beeps.size() == 1;
-    if (writes.size() > 1 || reportedSuccess != written)
-        Fail("success is reported exactly when the value was written");
+    if ((writes.size() != 0 && writes.size() != 2) || reportedSuccess != written)
+        Fail("success is reported exactly when both values were written");
     if (written != shouldWrite)
-        Fail("Default is written exactly for a loaded row and a command that fits");
-    if (written && (writes[0].text1 != keyPath || writes[0].text2 != u"Default" ||
-                    writes[0].a != REG_SZ || writes[0].bytes != host::StringBytes(command)))
-        Fail("the value written is exactly the expected command");
+        Fail("the command is written exactly for a loaded row and a command that fits");
+    for (size_t w = 0; w < writes.size() && w < 2; w++)
+        if (writes[w].text1 != keyPath || writes[w].text2 != kWritten[w] ||
+            writes[w].a != REG_SZ || writes[w].bytes != host::StringBytes(command))
+            Fail("Default, then the unnamed value, hold exactly the expected command");
     if (host::OpenKeyCount() != 0)
         Fail("every key opened is closed");
 
     // Undo the one expected change; what is left must be the registry as it was.
-    if (written) {
-        if (old.exists)
-            host::SetValue(keyPath, u"Default", old.type, old.bytes);
+    for (int w = 0; written && w < 2; w++) {
+        if (old[w].exists)
+            host::SetValue(keyPath, kWritten[w], old[w].type, old[w].bytes);
         else
-            host::DeleteValue(keyPath, u"Default");
+            host::DeleteValue(keyPath, kWritten[w]);
     }
     if (host::DumpRegistry() != before)
-        Fail("nothing but the button's Default value changes");
+        Fail("nothing but the button's two command values change");
     return 0;
 }

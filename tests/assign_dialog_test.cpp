@@ -61,10 +61,10 @@ int RunProgram(Way way = Way::kHost)
     return status;
 }
 
-Text DefaultOf(int button)
+// One of the values a registration writes, as stored.
+Text ValueOf(int button, const Text& name)
 {
-    host::RegistryValue v =
-        host::GetValue(kKeys + u"\\40C" + char16_t(u'1' + button), u"Default");
+    host::RegistryValue v = host::GetValue(kKeys + u"\\40C" + char16_t(u'1' + button), name);
     if (!v.exists)
         return u"<none>";
     if (v.type != REG_SZ)
@@ -77,6 +77,17 @@ Text DefaultOf(int button)
         return u"<unterminated>";
     out.pop_back();
     return out;
+}
+
+// The button's command: Default, which must agree with the unnamed value
+// that the shell starts.
+Text DefaultOf(int button)
+{
+    const Text named = ValueOf(button, u"Default");
+    const Text unnamed = ValueOf(button, u"");
+    if (named != unnamed)
+        return u"<Default " + named + u", unnamed " + unnamed + u">";
+    return named;
 }
 
 class OpenTest : public ::testing::TestWithParam<Way> {};
@@ -150,7 +161,7 @@ TEST(AssignDialog, TemplateIsFoundThroughTheInstanceOnly)
     EXPECT_NE(0u, device.FindResource(device.Instance(), IDD_ASSIGN, 5));
 }
 
-// What the user does, and the Default values of the three buttons after.
+// What the user does, and the commands of the three buttons after.
 struct Session {
     const char* what;
     std::function<void(HWND)> actions;

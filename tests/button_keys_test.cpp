@@ -111,6 +111,11 @@ TEST(LoadButtonKeys, DisplayNameIsCutAndTerminated)
         {"longer, unterminated", REG_SZ, host::StringBytes(longName, false), Text(259, u'n')},
         {"type not looked at", REG_BINARY, host::StringBytes(u"Bin", true), u"Bin"},
         {"larger than can be read", REG_SZ, host::StringBytes(Text(5000, u'x'), true), u""},
+        // The scratch holds 1,023 characters and a zero of the stack's 2 KiB.
+        {"longest readable", REG_SZ, host::StringBytes(Text(1022, u'r'), true), Text(259, u'r')},
+        {"longest readable, unterminated", REG_SZ, host::StringBytes(Text(1023, u'r'), false),
+         Text(259, u'r')},
+        {"one past the readable", REG_SZ, host::StringBytes(Text(1023, u'r'), true), u""},
     };
     for (const NameCase& c : cases) {
         host::Reset();
@@ -240,24 +245,30 @@ TEST_P(RegisterTest, WritesTheWholeCommandOrNothing)
         EXPECT_EQ(kErrorText, trace[0].text2);
         EXPECT_EQ(before, host::DumpRegistry());
     } else {
+        // Default first, then the unnamed value the shell starts, each the
+        // whole command with its zero; then the beep and the box.
         const Text key = kKeys + u"\\" + kThreeButtons[c.row];
-        ASSERT_EQ(3u, trace.size()) << host::Describe(trace);
-        EXPECT_EQ(host::kRegSetValue, trace[0].kind);
-        EXPECT_EQ(key, trace[0].text1);
-        EXPECT_EQ(Text(u"Default"), trace[0].text2);
-        EXPECT_EQ((uintptr_t)REG_SZ, trace[0].a);
-        EXPECT_EQ(host::StringBytes(c.expected, true), trace[0].bytes);
-        EXPECT_EQ(host::kBeep, trace[1].kind);
-        EXPECT_EQ((uintptr_t)MB_ICONASTERISK, trace[1].a);
-        EXPECT_EQ(host::kMessageBox, trace[2].kind);
-        EXPECT_EQ(kOwner, trace[2].window);
-        EXPECT_EQ((uintptr_t)MB_OK, trace[2].a);
-        EXPECT_EQ(kSuccessCaption, trace[2].text1);
-        EXPECT_EQ(kSuccessText, trace[2].text2);
+        ASSERT_EQ(4u, trace.size()) << host::Describe(trace);
+        const char16_t* const names[] = {u"Default", u""};
+        for (int w = 0; w < 2; w++) {
+            EXPECT_EQ(host::kRegSetValue, trace[w].kind) << w;
+            EXPECT_EQ(key, trace[w].text1) << w;
+            EXPECT_EQ(Text(names[w]), trace[w].text2) << w;
+            EXPECT_EQ((uintptr_t)REG_SZ, trace[w].a) << w;
+            EXPECT_EQ(host::StringBytes(c.expected, true), trace[w].bytes) << w;
+        }
+        EXPECT_EQ(host::kBeep, trace[2].kind);
+        EXPECT_EQ((uintptr_t)MB_ICONASTERISK, trace[2].a);
+        EXPECT_EQ(host::kMessageBox, trace[3].kind);
+        EXPECT_EQ(kOwner, trace[3].window);
+        EXPECT_EQ((uintptr_t)MB_OK, trace[3].a);
+        EXPECT_EQ(kSuccessCaption, trace[3].text1);
+        EXPECT_EQ(kSuccessText, trace[3].text2);
 
         host::RegistryValue value = host::GetValue(key, u"Default");
         EXPECT_TRUE(value.exists);
         EXPECT_EQ(host::StringBytes(c.expected, true), value.bytes);
+        EXPECT_EQ(c.expected, host::ButtonCommand(kThreeButtons[c.row]));
     }
     EXPECT_EQ(0, host::OpenKeyCount());
 }
@@ -274,27 +285,48 @@ void LoadThreeButtons()
     ASSERT_TRUE(Registrar(Way::kHost).LoadThreeButtons());
 }
 
-TEST(RegisterButton, FailingOpenOrWriteShowsTheErrorAndWritesNothing)
+// Any failure among opening the key and its two writes is an error to the
+// user: a button whose shell value was not written still starts the old
+// program. Nothing but what did get written changes.
+TEST(RegisterButton, FailingOpenOrEitherWriteShowsTheError)
 {
-    for (int fault = 0; fault < 2; fault++) {
+    const Text command = u"\"\\Windows\\ForegroundDismisser.exe\"";
+    const struct {
+        const char* what;
+        int fault;               // 0 open, 1 every write, 2 the unnamed value only
+        size_t writes;           // RegSetValueExW entries traced
+    } cases[] = {
+        {"key not opened", 0, 0},
+        {"Default not written", 1, 0},
+        {"unnamed value not written", 2, 1},
+    };
+    for (const auto& c : cases) {
         host::Reset();
         LoadThreeButtons();
         host::SetModulePath(u"\\Windows\\KeyAssigner.exe");
         LaunchOptions[0] = 0;
-        if (fault == 0)
+        if (c.fault == 0)
             host::FailOpen(kKeys + u"\\40C2");
-        else
+        else if (c.fault == 1)
             host::FailSetValue(true);
-        const std::string before = host::DumpRegistry();
+        else
+            host::FailSetValueNamed(u"");
         host::ClearTrace();
 
         RegisterButton(kOwner, 1);
 
-        auto boxes = host::TraceOf({host::kMessageBox, host::kBeep, host::kRegSetValue});
-        ASSERT_EQ(1u, boxes.size()) << fault;
-        EXPECT_EQ(kErrorCaption, boxes[0].text1);
-        EXPECT_EQ(before, host::DumpRegistry());
-        EXPECT_EQ(0, host::OpenKeyCount());
+        auto effects = host::TraceOf({host::kMessageBox, host::kBeep, host::kRegSetValue});
+        ASSERT_EQ(c.writes + 1, effects.size()) << c.what << host::Describe(effects);
+        EXPECT_EQ(host::kMessageBox, effects.back().kind) << c.what;
+        EXPECT_EQ((uintptr_t)MB_ICONERROR, effects.back().a) << c.what;
+        EXPECT_EQ(kErrorCaption, effects.back().text1) << c.what;
+        const host::RegistryValue dflt = host::GetValue(kKeys + u"\\40C2", u"Default");
+        EXPECT_EQ(c.writes == 1, dflt.exists) << c.what;
+        if (dflt.exists) {
+            EXPECT_EQ(host::StringBytes(command, true), dflt.bytes) << c.what;
+        }
+        EXPECT_EQ(Text(), host::ButtonCommand(u"40C2")) << c.what;
+        EXPECT_EQ(0, host::OpenKeyCount()) << c.what;
     }
 }
 
@@ -303,7 +335,7 @@ TEST(RegisterButton, ReplacesAnEarlierCommand)
 {
     host::Reset();
     AddButton(u"40C1", u"Calendar");
-    host::SetStringValue(kKeys + u"\\40C1", u"Default", u"\"\\Windows\\calendar.exe\"");
+    host::SetStringValue(kKeys + u"\\40C1", u"", u"\"\\Windows\\calendar.exe\"");
     host::SetStringValue(kKeys + u"\\40C1", u"Icon", u"calendar.exe,0");
     ASSERT_EQ(1, LoadButtonKeys());
     host::SetModulePath(u"\\Tools\\KeyAssigner.exe");
@@ -313,6 +345,7 @@ TEST(RegisterButton, ReplacesAnEarlierCommand)
 
     EXPECT_EQ(host::StringBytes(u"\"\\Tools\\ForegroundDismisser.exe\"", true),
               host::GetValue(kKeys + u"\\40C1", u"Default").bytes);
+    EXPECT_EQ(Text(u"\"\\Tools\\ForegroundDismisser.exe\""), host::ButtonCommand(u"40C1"));
     EXPECT_EQ(host::StringBytes(u"calendar.exe,0", true),
               host::GetValue(kKeys + u"\\40C1", u"Icon").bytes);
     EXPECT_EQ(host::StringBytes(u"Calendar", true), host::GetValue(kKeys + u"\\40C1", u"Name").bytes);

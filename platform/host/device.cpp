@@ -70,6 +70,8 @@ void Reset()
     d.openKeys.clear();
     d.failOpen.clear();
     d.failSet = false;
+    d.failSetNamed = false;
+    d.failSetName.clear();
     d.modulePath.clear();
     d.resources.clear();
     d.dialogScript = nullptr;

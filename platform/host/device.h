@@ -105,6 +105,8 @@ struct Device {
     uintptr_t nextKey = 0x5000;
     std::vector<Text> failOpen;
     bool failSet = false;
+    bool failSetNamed = false;  // only failSetName fails
+    Text failSetName;
 
     Text modulePath;
     std::vector<std::unique_ptr<DialogResource>> resources;

@@ -113,9 +113,17 @@ void DeleteValue(const Text& keyPath, const Text& valueName);
 // The whole registry in one comparable text (keys, values, types, bytes).
 std::string DumpRegistry();
 
-// Faults: opening this exact path fails; setting any value fails.
+// Faults: opening this exact path fails; setting any value fails; setting
+// the value of that name (empty: the unnamed value) fails.
 void FailOpen(const Text& path);
 void FailSetValue(bool fail);
+void FailSetValueNamed(const Text& valueName);
+
+// The shell's hardware-button handler: the command a Pocket PC starts when
+// the button whose key under SOFTWARE\Microsoft\Shell\Keys is named
+// buttonKey is pressed. It reads the key's unnamed REG_SZ value, up to its
+// first zero; empty when there is none.
+Text ButtonCommand(const Text& buttonKey);
 // Keys opened by the program and not yet closed.
 int OpenKeyCount();
 

@@ -183,6 +183,30 @@ void FailSetValue(bool fail)
     D().failSet = fail;
 }
 
+void FailSetValueNamed(const Text& valueName)
+{
+    D().failSetNamed = true;
+    D().failSetName = valueName;
+}
+
+Text ButtonCommand(const Text& buttonKey)
+{
+    // A Pocket PC shell starts the key's unnamed value; a value named
+    // "Default" means nothing to it.
+    const RegistryValue value =
+        GetValue(Text(u"SOFTWARE\\Microsoft\\Shell\\Keys\\") + buttonKey, Text());
+    if (!value.exists || value.type != REG_SZ)
+        return Text();
+    Text command;
+    for (size_t i = 0; i + 1 < value.bytes.size(); i += 2) {
+        const char16_t c = (char16_t)(value.bytes[i] | (value.bytes[i + 1] << 8));
+        if (c == 0)
+            break;
+        command += c;
+    }
+    return command;
+}
+
 int OpenKeyCount()
 {
     return (int)D().openKeys.size();
@@ -287,9 +311,9 @@ LONG RegSetValueExW(HKEY key, LPCWSTR valueName, DWORD reserved, DWORD type, con
     OpenKey* open = FindOpenKey(key);
     if (open == NULL)
         return ERROR_INVALID_PARAMETER;
-    if (D().failSet)
-        return ERROR_ACCESS_DENIED;
     const Text name = valueName == NULL ? Text() : Text(valueName);
+    if (D().failSet || (D().failSetNamed && D().failSetName == name))
+        return ERROR_ACCESS_DENIED;
     std::vector<BYTE> bytes(data, data + dataBytes);
     if (Value* v = FindValue(open->key, name)) {
         v->type = type;
