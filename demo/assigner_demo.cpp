@@ -115,11 +115,12 @@ std::wstring ListItem(HWND list, int item)
     return text.data();
 }
 
-// The written value, shown by the platform's own registry tool.
+// The written values, shown by the platform's own registry tool: the whole
+// key, so that the unnamed value the shell starts ("(Default)" to reg.exe)
+// and the value named Default are both seen.
 void QueryWithReg(const std::wstring& key)
 {
-    std::wstring command =
-        L"reg.exe query \"HKLM\\" + std::wstring(kKeysPath) + L"\\" + key + L"\" /v Default";
+    std::wstring command = L"reg.exe query \"HKLM\\" + std::wstring(kKeysPath) + L"\\" + key + L"\"";
     Say("$ " + Utf8(command));
     STARTUPINFOW startup = {};
     startup.cb = sizeof(startup);
@@ -137,12 +138,13 @@ void QueryWithReg(const std::wstring& key)
     CloseHandle(reg.hThread);
 }
 
-std::wstring ReadDefault(const std::wstring& key)
+// name: L"" for the unnamed value, the one a Pocket PC shell starts.
+std::wstring ReadValue(const std::wstring& key, const WCHAR* name)
 {
     const std::wstring path = std::wstring(kKeysPath) + L"\\" + key;
     WCHAR value[1024] = {0};
     DWORD bytes = sizeof(value) - sizeof(WCHAR);
-    if (RegGetValueW(HKEY_LOCAL_MACHINE, path.c_str(), L"Default", RRF_RT_REG_SZ, NULL, value,
+    if (RegGetValueW(HKEY_LOCAL_MACHINE, path.c_str(), name, RRF_RT_REG_SZ, NULL, value,
                      &bytes) != ERROR_SUCCESS)
         return L"(no value)";
     return value;
@@ -205,9 +207,12 @@ bool RunDemo(const std::wstring& tool, const std::wstring& snapDir)
 
     Say("KeyAssigner has ended. The value it wrote:");
     QueryWithReg(chosen.key);
-    Say("Default of " + Utf8(chosen.key) + " (" + Utf8(chosen.name) + ") = " +
-        Utf8(ReadDefault(chosen.key)));
-    return true;
+    const std::wstring started = ReadValue(chosen.key, L"");
+    const std::wstring named = ReadValue(chosen.key, L"Default");
+    Say("What the shell starts for " + Utf8(chosen.key) + " (" + Utf8(chosen.name) +
+        "), its unnamed value = " + Utf8(started));
+    Say("Its value Default = " + Utf8(named));
+    return started == named;
 }
 
 }  // namespace

@@ -119,7 +119,7 @@ Layout DeviceButtons()
     Layout layout = {true, {}};
     layout.keys = {
         {L"40C7", {Text(L"Name", kUpButton), Dword(L"Flags", 3)}, kUpButton},
-        {L"40C2", {Text(L"Name", kButton2), Text(L"Default", L"\"\\Windows\\calendar.exe\"")},
+        {L"40C2", {Text(L"Name", kButton2), Text(L"", L"\"\\Windows\\calendar.exe\"")},
          kButton2},
         {L"40CC", {Text(L"Name", kCalendarButton)}, kCalendarButton},
         {L"40C1", {Text(L"Name", kButton1), Text(L"Icon", L"\\Windows\\button1.ico,0")},
@@ -450,7 +450,7 @@ enum Ending {
 };
 
 enum Outcome {
-    kRegistered,  // success box; the button's Default holds the command
+    kRegistered,  // success box; the button's Default and unnamed value hold the command
     kRefused,     // error box; nothing written
     kUntouched,   // no box; nothing written
 };
@@ -737,19 +737,22 @@ void Exercise(const Scenario& scenario, const Layout& layout, ToolProcess* proce
     if (status != 0)
         report->Fail("exit status 0x%lX, expected 0", status);
 
-    // Everything as it was, but for the one value the scenario expects.
+    // Everything as it was, but for the two values the scenario expects:
+    // Default and the unnamed value the shell starts, the same command.
     std::vector<RegEntry> expected = before;
     if (scenario.outcome == kRegistered) {
         const std::wstring command = ExpectedCommand(tool, scenario.suffix);
         const BYTE* bytes = (const BYTE*)command.c_str();
-        RegEntry written = {target, L"Default", false, REG_SZ,
-                            std::vector<BYTE>(bytes, bytes + (command.size() + 1) * sizeof(WCHAR))};
-        auto old = std::find_if(expected.begin(), expected.end(),
-                                [&](const RegEntry& e) { return SameEntry(e, written); });
-        if (old != expected.end())
-            *old = written;
-        else
-            expected.push_back(written);
+        for (const WCHAR* name : {L"Default", L""}) {
+            RegEntry written = {target, name, false, REG_SZ,
+                                std::vector<BYTE>(bytes, bytes + (command.size() + 1) * sizeof(WCHAR))};
+            auto old = std::find_if(expected.begin(), expected.end(),
+                                    [&](const RegEntry& e) { return SameEntry(e, written); });
+            if (old != expected.end())
+                *old = written;
+            else
+                expected.push_back(written);
+        }
     }
     CompareSnapshots(expected, Snapshot(), report);
     if (!layout.keysExist && KeysExist())

@@ -155,6 +155,10 @@ DWORD TextBytes(const WCHAR* text)
     return (DWORD)((wcslen(text) + 1) * sizeof(WCHAR));
 }
 
+// The value a Pocket PC shell starts: the button key's unnamed value. Real
+// devices have no value named Default.
+const WCHAR kShellValue[] = L"";
+
 // The device's button list as the shell declares it, with the button already
 // assigned elsewhere; put back as it was once the case is over.
 class SeededButtons {
@@ -164,7 +168,7 @@ public:
                      kOtherName, TextBytes(kOtherName)),
           name_(HKEY_LOCAL_MACHINE, ButtonPath(kButtonKey).c_str(), L"Name", REG_SZ,
                 kButtonName, TextBytes(kButtonName)),
-          earlier_(HKEY_LOCAL_MACHINE, ButtonPath(kButtonKey).c_str(), L"Default", REG_SZ,
+          earlier_(HKEY_LOCAL_MACHINE, ButtonPath(kButtonKey).c_str(), kShellValue, REG_SZ,
                    kEarlierCommand, TextBytes(kEarlierCommand))
     {
     }
@@ -215,8 +219,7 @@ bool Register(const std::wstring& assigner, int optionId, Report* problems)
     return registered;
 }
 
-// The button's command, read as the shell reads it.
-bool ReadCommand(std::wstring* command, Report* problems)
+bool ReadValue(const WCHAR* name, std::wstring* command, Report* problems)
 {
     HKEY key;
     if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, ButtonPath(kButtonKey).c_str(), 0, KEY_QUERY_VALUE,
@@ -227,16 +230,30 @@ bool ReadCommand(std::wstring* command, Report* problems)
     WCHAR value[1024];
     DWORD type = 0;
     DWORD bytes = sizeof(value) - sizeof(WCHAR);
-    const LONG status =
-        RegQueryValueExW(key, L"Default", NULL, &type, (BYTE*)value, &bytes);
+    const LONG status = RegQueryValueExW(key, name, NULL, &type, (BYTE*)value, &bytes);
     RegCloseKey(key);
     if (status != ERROR_SUCCESS || type != REG_SZ) {
-        problems->Fail("the button's Default could not be read as REG_SZ (status %ld, type %lu)",
-                      status, type);
+        problems->Fail("the button's %s could not be read as REG_SZ (status %ld, type %lu)",
+                      name[0] ? "Default" : "unnamed value", status, type);
         return false;
     }
     value[bytes / sizeof(WCHAR)] = 0;
     *command = value;
+    return true;
+}
+
+// The button's command, read as the shell reads it: the unnamed value. The
+// value named Default must hold the same.
+bool ReadCommand(std::wstring* command, Report* problems)
+{
+    std::wstring named;
+    if (!ReadValue(kShellValue, command, problems) || !ReadValue(L"Default", &named, problems))
+        return false;
+    if (named != *command) {
+        problems->Fail("Default holds %s, the unnamed value %s", Show(named).c_str(),
+                      Show(*command).c_str());
+        return false;
+    }
     return true;
 }
 
@@ -447,7 +464,8 @@ bool RunDemo(LPCWSTR snapDir)
     }
     if (ok) {
         PrintLine("  box: ", kSuccessCaption);
-        PrintLine("KeyAssigner wrote HKLM\\", ButtonPath(kButtonKey) + L" Default = " + command);
+        PrintLine("KeyAssigner wrote HKLM\\", ButtonPath(kButtonKey) +
+                                          L" (unnamed value, and Default) = " + command);
         printf("\n");
         ok = ShowPress(command, snapDir, &problems);
     }
