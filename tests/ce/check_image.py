@@ -7,7 +7,7 @@ the desktop build's, leaf for leaf.
 
 usage:
   check_image.py image EXE ELF --objdump OBJDUMP --imports-list LIST
-                 --dlls DLL... --budget BYTES
+                 --dlls DLL... --budget BYTES --exports DIR
   check_image.py resources EXE DESKTOP-EXE
 
 Prints one line per check and ends with "N passed, M failed"; the exit
@@ -143,7 +143,16 @@ def read_imports_list(path):
     return exports
 
 
-def check_imports(report, pe, allowed_dlls, exports):
+def read_exports(directory, dlls):
+    """{dll in lower case: set of names} from DIR/<dll>.txt, one name a line."""
+    exports = {}
+    for dll in dlls:
+        with open(os.path.join(directory, dll + '.txt'), encoding='ascii') as f:
+            exports[dll.lower()] = {line.strip() for line in f if line.strip()}
+    return exports
+
+
+def check_imports(report, pe, allowed_dlls, exports, device_exports):
     imports = []
     for entry in getattr(pe, 'DIRECTORY_ENTRY_IMPORT', []):
         dll = entry.dll.decode('ascii', 'replace')
@@ -170,6 +179,14 @@ def check_imports(report, pe, allowed_dlls, exports):
                 if n is not None and n not in exports.get(dll.lower(), ())]
     report.check('imports listed', not unlisted, 'every name in imports.list'
                  if not unlisted else 'not listed for their DLL: ' + ', '.join(unlisted))
+
+    # CE 3.0's loader leaves a name its DLL lacks as a zero slot, and the
+    # program crashes at that call: every name must be one CE 3.0 exports.
+    missing = ['%s %s' % (dll, n) for dll, names in imports for n, _ in names
+               if n is not None and dll.lower() in device_exports
+               and n not in device_exports[dll.lower()]]
+    report.check('exported by CE 3.0', not missing, 'every name in CE 3.0\'s export lists'
+                 if not missing else 'not exported: ' + ', '.join(missing))
 
     # DialogBoxParamW is a macro over DialogBoxIndirectParamW on CE; COREDLL
     # has no export of that name and the program would not load.
@@ -404,6 +421,8 @@ def main():
     image.add_argument('--imports-list', required=True)
     image.add_argument('--dlls', nargs='+', required=True)
     image.add_argument('--budget', type=int, required=True)
+    image.add_argument('--exports', required=True,
+                       help='folder of DLL.txt lists of the names CE 3.0 exports')
     resources = modes.add_parser('resources')
     resources.add_argument('exe')
     resources.add_argument('desktop')
@@ -418,7 +437,8 @@ def main():
             exe_bytes = open(args.exe, 'rb').read()
             pe = pefile.PE(data=exe_bytes)
             check_headers(report, pe, len(exe_bytes))
-            check_imports(report, pe, args.dlls, read_imports_list(args.imports_list))
+            check_imports(report, pe, args.dlls, read_imports_list(args.imports_list),
+                          read_exports(args.exports, args.dlls))
             audit_code(report, args.objdump, args.elf, pe, exe_bytes)
             check_size(report, args.exe, len(exe_bytes), args.budget)
     except (OSError, pefile.PEFormatError) as error:

@@ -6,7 +6,7 @@ to (allowed DLLs, imports.list, budget), runs the checker, and expects
 exactly the checks that guard that thing to fail, naming the fault; the
 untouched copies and ARMv4 forms must pass.
 
-usage: check_image_selftest.py EXE ELF --imports-list LIST --objdump OBJDUMP
+usage: check_image_selftest.py EXE ELF --imports-list LIST --exports DIR --objdump OBJDUMP
                                --as AS --workdir DIR
 """
 import argparse
@@ -37,6 +37,7 @@ class Case:
         self.list = shutil.copy(args.imports_list, os.path.join(directory, 'imports.list'))
         self.desktop = shutil.copy(args.exe, os.path.join(directory, 'desktop.exe'))
         self.objdump = args.objdump
+        self.exports = args.exports
         self.dlls = ['COREDLL.dll']
         self.budget = 12288
         self.pe = pefile.PE(data=open(self.exe, 'rb').read())
@@ -181,7 +182,10 @@ CASES = [
         lambda line: None if line.split()[-1:] == [c.first_import().name.decode()] else line),
      {'imports listed'}, 'not listed for their DLL'),
     ('DialogBoxParamW imported (and listed)', lambda c: c.rename_import('DialogBoxParamW'),
-     {'no DialogBoxParamW'}, 'imported from COREDLL.dll'),
+     {'no DialogBoxParamW', 'exported by CE 3.0'}, 'imported from COREDLL.dll'),
+    # Listed, and a desktop name, but CE 3.0's COREDLL has no such export.
+    ('an import CE 3.0 lacks (listed)', lambda c: c.rename_import('ExitProcess'),
+     {'exported by CE 3.0'}, 'not exported: COREDLL.dll ExitProcess'),
 
     ('a Thumb function', thumb_object, {'ARM state', 'shipped code'}, '$t mapping symbols'),
     ('objdump printing nothing', lambda c: c.wrap_objdump('exit 0'), {ARMV4},
@@ -222,7 +226,7 @@ def run(case_args, mode):
     else:
         command += [case_args.elf, '--objdump', case_args.objdump,
                     '--imports-list', case_args.list, '--dlls'] + case_args.dlls + [
-                    '--budget', str(case_args.budget)]
+                    '--budget', str(case_args.budget), '--exports', case_args.exports]
     return subprocess.run(command, capture_output=True, text=True)
 
 
@@ -231,6 +235,7 @@ def main():
     parser.add_argument('exe')
     parser.add_argument('elf')
     parser.add_argument('--imports-list', required=True)
+    parser.add_argument('--exports', required=True)
     parser.add_argument('--objdump', required=True)
     parser.add_argument('--as', dest='as_', required=True)
     parser.add_argument('--workdir', required=True)
