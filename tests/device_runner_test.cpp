@@ -72,6 +72,29 @@ void PatchEntry(std::vector<uint8_t>* file, uint32_t instruction)
     PutU32(file, EntryOffset(*file), instruction);
 }
 
+// Replaces WinMain's first instructions, reached by the entry's branch. A
+// word kCallImport becomes "bl" to the program's own GetForegroundWindow
+// stub, so that the words after it run on what an import returns.
+const uint32_t kCallImport = 0xFFFFFFFF;
+
+void PatchWinMain(std::vector<uint8_t>* file, const std::vector<uint32_t>& words)
+{
+    const size_t entry = EntryOffset(*file);
+    const uint32_t branch = (uint32_t)(*file)[entry] | (uint32_t)(*file)[entry + 1] << 8 |
+                            (uint32_t)(*file)[entry + 2] << 16;
+    ASSERT_EQ(0xEAu, (*file)[entry + 3]) << "the entry point should be one branch";
+    const int32_t winMain = 8 + (int32_t)(branch << 8) / 64;  // from the entry, in bytes
+    // The stub sits right after the entry, as the symbols list it.
+    const int32_t stub = 4;
+    for (size_t i = 0; i < words.size(); i++) {
+        uint32_t word = words[i];
+        const int32_t at = winMain + 4 * (int32_t)i;
+        if (word == kCallImport)
+            word = 0xEB000000u | ((uint32_t)((stub - (at + 8)) / 4) & 0x00FFFFFFu);
+        PutU32(file, entry + at, word);
+    }
+}
+
 TEST(CeRunner, RefusesDamagedProgramsNamingTheCulprit)
 {
     const Damage damages[] = {
@@ -94,6 +117,32 @@ TEST(CeRunner, RefusesDamagedProgramsNamingTheCulprit)
          false, "write to read-only memory at 0x00010000"},
         {"a jump to address 0", [](std::vector<uint8_t>* f) { PatchEntry(f, 0xE3A0F000); },
          false, "jumped to address 0"},  // mov pc, #0
+
+        // What a device faults on and a lenient emulator lets pass.
+        {"a misaligned word read",
+         [](std::vector<uint8_t>* f) { PatchEntry(f, 0xE5901001); },  // ldr r1, [r0, #1]
+         false, "misaligned 4-byte read of 0x00010001 by the instruction 0xe5901001 at "
+                "0x00011000 (WinMainCRTStartup)"},
+        {"a misaligned halfword read",
+         [](std::vector<uint8_t>* f) { PatchEntry(f, 0xE1D010B1); },  // ldrh r1, [r0, #1]
+         false, "misaligned 2-byte read of 0x00010001"},
+        {"a misaligned word write to the stack",
+         [](std::vector<uint8_t>* f) { PatchEntry(f, 0xE50D0003); },  // str r0, [sp, #-3]
+         false, "misaligned 4-byte write to"},
+        {"r1 relied on across an import",
+         [](std::vector<uint8_t>* f) {
+             PatchWinMain(f, {0xE1A01000,      // mov r1, r0 (the instance, readable)
+                              kCallImport,     // bl GetForegroundWindow
+                              0xE5910000});    // ldr r0, [r1]
+         },
+         false, "read of unmapped memory at 0xbad1bad0"},
+        {"the flags relied on across an import",
+         [](std::vector<uint8_t>* f) {
+             PatchWinMain(f, {0xE1500000,      // cmp r0, r0 (Z set)
+                              kCallImport,     // bl GetForegroundWindow
+                              0x13A0F000});    // movne pc, #0
+         },
+         false, "jumped to address 0"},
     };
     const std::vector<uint8_t> original = ReadFile(DeviceProgramPath(kDeviceCloser));
     ASSERT_FALSE(original.empty()) << "build the ce-arm preset first";

@@ -58,12 +58,16 @@ std::string Hex(uint32_t v)
 class Engine {
 public:
     uc_engine* uc = NULL;
-    uc_hook trapHook = 0, countHook = 0, faultHook = 0;
+    uc_hook trapHook = 0, countHook = 0, faultHook = 0, alignHook = 0;
     uint32_t trapAddress = 0;
     uint64_t instructions = 0;
     bool overLimit = false;
     uint32_t faultAddress = 0;
     int faultType = 0;
+    // A misaligned access: its size, address and the instruction's.
+    int misalignedSize = 0;
+    bool misalignedWrite = false;
+    uint32_t misalignedAddress = 0, misalignedPc = 0;
 
     ~Engine()
     {
@@ -104,6 +108,20 @@ bool OnBadAccess(uc_engine*, uc_mem_type type, uint64_t address, int, int64_t, v
     e->faultAddress = (uint32_t)address;
     e->faultType = type;
     return false;
+}
+
+// ARM, MIPS and SH CE devices fault on a halfword or word access that is not
+// aligned to its size and end the program; Unicorn's ARM models just do it.
+void OnAccess(uc_engine* uc, uc_mem_type type, uint64_t address, int size, int64_t, void* data)
+{
+    Engine* e = (Engine*)data;
+    if (size <= 1 || (address & (uint64_t)(size - 1)) == 0 || e->misalignedSize != 0)
+        return;
+    e->misalignedSize = size;
+    e->misalignedWrite = type == UC_MEM_WRITE;
+    e->misalignedAddress = (uint32_t)address;
+    e->misalignedPc = e->Reg(UC_ARM_REG_PC);
+    uc_emu_stop(uc);
 }
 
 const char* AccessName(int type)
@@ -233,6 +251,8 @@ bool Runner::Load(const std::string& exePath)
     uc_hook_add(e.uc, &e.trapHook, UC_HOOK_CODE, (void*)OnTrap, &e, kTrapBase,
                 kTrapBase + kTrapSize - 1);
     uc_hook_add(e.uc, &e.faultHook, UC_HOOK_MEM_INVALID, (void*)OnBadAccess, &e, 1, 0);
+    uc_hook_add(e.uc, &e.alignHook, UC_HOOK_MEM_READ | UC_HOOK_MEM_WRITE, (void*)OnAccess, &e, 1,
+                0);
 
     for (uintptr_t h : kFixedHandles) {
         toGuest_[h] = (uint32_t)h;
@@ -368,6 +388,14 @@ bool Runner::Execute(uint32_t pc, uint32_t* r0)
         e.faultType = 0;
         const uc_err err = uc_emu_start(e.uc, pc, 0, 0, 0);
         const uint32_t at = e.Reg(UC_ARM_REG_PC);
+        if (e.misalignedSize != 0) {
+            uint32_t word = 0;
+            uc_mem_read(e.uc, e.misalignedPc, &word, 4);
+            return Fail("misaligned " + std::to_string(e.misalignedSize) + "-byte " +
+                        (e.misalignedWrite ? "write to " : "read of ") +
+                        Hex(e.misalignedAddress) + " by the instruction " + Hex(word) + " at " +
+                        Where(e.misalignedPc) + ": a device ends the program here");
+        }
         if (e.overLimit)
             return Fail("ran " + std::to_string(kInstructionLimit) +
                         " instructions without returning, at " + Where(at));
@@ -417,6 +445,15 @@ bool Runner::Dispatch(size_t import)
                                    : error_);
     }
     e.SetReg(UC_ARM_REG_R0, result);
+    // COREDLL keeps only what the ARM calling convention preserves: r1-r3,
+    // r12 and the condition flags come back as whatever its code left there.
+    // Fixed garbage, unmapped and word-aligned, and the flags inverted, so
+    // that code relying on them goes wrong here as on a device.
+    e.SetReg(UC_ARM_REG_R1, 0xBAD1BAD0);
+    e.SetReg(UC_ARM_REG_R2, 0xBAD2BAD0);
+    e.SetReg(UC_ARM_REG_R3, 0xBAD3BAD0);
+    e.SetReg(UC_ARM_REG_R12, 0xBADCBAD0);
+    e.SetReg(UC_ARM_REG_CPSR, e.Reg(UC_ARM_REG_CPSR) ^ 0xF0000000u);
     if (log_) {
         std::string line = std::string(b.name) + "(";
         for (size_t i = 0; i < args.size(); i++) {
