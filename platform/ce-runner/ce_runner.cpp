@@ -26,6 +26,8 @@ const uint32_t kScratchBase = 0x00E00000;
 const uint32_t kScratchSize = 0x00010000;
 const uint32_t kTrapBase = 0x00F00000;
 const uint32_t kTrapSize = 0x1000;
+// Fresh stack and scratch memory is filled with this, never zero.
+const uint8_t kPoisonByte = 0xA5;
 // Where guest code returns to when the host called it.
 const uint32_t kReturnTrap = kTrapBase + kTrapSize - 4;
 const size_t kMaxImports = kTrapSize / 4 - 1;
@@ -238,6 +240,12 @@ bool Runner::Load(const std::string& exePath)
     }
     uc_mem_map(e.uc, kStackBase, kStackSize, UC_PROT_READ | UC_PROT_WRITE);
     uc_mem_map(e.uc, kScratchBase, kScratchSize, UC_PROT_READ | UC_PROT_WRITE);
+    // A device's stack holds whatever was there before, not zeros: a buffer
+    // the program forgets to empty before a read that fails must not look
+    // empty here.
+    const std::vector<uint8_t> poison(std::max(kStackSize, kScratchSize), kPoisonByte);
+    uc_mem_write(e.uc, kStackBase, poison.data(), kStackSize);
+    uc_mem_write(e.uc, kScratchBase, poison.data(), kScratchSize);
     // Each import's slot points at its own word of the trap page; the words
     // are never run, the hook stops the engine on them first.
     uc_mem_map(e.uc, kTrapBase, kTrapSize, UC_PROT_READ | UC_PROT_EXEC);

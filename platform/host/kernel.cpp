@@ -111,6 +111,10 @@ HANDLE CreateMutexW(LPSECURITY_ATTRIBUTES, BOOL initialOwner, LPCWSTR name)
     Device& d = D();
     if (d.failCreateMutex)
         return NULL;
+    // CE's object names "can contain any character except the backslash":
+    // such a name makes no mutex, and a lock built on it would not exist.
+    if (name != NULL && Text(name).find(u'\\') != Text::npos)
+        return NULL;
     uintptr_t object = name != NULL ? Named(name) : 0;
     if (object == 0) {
         object = d.nextKernel;
