@@ -73,7 +73,9 @@ void Press(Way way, Image image)
     } else {
         const std::string path = ImageWithoutResource();
         ASSERT_NE("", path) << "the device image has no HI_RES_AWARE name to damage";
-        ASSERT_TRUE(runner.Load(path)) << runner.Error();
+        const bool loaded = runner.Load(path);
+        unlink(path.c_str());  // the runner holds the image in memory once loaded
+        ASSERT_TRUE(loaded) << runner.Error();
     }
     ASSERT_TRUE(runner.RunProgram(u"", &status)) << runner.Error();
 }
