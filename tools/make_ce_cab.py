@@ -11,7 +11,7 @@ usage:
 What it installs, and nothing more:
   %CE1%\\ForegroundDismisser\\ForegroundDismisser.exe   (file 1)
   %CE1%\\ForegroundDismisser\\KeyAssigner.exe           (file 2)
-  %CE11%\\KeyAssigner, a shortcut to file 2
+  %CE11%\\KeyAssigner.lnk, a shortcut to file 2
 No registry entries: only KeyAssigner writes a button's value, and only
 when the user asks it to.
 """
@@ -26,11 +26,16 @@ import tempfile
 APP_NAME = 'ForegroundDismisser'
 INSTALL_FOLDER = ('%CE1%', 'ForegroundDismisser')   # \Program Files\...
 START_MENU_PROGRAMS = 11                           # %CE11%
-SHORTCUT_NAME = 'KeyAssigner'
+# A Start-menu entry is a shortcut file; the installer writes it under this name.
+SHORTCUT_NAME = 'KeyAssigner.lnk'
 # Every ARM Pocket PC, StrongARM and XScale alike, reports this processor
 # type; MIPS and SH3 Pocket PCs, which cannot run this code, do not.
 PROCESSOR_STRONGARM = 2577
 MIN_VERSION = (3, 0)
+# BuildMax 0xE0000000: square, landscape and high-resolution screens are
+# supported, so Windows Mobile 2003 SE and later install without warning that
+# the program may not display properly.
+BUILD_MIN, BUILD_MAX = 0, 0xE0000000
 # Install over whatever is there, whatever its date, and fail rather than
 # skip: KeyAssigner registers the closer beside it, so both must be copied.
 FILE_FLAGS = 0x40000000 | 0x00000002
@@ -92,7 +97,7 @@ def setup_data(provider, files):
         raise ValueError('installation data too long for its 16-bit offsets')
     header = struct.pack('<4sIIIII', b'MSCE', 0, total, 0, 1, PROCESSOR_STRONGARM)
     header += struct.pack('<IIII', MIN_VERSION[0], MIN_VERSION[1], 0, 0)
-    header += struct.pack('<II', 0, 0)
+    header += struct.pack('<II', BUILD_MIN, BUILD_MAX)
     header += struct.pack('<6H', *counts)
     header += struct.pack('<6I', *offsets)
     header += struct.pack('<HHHHHHHH', app_at, len(APP_NAME) + 1,

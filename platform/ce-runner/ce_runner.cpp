@@ -14,6 +14,7 @@
 #include <sstream>
 
 #include "bindings.h"
+#include "host_scene.h"
 #include "pe_image.h"
 
 namespace ce {
@@ -293,6 +294,15 @@ bool Runner::Load(const std::string& exePath)
             functions_.push_back({at, shortName});
     }
     std::sort(functions_.begin(), functions_.end());
+
+    // The system decides once, from the image, whether the program sees
+    // the screen through the legacy layer.
+    try {
+        const bool newer = im.subsystemMajor > 4 || (im.subsystemMajor == 4 && im.subsystemMinor > 20);
+        host::SetLegacyProgram(!newer && !HasHiResAware());
+    } catch (const GuestFault& fault) {
+        return Fail(exePath + ": " + fault.what);
+    }
     return true;
 }
 
@@ -574,7 +584,51 @@ uint32_t ResourceEntry(Runner& r, uint32_t directory, uint32_t id, bool first)
     return 0;
 }
 
+// One level of the resource tree: the entry named by that text, matched
+// without case as the system matches resource names; its offset field, or 0.
+uint32_t NamedResourceEntry(Runner& r, uint32_t root, uint32_t directory, const std::u16string& text)
+{
+    const uint32_t named = r.ReadU32(directory + 12) & 0xFFFF;
+    for (uint32_t i = 0; i < named && i < 4096; i++) {
+        const uint32_t entry = directory + 16 + 8 * i;
+        const uint32_t name = r.ReadU32(entry);
+        if ((name & 0x80000000u) == 0)
+            continue;
+        const uint32_t at = root + (name & 0x7FFFFFFF);
+        const uint32_t length = r.ReadU32(at) & 0xFFFF;
+        std::vector<uint8_t> chars = r.ReadBytes(at + 2, 2 * length);
+        std::u16string found;
+        for (uint32_t c = 0; c < length; c++) {
+            char16_t ch = (char16_t)(chars[2 * c] | chars[2 * c + 1] << 8);
+            found += (ch >= u'a' && ch <= u'z') ? (char16_t)(ch - 32) : ch;
+        }
+        if (found == text)
+            return r.ReadU32(entry + 4);
+    }
+    return 0;
+}
+
 }  // namespace
+
+bool Runner::HasHiResAware()
+{
+    if (image_->resourceRva == 0)
+        return false;
+    const uint32_t root = Instance() + image_->resourceRva;
+    const uint32_t byType = NamedResourceEntry(*this, root, root, u"CEUX");
+    if ((byType & 0x80000000u) == 0)
+        return false;
+    const uint32_t byName = NamedResourceEntry(*this, root, root + (byType & 0x7FFFFFFF), u"HI_RES_AWARE");
+    if ((byName & 0x80000000u) == 0)
+        return false;
+    // Only the neutral language is found whatever the device's own language
+    // is; a copy under one language would be missed on devices of another.
+    const uint32_t leaf = ResourceEntry(*this, root + (byName & 0x7FFFFFFF), 0, false);
+    if (leaf == 0 || (leaf & 0x80000000u) != 0)
+        return false;
+    const uint32_t data = root + leaf;
+    return ReadU32(data + 4) >= 2 && (ReadU32(Instance() + ReadU32(data)) & 0xFFFF) == 1;
+}
 
 uint32_t Runner::FindResource(uint32_t module, uint32_t name, uint32_t type)
 {

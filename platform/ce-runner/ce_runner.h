@@ -76,6 +76,8 @@ private:
     bool Dispatch(size_t import);
     bool Fail(const std::string& why);
     uint32_t WriteScratchText(const char16_t* text);
+    // The image's CEUX resource HI_RES_AWARE, neutral language, holding 1.
+    bool HasHiResAware();
 
     std::unique_ptr<PeImage> image_;
     std::unique_ptr<Engine> engine_;

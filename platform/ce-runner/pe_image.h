@@ -30,6 +30,8 @@ struct PeImage {
     std::vector<uint8_t> file;
     uint16_t machine = 0;
     uint16_t subsystem = 0;
+    uint16_t subsystemMajor = 0;
+    uint16_t subsystemMinor = 0;
     uint32_t imageBase = 0;
     uint32_t sizeOfImage = 0;
     uint32_t sizeOfHeaders = 0;

@@ -66,6 +66,8 @@ void Reset()
     d.platformAvailable = true;
     d.platformType = u"PocketPC";
     d.ctrlDown = false;
+    d.screen = Screen();
+    d.legacyProgram = true;
     d.registryRoot = Key();
     d.openKeys.clear();
     d.failOpen.clear();

@@ -99,6 +99,8 @@ struct Device {
     bool platformAvailable = true;
     Text platformType = u"PocketPC";
     bool ctrlDown = false;
+    Screen screen;
+    bool legacyProgram = true;
 
     Key registryRoot;
     std::map<uintptr_t, OpenKey> openKeys;

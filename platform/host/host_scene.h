@@ -58,6 +58,23 @@ void SetCloseReaction(HWND window, CloseReaction reaction);
 void SetPlatformType(const Text& type);
 void SetPlatformTypeUnavailable();
 
+// The device's screen in real pixels. A program without the HI_RES_AWARE
+// resource and with subsystem version 4.20 or lower runs through the legacy
+// layer on a screen above 96 dpi: every rectangle it reads is scaled by
+// 96/dpi, while coordinates it puts into messages reach their window as sent.
+struct Screen {
+    int width = 240;
+    int height = 320;
+    int dpi = 96;
+};
+void SetScreen(const Screen& screen);
+Screen GetScreen();
+// Which kind of program is running. The host build has no image to read, so
+// its tests declare it; the CE runner sets it from the image it loads.
+// Reset() makes the program legacy, as any program is until it says otherwise.
+void SetLegacyProgram(bool legacy);
+bool IsLegacyProgram();
+
 // Top-level windows that still exist, top first.
 std::vector<HWND> ZOrder();
 HWND Foreground();

@@ -154,6 +154,28 @@ bool Exists(HWND window)
     return Find(window) != NULL;
 }
 
+void SetScreen(const Screen& screen)
+{
+    if (screen.width <= 0 || screen.height <= 0 || screen.dpi < 96)
+        Unmodelled("a screen smaller than one pixel or below 96 dpi");
+    D().screen = screen;
+}
+
+Screen GetScreen()
+{
+    return D().screen;
+}
+
+void SetLegacyProgram(bool legacy)
+{
+    D().legacyProgram = legacy;
+}
+
+bool IsLegacyProgram()
+{
+    return D().legacyProgram;
+}
+
 }  // namespace host
 
 using namespace host;
@@ -246,6 +268,14 @@ BOOL GetWindowRect(HWND window, LPRECT rect)
     if (w == NULL || rect == NULL)
         return FALSE;
     *rect = w->rect;
+    if (D().legacyProgram && D().screen.dpi > 96) {
+        // The legacy layer shows the program a 96-dpi screen.
+        const int dpi = D().screen.dpi;
+        rect->left = rect->left * 96 / dpi;
+        rect->top = rect->top * 96 / dpi;
+        rect->right = rect->right * 96 / dpi;
+        rect->bottom = rect->bottom * 96 / dpi;
+    }
     return TRUE;
 }
 

@@ -81,7 +81,9 @@ def parse_setup(data):
         'processor': c.u32(20, 'header'),
         'min_version': (c.u32(24, 'header'), c.u32(28, 'header')),
         'max_version': (c.u32(32, 'header'), c.u32(36, 'header')),
-        'builds': (c.u32(40, 'header'), c.u32(44, 'header')),
+        'build_min': c.u32(40, 'header'),
+        # 0xE0000000: square, landscape and high-resolution screens supported.
+        'build_max': c.u32(44, 'header'),
         'counts': dict(zip(names, counts)),
         'app_name': c.text(app_at, app_len, 'APPNAME'),
         'provider': c.text(prov_at, prov_len, 'PROVIDER'),

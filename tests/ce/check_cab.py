@@ -62,7 +62,8 @@ def check(args, report):
             ('processor', setup['processor'], 2577),
             ('minimum version', setup['min_version'], (3, 0)),
             ('maximum version', setup['max_version'], (0, 0)),
-            ('build numbers', setup['builds'], (0, 0)),
+            ('minimum build', setup['build_min'], 0),
+            ('screens supported (BuildMax)', setup['build_max'], 0xE0000000),
             ('unsupported platforms', setup['unsupported'], []),
             ('fixed fields', setup['fields'],
              {'unknown_4': 0, 'unknown_12': 0, 'unknown_16': 1, 'unknown_96': 0}),
@@ -88,7 +89,7 @@ def check(args, report):
             report.check('file %d bytes' % fid, same, '%s equals %s' % (f['path'], built))
 
         links = [(link['path'], link['target_path']) for link in setup['links'].values()]
-        want_links = [(START_MENU_PROGRAMS + r'\KeyAssigner', INSTALL + r'\KeyAssigner.exe')]
+        want_links = [(START_MENU_PROGRAMS + r'\KeyAssigner.lnk', INSTALL + r'\KeyAssigner.exe')]
         report.check('shortcuts', links == want_links, '%r (expected %r)' % (links, want_links))
 
 

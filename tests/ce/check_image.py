@@ -384,7 +384,25 @@ def resource_leaves(pe):
     return leaves
 
 
-def compare_resources(report, device_exe, desktop_exe):
+HI_RES_AWARE = ('CEUX', 'HI_RES_AWARE', 0)
+
+
+def check_hi_res_aware(report, leaves, expected):
+    """The system reads screens unscaled for a program with this resource:
+    type CEUX, name HI_RES_AWARE, language neutral so that it is found on a
+    device of any language, data the WORD 1."""
+    copies = [key for key in leaves if key[:2] == HI_RES_AWARE[:2]]
+    if not expected:
+        report.check('no HI_RES_AWARE resource', not copies,
+                     ', '.join(map(resource_label, copies)) or 'none')
+        return
+    data = leaves.get(HI_RES_AWARE)
+    report.check('HI_RES_AWARE resource', copies == [HI_RES_AWARE] and data == b'\x01\x00',
+                 'copies %s, data %s' % (', '.join(map(resource_label, copies)) or 'none',
+                                          data.hex() if data is not None else 'missing'))
+
+
+def compare_resources(report, device_exe, desktop_exe, hi_res_aware):
     if not os.path.exists(desktop_exe):
         report.check('desktop build', False, '%s does not exist: build the win64 preset '
                      'first (cmake --preset win64 && cmake --build --preset win64)'
@@ -393,6 +411,7 @@ def compare_resources(report, device_exe, desktop_exe):
     report.check('desktop build', True, desktop_exe)
     device = resource_leaves(pefile.PE(device_exe))
     desktop = resource_leaves(pefile.PE(desktop_exe))
+    check_hi_res_aware(report, device, hi_res_aware)
     only_device = sorted(set(device) - set(desktop), key=str)
     only_desktop = sorted(set(desktop) - set(device), key=str)
     detail = '%d leaves' % len(device)
@@ -426,13 +445,14 @@ def main():
     resources = modes.add_parser('resources')
     resources.add_argument('exe')
     resources.add_argument('desktop')
+    resources.add_argument('--hi-res-aware', choices=('yes', 'no'), required=True)
     args = parser.parse_args()
 
     report = Report()
     print('%s %s' % (args.mode, args.exe))
     try:
         if args.mode == 'resources':
-            compare_resources(report, args.exe, args.desktop)
+            compare_resources(report, args.exe, args.desktop, args.hi_res_aware == 'yes')
         else:
             exe_bytes = open(args.exe, 'rb').read()
             pe = pefile.PE(data=exe_bytes)

@@ -213,16 +213,19 @@ CASES = [
 ] + [
     ('resources: the same file', lambda c: None, set(), '0 failed'),
     ('resources: one byte of a leaf', flip_leaf_byte, {leaf_label}, 'first difference'),
+    # Named types sort first, so the first leaf is ForegroundDismisser's HI_RES_AWARE.
     ('resources: a leaf the device lacks', lambda c: drop_leaf(c, c.exe),
-     {'resource leaves'}, 'only on the desktop'),
+     {'resource leaves', 'HI_RES_AWARE resource'}, 'only on the desktop'),
+    ('resources, legacy expected: the same file', lambda c: None,
+     {'no HI_RES_AWARE resource'}, '"CEUX"/"HI_RES_AWARE"/0x0'),
     ('resources: no desktop build', lambda c: os.remove(c.desktop), {'desktop build'},
      'build the win64 preset first'),
 ]
 
-def run(case_args, mode):
+def run(case_args, mode, legacy=False):
     command = [sys.executable, CHECKER, mode, case_args.exe]
     if mode == 'resources':
-        command += [case_args.desktop]
+        command += [case_args.desktop, '--hi-res-aware', 'no' if legacy else 'yes']
     else:
         command += [case_args.elf, '--objdump', case_args.objdump,
                     '--imports-list', case_args.list, '--dlls'] + case_args.dlls + [
@@ -247,7 +250,8 @@ def main():
         case = Case(args, os.path.join(args.workdir, 'case%02d' % number))
         expected = {e(case) if callable(e) else e for e in expected}
         damage(case)
-        result = run(case, 'resources' if what.startswith('resources') else 'image')
+        result = run(case, 'resources' if what.startswith('resources') else 'image',
+                     what.startswith('resources, legacy'))
         lines = result.stdout.splitlines()
         failing = {line.split('  ', 1)[1].split(': ', 1)[0]
                    for line in lines if line.startswith('FAIL  ')}

@@ -203,6 +203,7 @@ struct ProgramExpect {
     size_t iconCount;
     const DialogExpect* dialog;
     const BitmapExpect* bitmap;
+    bool hiResAware;  // carries CEUX HI_RES_AWARE, language neutral, the WORD 1
 };
 
 const wchar_t* const kCloserTypes[] = {RT_ICON, RT_GROUP_ICON, RT_VERSION};
@@ -210,9 +211,9 @@ const wchar_t* const kAssignerTypes[] = {RT_DIALOG, RT_BITMAP, RT_VERSION};
 
 const ProgramExpect kPrograms[] = {
     {"ForegroundDismisser.exe", kCloserResources, 2, kCloserTypes, 3, &kCloserVersion,
-     kCloserIcons, 2, NULL, NULL},
+     kCloserIcons, 2, NULL, NULL, true},
     {"KeyAssigner.exe", kAssignerResources, 3, kAssignerTypes, 3, &kAssignerVersion, NULL, 0,
-     &kAssignDialog, &kAssignLogo},
+     &kAssignDialog, &kAssignLogo, false},
 };
 const size_t kProgramCount = sizeof(kPrograms) / sizeof(kPrograms[0]);
 
@@ -471,12 +472,29 @@ struct Inventory {
     ResourceEntry entries[64];
     size_t count;
     size_t total;  // beyond count when the file holds more than entries can
-    bool named;    // a named type or resource turned up
+    bool named;    // a named type or resource other than HI_RES_AWARE turned up
+    int hiResAware;  // HI_RES_AWARE resources found, in any language
 };
+
+const wchar_t kTypeHiRes[] = L"CEUX";
+const wchar_t kNameHiRes[] = L"HI_RES_AWARE";
+const WORD kNeutral = MAKELANGID(LANG_NEUTRAL, SUBLANG_NEUTRAL);
+
+// Resource names come back from enumeration in upper case, as stored.
+bool IsHiResAware(LPCWSTR type, LPCWSTR name)
+{
+    return !IS_INTRESOURCE(type) && !IS_INTRESOURCE(name) && wcscmp(type, kTypeHiRes) == 0 &&
+           wcscmp(name, kNameHiRes) == 0;
+}
 
 BOOL CALLBACK OnLanguage(HMODULE, LPCWSTR type, LPCWSTR name, WORD language, LONG_PTR param)
 {
     Inventory* inventory = (Inventory*)param;
+    if (IsHiResAware(type, name)) {
+        // Checked on its own below: it is the one resource not in Japanese.
+        inventory->hiResAware++;
+        return TRUE;
+    }
     inventory->total++;
     if (!IS_INTRESOURCE(type) || !IS_INTRESOURCE(name))
         inventory->named = true;
@@ -528,6 +546,18 @@ void CheckInventory(HMODULE module, const ProgramExpect& program)
         CheckTrue(label, FindResourceExW(module, expected.type, MAKEINTRESOURCEW(expected.id),
                                          kJapanese) != NULL);
     }
+
+    SetWhere("%s: CEUX HI_RES_AWARE", program.fileName);
+    CheckNumber("copies", program.hiResAware ? 1 : 0, (DWORD)inventory.hiResAware);
+    if (!program.hiResAware)
+        return;
+    HRSRC found = FindResourceExW(module, kTypeHiRes, kNameHiRes, kNeutral);
+    if (!CheckTrue("present in the neutral language", found != NULL))
+        return;
+    HGLOBAL loaded = LoadResource(module, found);
+    const BYTE* data = loaded ? (const BYTE*)LockResource(loaded) : NULL;
+    if (CheckNumber("size", 2, SizeofResource(module, found)) && CheckTrue("loadable", data != NULL))
+        CheckNumber("value", 1, (DWORD)(data[0] | data[1] << 8));
 }
 
 // One node of a version block: wLength, wValueLength, wType, the key, then
