@@ -66,6 +66,7 @@ void Reset()
     d.platformAvailable = true;
     d.platformType = u"PocketPC";
     d.ctrlDown = false;
+    d.zOrderLoops = false;
     d.registryRoot = Key();
     d.openKeys.clear();
     d.failOpen.clear();

@@ -99,6 +99,7 @@ struct Device {
     bool platformAvailable = true;
     Text platformType = u"PocketPC";
     bool ctrlDown = false;
+    bool zOrderLoops = false;
 
     Key registryRoot;
     std::map<uintptr_t, OpenKey> openKeys;
