@@ -44,7 +44,7 @@ for n in 10 100 1000; do
         --toggle-collect='RunCloseCommand*' build/host/bench/press_bench "$n" >/dev/null 2>&1
     total=$(callgrind_annotate --auto=no "$out/cg.$n" 2>/dev/null | awk '/PROGRAM TOTALS/ {gsub(",","",$1); print $1}')
     own=$(callgrind_annotate --auto=no --threshold=100 "$out/cg.$n" 2>/dev/null |
-        awk '/closer\/(window_rules|close_command)\.cpp:/ {gsub(",","",$1); s+=$1} END {print s+0}')
+        awk '/closer\/(window_rules|close_command|window_lock)\.cpp:/ {gsub(",","",$1); s+=$1} END {print s+0}')
     printf '  %-18s %16s %16s\n' "$n" "$total" "$own"
 done
 rm -rf "$out"

@@ -1,8 +1,9 @@
 // close_command.cpp: one press of the button. Reads the options, runs the
 // optional pre-step, then dismisses the window in front the way its kind
-// calls for.
+// calls for, each window it deals with under that window's lock.
 #include "close_command.h"
 
+#include "window_lock.h"
 #include "window_rules.h"
 
 namespace {
@@ -44,10 +45,14 @@ void SendToBack(HWND window, HWND comingForward)
     SetWindowPos(window, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE | SWP_NOACTIVATE);
 }
 
+// The tap waits on the shell's thread, so the bar has its lock as well.
 void TapNavigationBarClose()
 {
     HWND bar = FindWindowW(kClassNavigationBar, NULL);
     if (bar == NULL)
+        return;
+    WindowLock lock;
+    if (!LockWindow(bar, &lock))
         return;
     RECT rect = {0, 0, 0, 0};
     GetWindowRect(bar, &rect);
@@ -57,6 +62,7 @@ void TapNavigationBarClose()
     const LPARAM position = MAKELPARAM(x, kTapY);
     SendMessageW(bar, WM_LBUTTONDOWN, 0, position);
     SendMessageW(bar, WM_LBUTTONUP, 0, position);
+    UnlockWindow(&lock);
 }
 
 void KeyEvent(BYTE key, DWORD flags)
@@ -80,27 +86,30 @@ void CloseMediaPlayer(HWND player)
     KeyEvent(VK_CONTROL, KEYEVENTF_KEYUP);
 }
 
-void RunPreStep(LPCWSTR commandLine)
+// The window the pre-step deals with is locked for it, its wait included;
+// false when another press holds that lock.
+bool RunPreStep(LPCWSTR commandLine)
 {
-    if (HasOption(commandLine, kOptionCloseFirst)) {
-        SendClose(GetForegroundWindow());
+    const bool closeFirst = HasOption(commandLine, kOptionCloseFirst);
+    if (!closeFirst && !HasOption(commandLine, kOptionBackFirst))
+        return true;
+    HWND front = GetForegroundWindow();
+    WindowLock lock;
+    if (!LockWindow(front, &lock))
+        return false;
+    if (closeFirst) {
+        SendClose(front);
         Sleep(kCloseWaitMs);
-    } else if (HasOption(commandLine, kOptionBackFirst)) {
-        HWND front = GetForegroundWindow();
+    } else {
         SendToBack(front, FindNextWindow(front, FALSE));
         Sleep(kStepWaitMs);
     }
+    UnlockWindow(&lock);
+    return true;
 }
 
-}  // namespace
-
-int RunCloseCommand(LPCWSTR commandLine)
+int Dismiss(HWND front, LPCWSTR commandLine)
 {
-    if (commandLine == NULL)
-        commandLine = TEXT("");
-    RunPreStep(commandLine);
-
-    HWND front = GetForegroundWindow();
     switch (ClassifyWindow(front)) {
     case CategoryShell: {
         HWND next;
@@ -124,4 +133,24 @@ int RunCloseCommand(LPCWSTR commandLine)
         SendClose(front);
         return 1;
     }
+}
+
+}  // namespace
+
+// The window in front after the pre-step is locked before it is classified:
+// reading its title may wait on its thread.
+int RunCloseCommand(LPCWSTR commandLine)
+{
+    if (commandLine == NULL)
+        commandLine = TEXT("");
+    if (!RunPreStep(commandLine))
+        return 1;
+
+    HWND front = GetForegroundWindow();
+    WindowLock lock;
+    if (!LockWindow(front, &lock))
+        return 1;
+    const int status = Dismiss(front, commandLine);
+    UnlockWindow(&lock);
+    return status;
 }

@@ -1,8 +1,8 @@
-// main.cpp: ForegroundDismisser's entry point. One press, one pass, one
-// press at a time, and the status becomes the process exit code.
+// main.cpp: ForegroundDismisser's entry point. One press, one pass, and the
+// status becomes the process exit code.
 #include <windows.h>
 
-#include "press_lock.h"
+#include "close_command.h"
 
 #ifdef _WIN32_WCE
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPWSTR commandLine, int)
@@ -11,5 +11,5 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPWSTR commandLine, int)
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR commandLine, int)
 #endif
 {
-    return RunOnePress(commandLine);
+    return RunCloseCommand(commandLine);
 }

@@ -136,10 +136,16 @@ WindowCategory ClassifyWindow(HWND window)
     return ClassifySettingsPage(window, pocketPC);
 }
 
+// A Z order that changes during the walk can lead it round in a loop, so
+// it stops after more windows than any real Z order holds (CE 3.0 to 5.x
+// run at most 32 processes) and finds nothing.
 HWND FindNextWindow(HWND start, BOOL skipShell)
 {
-    for (HWND window = GetWindow(start, GW_HWNDNEXT); window != NULL;
-         window = GetWindow(window, GW_HWNDNEXT)) {
+    HWND window = start;
+    for (int walked = 0; walked < kMaxWindowsWalked; walked++) {
+        window = GetWindow(window, GW_HWNDNEXT);
+        if (window == NULL)
+            break;
         if (skipShell && ClassifyWindow(window) == CategoryShell)
             continue;
         if (!IsWindowVisible(window))

@@ -18,8 +18,12 @@ const int kWindowTextChars = 256;
 
 WindowCategory ClassifyWindow(HWND window);
 
+// FindNextWindow looks at this many windows below start at most.
+const int kMaxWindowsWalked = 4096;
+
 // The first window below start that may come forward: visible, not one of
 // the shell's helper windows and, when skipShell is set, not a shell page.
+// NULL when there is none within kMaxWindowsWalked windows.
 HWND FindNextWindow(HWND start, BOOL skipShell);
 
 #endif

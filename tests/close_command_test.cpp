@@ -5,8 +5,8 @@
 #include "close_command.h"
 #include "device_way.h"
 #include "host_scene.h"
-#include "press_lock.h"
 #include "trace_check.h"
+#include "window_lock.h"
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPWSTR commandLine, int);
 
@@ -398,16 +398,19 @@ TEST(Press, EntryPointReturnsTheStatus)
     EXPECT_TRUE(TraceMatches(kClosedFirstThenToday, w, host::Trace()));
 }
 
-// ---- One press at a time --------------------------------------------------
+// ---- A lock per window ------------------------------------------------------
 
-// Who else is at the press mutex when the press under test runs.
+// Who else is at the window locks when the press under test runs.
 enum class Rival {
-    kNone,               // the press is alone
-    kPressInClose,       // a second press starts while this one waits in WM_CLOSE
-    kPressInWait,        // a second press starts during this one's first sleep
-    kPressBefore,        // a press ran, and ended, just before
-    kOwnerDied,          // the last owner ended without letting go
-    kNoMutex,            // CreateMutexW fails
+    kNone,             // the press is alone
+    kHungThenHealthy,  // while window 0 leaves the press's WM_CLOSE unanswered, it is pressed
+                       // four times more, then window 1 is brought forward and pressed; then
+                       // window 0 answers
+    kPressInWait,      // a second press starts during this one's first sleep
+    kPressBefore,      // a press ran, and ended, just before
+    kOwnerDied,        // a press killed while it held window 0's lock left it abandoned
+    kLiveOwner,        // another press holds the lock of window `held` throughout
+    kNoMutex,          // CreateMutexW fails
 };
 
 struct LockCase {
@@ -415,12 +418,35 @@ struct LockCase {
     const SceneWindow* scene;
     const char16_t* commandLine;
     Rival rival;
+    int held;                  // kLiveOwner: the window whose lock is held
+    int dropped;               // presses made meanwhile that must end at once, touching nothing
     const Expected* expected;  // the whole trace, every press included
     int status;
 };
 
-const Expected kCloseUnanswered[] = {
+const SceneWindow kHungAboveHealthy[] = {
+    {u"Calculator", u"Calc", NULL, true, kIgnores},  // 0: hangs until it recovers
+    {u"AppB", u"B", NULL, true, kCloses},            // 1
+    {u"HHTaskBar", u"", NULL, true, kIgnores},
+    {u"DesktopExplorerWindow", u"", NULL, true, kIgnores},
+    kEndOfScene,
+};
+
+// The stand-in traces the hung window's WM_CLOSE when the window answers,
+// after what the presses made meanwhile did.
+const Expected kHealthyClosedWhileHungWaits[] = {
+    {kMessage, 1, WM_CLOSE, 0, 0},
+    {kDestroyed, 1},
     {kMessage, 0, WM_CLOSE, 0, 0},
+    {kDestroyed, 0},
+    {kEnd},
+};
+const Expected kSecondPressClosesTheNext[] = {
+    {kMessage, 0, WM_CLOSE, 0, 0},
+    {kDestroyed, 0},
+    {kMessage, 1, WM_CLOSE, 0, 0},
+    {kDestroyed, 1},
+    {kSleep, kNoWindow, 200},
     {kEnd},
 };
 const Expected kBothPressesClosed[] = {
@@ -430,17 +456,30 @@ const Expected kBothPressesClosed[] = {
     {kDestroyed, 1},
     {kEnd},
 };
+const Expected kBackOnly[] = {
+    {kForeground, 1},
+    {kZOrder, 0, 0, kToBottom},
+    {kSleep, kNoWindow, 100},
+    {kEnd},
+};
 
 const LockCase kLockCases[] = {
-    {"alone", kPlainAboveToday, u"", Rival::kNone, kClosed, 1},
-    {"second press while a window hangs in close", kStubbornAboveToday, u"", Rival::kPressInClose,
-     kCloseUnanswered, 1},
-    {"second press during the /d wait", kTwoApps, u"/d", Rival::kPressInWait, kBothClosed, 1},
+    {"alone", kPlainAboveToday, u"", Rival::kNone, kNoWindow, 0, kClosed, 1},
+    {"hung window pressed five times, then a healthy one", kHungAboveHealthy, u"",
+     Rival::kHungThenHealthy, kNoWindow, 4, kHealthyClosedWhileHungWaits, 1},
+    // The first press then finds the Today screen in front.
+    {"second press during the /d wait closes the next window", kTwoApps, u"/d",
+     Rival::kPressInWait, kNoWindow, 0, kSecondPressClosesTheNext, 0},
     {"second press during the player's wait", kPlayerQuitsOnCtrlQ, u"", Rival::kPressInWait,
-     kPlayerCtrlQ, 1},
-    {"press after another has ended", kTwoApps, u"", Rival::kPressBefore, kBothPressesClosed, 1},
-    {"owner ended without letting go", kPlainAboveToday, u"", Rival::kOwnerDied, kClosed, 1},
-    {"no mutex to be had", kPlainAboveToday, u"", Rival::kNoMutex, kClosed, 1},
+     kNoWindow, 1, kPlayerCtrlQ, 1},
+    {"press after another has ended", kTwoApps, u"", Rival::kPressBefore, kNoWindow, 0,
+     kBothPressesClosed, 1},
+    {"/b: the window brought forward is held", kTwoApps, u"/b", Rival::kLiveOwner, 1, 0,
+     kBackOnly, 1},
+    {"the navigation bar is held", kNotesInFront, u"", Rival::kLiveOwner, 1, 0, kNothing, 1},
+    {"a press killed while it held the lock", kPlainAboveToday, u"", Rival::kOwnerDied, kNoWindow,
+     0, kClosed, 1},
+    {"no mutex to be had", kPlainAboveToday, u"", Rival::kNoMutex, kNoWindow, 0, kClosed, 1},
 };
 
 void PrintTo(const LockCase& c, std::ostream* os)
@@ -464,9 +503,26 @@ int PressAsProcess(Way way, const char16_t* commandLine)
     return status;
 }
 
+// The name of a window's lock as the press makes it: the device program
+// knows the window by the runner's value of its handle.
+host::Text LockName(Way way, HWND window)
+{
+    if (way == Way::kDevice)
+        window = (HWND)(uintptr_t)ce::Runner().GuestHandle((uintptr_t)window);
+    WCHAR name[kWindowLockNameChars];
+    WindowLockName(window, name);
+    return name;
+}
+
+// A press made while the press under test runs.
+struct Meanwhile {
+    int status;
+    std::vector<std::string> calls;
+};
+
 class PressLockTest : public ::testing::TestWithParam<std::tuple<LockCase, Way>> {};
 
-TEST_P(PressLockTest, OnePressAtATime)
+TEST_P(PressLockTest, AHungWindowKeepsOnePressWaiting)
 {
     const LockCase& c = std::get<0>(GetParam());
     const Way way = std::get<1>(GetParam());
@@ -474,28 +530,45 @@ TEST_P(PressLockTest, OnePressAtATime)
     std::vector<HWND> w = BuildScene(c.scene);
     host::SetForeground(w[0]);
 
-    // A second press, started from inside the first one's call.
-    const char* startAt = c.rival == Rival::kPressInClose ? "SendMessageW"
-                          : c.rival == Rival::kPressInWait ? "Sleep"
-                                                           : NULL;
+    std::vector<Meanwhile> meanwhile;
+    bool inMeanwhile = false;
+    auto pressMeanwhile = [&] {
+        inMeanwhile = true;
+        meanwhile.push_back(Meanwhile{-1, {}});
+        const int status = PressAsProcess(way, u"");
+        meanwhile.back().status = status;
+        inMeanwhile = false;
+    };
+    const char* startAt = c.rival == Rival::kHungThenHealthy ? "SendMessageW"
+                          : c.rival == Rival::kPressInWait   ? "Sleep"
+                                                             : NULL;
     bool started = false;
-    bool inSecond = false;
-    std::vector<std::string> secondCalls;
-    int secondStatus = -1;
-    int ownerDuringPress = 0;
+    bool unlockedSend = false;
+    bool hungLockHeld = false;
     host::SetCallHook([&](const char* call) {
-        if (inSecond) {
-            secondCalls.push_back(call);
+        if (inMeanwhile) {
+            meanwhile.back().calls.push_back(call);
             return;
         }
-        if (std::string(call) == "SendMessageW")
-            ownerDuringPress = host::MutexOwner(kPressLockName);
-        if (startAt != NULL && !started && std::string(call) == startAt) {
-            started = true;
-            inSecond = true;
-            secondStatus = PressAsProcess(way, u"");
-            inSecond = false;
+        const std::string name(call);
+        if (name == "SendMessageW" &&
+            host::MutexOwner(LockName(way, host::Foreground())) != host::CurrentProcess())
+            unlockedSend = true;
+        if (startAt == NULL || started || name != startAt)
+            return;
+        started = true;
+        if (c.rival == Rival::kPressInWait) {
+            pressMeanwhile();
+            return;
         }
+        const int waiting = host::CurrentProcess();
+        for (int i = 0; i < c.dropped; i++)
+            pressMeanwhile();
+        host::RaiseToTop(w[1]);
+        host::SetForeground(w[1]);
+        pressMeanwhile();
+        hungLockHeld = host::MutexOwner(LockName(way, w[0])) == waiting;
+        host::SetCloseReaction(w[0], kCloses);
     });
 
     HANDLE keepAlive = NULL;
@@ -503,33 +576,55 @@ TEST_P(PressLockTest, OnePressAtATime)
         EXPECT_EQ(1, PressAsProcess(way, u""));
     }
     if (c.rival == Rival::kOwnerDied) {
-        keepAlive = CreateMutexW(NULL, FALSE, kPressLockName);
-        host::RunAsProcess([] {
-            HANDLE owner = CreateMutexW(NULL, FALSE, kPressLockName);
+        keepAlive = CreateMutexW(NULL, FALSE, LockName(way, w[0]).c_str());
+        host::RunAsProcess([&] {
+            HANDLE owner = CreateMutexW(NULL, FALSE, LockName(way, w[0]).c_str());
             ASSERT_EQ((DWORD)WAIT_OBJECT_0, WaitForSingleObject(owner, 0));
         });
     }
     host::FailCreateMutex(c.rival == Rival::kNoMutex);
 
-    EXPECT_EQ(c.status, PressAsProcess(way, c.commandLine));
+    int status = -1;
+    if (c.rival == Rival::kLiveOwner) {
+        host::RunAsProcess([&] {
+            HANDLE owner = CreateMutexW(NULL, FALSE, LockName(way, w[c.held]).c_str());
+            ASSERT_EQ((DWORD)WAIT_OBJECT_0, WaitForSingleObject(owner, 0));
+            status = PressAsProcess(way, c.commandLine);
+            ReleaseMutex(owner);
+            CloseHandle(owner);
+        });
+    } else {
+        status = PressAsProcess(way, c.commandLine);
+    }
+
+    EXPECT_EQ(c.status, status);
     EXPECT_TRUE(TraceMatches(c.expected, w, host::Trace()));
     if (c.rival != Rival::kNoMutex) {
-        EXPECT_NE(0, ownerDuringPress) << "the press held no mutex while it sent messages";
+        EXPECT_FALSE(unlockedSend) << "a message sent to the window in front without its lock";
     }
     if (startAt != NULL) {
         ASSERT_TRUE(started);
-        EXPECT_EQ(1, secondStatus);
-        const std::vector<std::string> onlyTheMutex = {"CreateMutexW", "WaitForSingleObject",
-                                                       "CloseHandle"};
-        EXPECT_EQ(onlyTheMutex, secondCalls);
+    }
+    if (c.rival == Rival::kHungThenHealthy) {
+        EXPECT_TRUE(hungLockHeld) << "the first press no longer waited on the hung window";
+        EXPECT_EQ((size_t)c.dropped + 1, meanwhile.size());
+    }
+    const std::vector<std::string> onlyTheLock = {"GetForegroundWindow", "CreateMutexW",
+                                                  "WaitForSingleObject", "CloseHandle"};
+    for (size_t i = 0; i < meanwhile.size(); i++) {
+        EXPECT_EQ(1, meanwhile[i].status) << "press " << i << " made meanwhile";
+        if ((int)i < c.dropped) {
+            EXPECT_EQ(onlyTheLock, meanwhile[i].calls) << "press " << i << " made meanwhile";
+        }
     }
 
-    // Every press let go of the mutex and closed its handle.
+    // Every press has ended, let go of its locks and closed its handles.
     if (keepAlive != NULL) {
-        EXPECT_EQ(0, host::MutexOwner(kPressLockName));
+        EXPECT_EQ(0, host::MutexOwner(LockName(way, w[0])));
         CloseHandle(keepAlive);
     }
-    EXPECT_FALSE(host::MutexExists(kPressLockName));
+    for (HWND window : w)
+        EXPECT_FALSE(host::MutexExists(LockName(way, window)));
     EXPECT_EQ(0, host::KernelHandleCount());
 }
 

@@ -227,6 +227,34 @@ TEST(FindNextWindow, ClassifiesEveryWindowReachedWhenSkippingShellPages)
     EXPECT_EQ(0, host::CallCount("GetWindowTextW") - titlesReadBefore);
 }
 
+// A Z order that changes during the walk can lead it round for ever; the
+// walk gives up after kMaxWindowsWalked windows, with nothing found.
+class FindNextWindowLoopTest : public ::testing::TestWithParam<Way> {};
+
+TEST_P(FindNextWindowLoopTest, StopsWhenTheZOrderLoops)
+{
+    host::Reset();
+    HWND start = host::AddWindow(u"App", u"", false);
+    host::AddWindow(u"Hidden", u"", false);
+    host::AddWindow(u"HHTaskBar", u"");
+    host::LoopZOrder(true);
+    uintptr_t found = 1;
+    if (GetParam() == Way::kHost) {
+        found = (uintptr_t)FindNextWindow(start, FALSE);
+    } else {
+        ce::Runner device;
+        uint32_t result = 1;
+        EXPECT_TRUE(LoadDeviceProgram(kDeviceCloser, &device));
+        EXPECT_TRUE(CallDeviceFunction(&device, "FindNextWindow",
+                                       {device.GuestHandle((uintptr_t)start), FALSE}, &result));
+        found = result;
+    }
+    EXPECT_EQ(0u, found);
+    EXPECT_EQ(kMaxWindowsWalked, host::CallCount("GetWindow"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Loop, FindNextWindowLoopTest, ::testing::ValuesIn(kBothWays));
+
 TEST(FindNextWindow, NoStartWindowFindsNothing)
 {
     host::Reset();

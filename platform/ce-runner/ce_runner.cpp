@@ -35,7 +35,13 @@ const size_t kMaxImports = kTrapSize / 4 - 1;
 // Handles the guest never sees as anything but themselves: NULL,
 // HWND_BOTTOM, HKEY_LOCAL_MACHINE.
 const uintptr_t kFixedHandles[] = {0, 1, 0x80000002u};
-const uint32_t kFirstHandle = 0xC0010000;
+// A window has one handle on the whole device, the same in every process,
+// and ForegroundDismisser names its locks after it. The stand-in's handles
+// are small numbers, so each gets the guest value kSharedHandles + its own
+// in every runner; larger ones (pointers) are numbered from kFirstHandle.
+const uint32_t kSharedHandles = 0xC0000000;
+const uintptr_t kSharedHandleRange = 0x10000000;
+const uint32_t kFirstHandle = 0xD0000000;
 // A guest that runs this long without returning is stuck in a loop.
 const uint64_t kInstructionLimit = 200000000;
 
@@ -321,8 +327,13 @@ uint32_t Runner::GuestHandle(uintptr_t host)
     auto it = toGuest_.find(host);
     if (it != toGuest_.end())
         return it->second;
-    const uint32_t guest = nextHandle_;
-    nextHandle_ += 4;
+    uint32_t guest;
+    if (host < kSharedHandleRange) {
+        guest = kSharedHandles + (uint32_t)host;
+    } else {
+        guest = nextHandle_;
+        nextHandle_ += 4;
+    }
     toGuest_[host] = guest;
     toHost_[guest] = host;
     return guest;

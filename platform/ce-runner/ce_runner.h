@@ -50,7 +50,8 @@ public:
     // Receives one line per import called: name, arguments, result.
     void SetCallLog(std::function<void(const std::string&)> log);
 
-    // The guest's value for one of the stand-in's handles, and back.
+    // The guest's value for one of the stand-in's handles, and back. A
+    // window (any small handle) has the same guest value in every runner.
     uint32_t GuestHandle(uintptr_t host);
     uintptr_t HostHandle(uint32_t guest);
 

@@ -68,6 +68,7 @@ void Reset()
     d.ctrlDown = false;
     d.screen = Screen();
     d.legacyProgram = true;
+    d.zOrderLoops = false;
     d.registryRoot = Key();
     d.openKeys.clear();
     d.failOpen.clear();

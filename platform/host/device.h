@@ -101,6 +101,7 @@ struct Device {
     bool ctrlDown = false;
     Screen screen;
     bool legacyProgram = true;
+    bool zOrderLoops = false;
 
     Key registryRoot;
     std::map<uintptr_t, OpenKey> openKeys;

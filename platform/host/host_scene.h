@@ -49,6 +49,10 @@ HWND AddWindowWithChild(const Text& className, const Text& title, const Text& ch
 void SetForeground(HWND window);
 // Raises a window to the top of the Z order without tracing it (set-up).
 void RaiseToTop(HWND window);
+// Fault: GetWindow(GW_HWNDNEXT) of the bottom window answers the top one, so
+// a walk down the Z order goes round for ever, as one can while the Z order
+// changes under it.
+void LoopZOrder(bool loop);
 // Destroys a window without tracing it, as if it closed by itself.
 void DestroyWindowSilently(HWND window);
 void SetCloseReaction(HWND window, CloseReaction reaction);

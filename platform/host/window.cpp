@@ -117,6 +117,11 @@ void RaiseToTop(HWND window)
     D().zOrder.insert(D().zOrder.begin(), window);
 }
 
+void LoopZOrder(bool loop)
+{
+    D().zOrderLoops = loop;
+}
+
 void DestroyWindowSilently(HWND window)
 {
     Destroy(window, false);
@@ -211,8 +216,10 @@ HWND GetWindow(HWND window, UINT command)
         return NULL;
     auto& z = D().zOrder;
     auto it = std::find(z.begin(), z.end(), window);
-    if (it == z.end() || it + 1 == z.end())
+    if (it == z.end())
         return NULL;
+    if (it + 1 == z.end())
+        return D().zOrderLoops ? z.front() : NULL;
     return *(it + 1);
 }
 
