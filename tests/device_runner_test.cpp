@@ -143,6 +143,22 @@ TEST(CeRunner, RefusesDamagedProgramsNamingTheCulprit)
                               0x13A0F000});    // movne pc, #0
          },
          false, "jumped to address 0"},
+        // The stack: the top page committed, the next one down the guard.
+        {"a frame over a page that skips the guard page",
+         [](std::vector<uint8_t>* f) {
+             PatchWinMain(f, {0xE24DDA02,      // sub sp, sp, #0x2000
+                              0xE58D0000});    // str r0, [sp]
+         },
+         false, "write to 0x00cfdfc0, below the stack's guard page at 0x00cfe000, by the "
+                "instruction 0xe58d0000 at "},
+        {"a stack grown a page at a time past its reserve",
+         [](std::vector<uint8_t>* f) {
+             PatchWinMain(f, {0xE24DDA01,      // sub sp, sp, #0x1000
+                              0xE58D0000,      // str r0, [sp]
+                              0xEAFFFFFC});    // b back to the sub
+         },
+         false, "write to 0x00cf0fc0, in the last page of the stack's 65536-byte reserve, by the "
+                "instruction 0xe58d0000 at "},
     };
     const std::vector<uint8_t> original = ReadFile(DeviceProgramPath(kDeviceCloser));
     ASSERT_FALSE(original.empty()) << "build the ce-arm preset first";

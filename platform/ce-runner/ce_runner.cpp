@@ -20,9 +20,12 @@
 namespace ce {
 namespace {
 
-// Guest address space besides the image (which sits at its own base).
-const uint32_t kStackBase = 0x00800000;
-const uint32_t kStackSize = 0x00010000;  // the image's stack reserve
+// Guest address space besides the image (which sits at its own base). The
+// stack's reserve, as the image's header asks, ends at kStackTop.
+const uint32_t kStackTop = 0x00D00000;
+const uint32_t kPage = 0x1000;
+// CE 3.0's own default reserve is 1 MB; anything larger is a damaged header.
+const uint32_t kMaxStackReserve = 0x00100000;
 const uint32_t kScratchBase = 0x00E00000;
 const uint32_t kScratchSize = 0x00010000;
 const uint32_t kTrapBase = 0x00F00000;
@@ -54,6 +57,11 @@ uint32_t PageAlign(uint32_t v)
     return (v + 0xFFF) & ~0xFFFu;
 }
 
+uint32_t PageOf(uint32_t v)
+{
+    return v & ~(kPage - 1);
+}
+
 std::string Hex(uint32_t v)
 {
     char text[16];
@@ -77,6 +85,15 @@ public:
     int misalignedSize = 0;
     bool misalignedWrite = false;
     uint32_t misalignedAddress = 0, misalignedPc = 0;
+    // The stack as CE keeps a thread's: the reserve [stackBottom, stackTop),
+    // committed a page at a time from the top down. The page below the
+    // lowest committed one is the guard: touching it commits it and makes
+    // the page below the guard. The reserve's last page is never committed,
+    // so touching it as the guard overflows the stack.
+    uint32_t stackBottom = 0, stackTop = 0, guardPage = 0;
+    // An access by the program below the guard page, or into the last page.
+    bool stackFault = false, stackFaultWrite = false, stackOverflow = false;
+    uint32_t stackFaultAddress = 0, stackFaultPc = 0;
 
     ~Engine()
     {
@@ -91,6 +108,32 @@ public:
         return v;
     }
     void SetReg(int reg, uint32_t v) { uc_reg_write(uc, reg, &v); }
+
+    enum Touch { kNotStack, kCommitted, kBelowGuard, kOverflow };
+    // What touching one address does to the stack.
+    Touch TouchStack(uint32_t address)
+    {
+        if (address < stackBottom || address >= stackTop)
+            return kNotStack;
+        if (address >= guardPage + kPage)
+            return kCommitted;
+        if (address < guardPage)
+            return kBelowGuard;
+        if (guardPage == stackBottom)
+            return kOverflow;
+        CommitPage(guardPage);
+        guardPage -= kPage;
+        return kCommitted;
+    }
+    // A device's stack holds whatever was there before, not zeros: a buffer
+    // the program forgets to empty before a read that fails must not look
+    // empty here.
+    void CommitPage(uint32_t page)
+    {
+        static const std::vector<uint8_t> poison(kPage, kPoisonByte);
+        uc_mem_map(uc, page, kPage, UC_PROT_READ | UC_PROT_WRITE);
+        uc_mem_write(uc, page, poison.data(), kPage);
+    }
 };
 
 namespace {
@@ -114,6 +157,19 @@ void OnInstruction(uc_engine* uc, uint64_t, uint32_t, void* data)
 bool OnBadAccess(uc_engine*, uc_mem_type type, uint64_t address, int, int64_t, void* data)
 {
     Engine* e = (Engine*)data;
+    if (type == UC_MEM_READ_UNMAPPED || type == UC_MEM_WRITE_UNMAPPED) {
+        const Engine::Touch touch = e->TouchStack((uint32_t)address);
+        if (touch == Engine::kCommitted)
+            return true;  // the guard page, now committed: the access goes on
+        if (touch != Engine::kNotStack) {
+            e->stackFault = true;
+            e->stackFaultWrite = type == UC_MEM_WRITE_UNMAPPED;
+            e->stackOverflow = touch == Engine::kOverflow;
+            e->stackFaultAddress = (uint32_t)address;
+            e->stackFaultPc = e->Reg(UC_ARM_REG_PC);
+            return false;
+        }
+    }
     e->faultAddress = (uint32_t)address;
     e->faultType = type;
     return false;
@@ -198,7 +254,11 @@ bool Runner::Load(const std::string& exePath)
     if (im.subsystem != kSubsystemCeGui)
         return Fail(exePath + ": subsystem " + std::to_string(im.subsystem) +
                     " is not Windows CE GUI (9)");
-    if (im.imageBase != 0x10000 || im.imageBase + (uint64_t)im.sizeOfImage > kStackBase)
+    const uint32_t reserve = PageAlign(im.stackReserve);
+    if (reserve < 2 * kPage || reserve > kMaxStackReserve)
+        return Fail(exePath + ": a stack reserve of " + std::to_string(im.stackReserve) +
+                    " bytes, not from two pages to 1 MB");
+    if (im.imageBase != 0x10000 || im.imageBase + (uint64_t)im.sizeOfImage > kStackTop - reserve)
         return Fail(exePath + ": the image must sit at 0x10000 below the stack");
     if (im.imports.size() > kMaxImports)
         return Fail(exePath + ": too many imports");
@@ -245,13 +305,14 @@ bool Runner::Load(const std::string& exePath)
                         base + s.rva, base + s.rva + size - 1);
         }
     }
-    uc_mem_map(e.uc, kStackBase, kStackSize, UC_PROT_READ | UC_PROT_WRITE);
+    // The system commits the stack's top page when the thread starts; the
+    // rest of the reserve stays unmapped until the program grows into it.
+    e.stackTop = kStackTop;
+    e.stackBottom = kStackTop - reserve;
+    e.CommitPage(kStackTop - kPage);
+    e.guardPage = kStackTop - 2 * kPage;
     uc_mem_map(e.uc, kScratchBase, kScratchSize, UC_PROT_READ | UC_PROT_WRITE);
-    // A device's stack holds whatever was there before, not zeros: a buffer
-    // the program forgets to empty before a read that fails must not look
-    // empty here.
-    const std::vector<uint8_t> poison(std::max(kStackSize, kScratchSize), kPoisonByte);
-    uc_mem_write(e.uc, kStackBase, poison.data(), kStackSize);
+    const std::vector<uint8_t> poison(kScratchSize, kPoisonByte);
     uc_mem_write(e.uc, kScratchBase, poison.data(), kScratchSize);
     // Each import's slot points at its own word of the trap page; the words
     // are never run, the hook stops the engine on them first.
@@ -357,9 +418,36 @@ uint32_t Runner::Arg(int index)
     return ReadU32(e.Reg(UC_ARM_REG_SP) + 4 * (uint32_t)(index - 4));
 }
 
+// The system's own reads and writes of guest memory grow the stack as the
+// program's do: a call goes through a buffer from its start up, and the
+// system writes a callback's frame from the top down.
+void Runner::TouchStack(uint32_t address, uint32_t size, bool downward)
+{
+    Engine& e = *engine_;
+    const uint64_t end = (uint64_t)address + size;
+    if (size == 0 || address >= e.stackTop || end <= e.stackBottom)
+        return;
+    const uint32_t first = PageOf(std::max(address, e.stackBottom));
+    const uint32_t last = PageOf((uint32_t)(std::min<uint64_t>(end, e.stackTop) - 1));
+    for (uint32_t i = 0; i <= (last - first) / kPage; i++) {
+        const uint32_t page = downward ? last - i * kPage : first + i * kPage;
+        const uint32_t at = std::max(address, page);
+        const Engine::Touch touch = e.TouchStack(page);
+        if (touch == Engine::kBelowGuard)
+            throw GuestFault{"the system's access to " + Hex(at) + " lies below the stack's guard page at " +
+                             Hex(e.guardPage) + ": a device ends the program here"};
+        if (touch == Engine::kOverflow)
+            throw GuestFault{"the system's access to " + Hex(at) + " uses up the stack's " +
+                             std::to_string(e.stackTop - e.stackBottom) +
+                             "-byte reserve: a device ends the program here"};
+    }
+}
+
 std::vector<uint8_t> Runner::ReadBytes(uint32_t address, uint32_t size)
 {
     std::vector<uint8_t> out(size);
+    if (size <= 0x1000000)
+        TouchStack(address, size, false);
     if (size > 0x1000000 || (size > 0 && uc_mem_read(engine_->uc, address, out.data(), size) != UC_ERR_OK))
         throw GuestFault{"cannot read " + std::to_string(size) + " bytes at " + Hex(address)};
     return out;
@@ -367,6 +455,7 @@ std::vector<uint8_t> Runner::ReadBytes(uint32_t address, uint32_t size)
 
 void Runner::WriteBytes(uint32_t address, const void* data, uint32_t size)
 {
+    TouchStack(address, size, false);
     if (size > 0 && uc_mem_write(engine_->uc, address, data, size) != UC_ERR_OK)
         throw GuestFault{"cannot write " + std::to_string(size) + " bytes at " + Hex(address)};
 }
@@ -387,6 +476,8 @@ std::u16string Runner::ReadText(uint32_t address, uint32_t maxChars)
     std::u16string text;
     for (uint32_t i = 0; i < maxChars; i++) {
         uint16_t c;
+        if (i == 0 || ((address + 2 * i) & (kPage - 1)) == 0)
+            TouchStack(address + 2 * i, 2, false);
         if (uc_mem_read(engine_->uc, address + 2 * i, &c, 2) != UC_ERR_OK)
             throw GuestFault{"text at " + Hex(address) + " runs into unmapped memory"};
         if (c == 0)
@@ -424,6 +515,18 @@ bool Runner::Execute(uint32_t pc, uint32_t* r0)
                         (e.misalignedWrite ? "write to " : "read of ") +
                         Hex(e.misalignedAddress) + " by the instruction " + Hex(word) + " at " +
                         Where(e.misalignedPc) + ": a device ends the program here");
+        }
+        if (e.stackFault) {
+            uint32_t word = 0;
+            uc_mem_read(e.uc, e.stackFaultPc, &word, 4);
+            const std::string access = std::string(e.stackFaultWrite ? "write to " : "read of ") +
+                                       Hex(e.stackFaultAddress) + ", ";
+            const std::string by = ", by the instruction " + Hex(word) + " at " +
+                                   Where(e.stackFaultPc) + ": a device ends the program here";
+            if (e.stackOverflow)
+                return Fail(access + "in the last page of the stack's " +
+                            std::to_string(e.stackTop - e.stackBottom) + "-byte reserve" + by);
+            return Fail(access + "below the stack's guard page at " + Hex(e.guardPage) + by);
         }
         if (e.overLimit)
             return Fail("ran " + std::to_string(kInstructionLimit) +
@@ -504,15 +607,17 @@ uint32_t Runner::CallGuest(uint32_t address, const std::vector<uint32_t>& args)
     uc_context_alloc(e.uc, &saved);
     uc_context_save(e.uc, saved);
     // Below whatever the interrupted code has on its stack, 8-byte aligned.
-    uint32_t sp = (e.Reg(UC_ARM_REG_SP) - 64) & ~7u;
+    const uint32_t interrupted = e.Reg(UC_ARM_REG_SP);
+    uint32_t sp = (interrupted - 64) & ~7u;
     if (args.size() > 4) {
         sp -= 4 * (uint32_t)(args.size() - 4);
         sp &= ~7u;
-        for (size_t i = 4; i < args.size(); i++)
-            WriteU32(sp + 4 * (uint32_t)(i - 4), args[i]);
     }
-    if (sp < kStackBase + 256)
-        throw GuestFault{"the guest stack is used up"};
+    if (interrupted > e.stackTop || sp < e.stackBottom || sp > interrupted)
+        throw GuestFault{"the guest's stack pointer " + Hex(interrupted) + " is outside its stack"};
+    TouchStack(sp, interrupted - sp, true);
+    for (size_t i = 4; i < args.size(); i++)
+        WriteU32(sp + 4 * (uint32_t)(i - 4), args[i]);
     for (size_t i = 0; i < args.size() && i < 4; i++)
         e.SetReg(UC_ARM_REG_R0 + (int)i, args[i]);
     e.SetReg(UC_ARM_REG_SP, sp);
@@ -534,7 +639,7 @@ bool Runner::RunProgram(const char16_t* commandLine, int* status)
     try {
         const uint32_t line = commandLine == NULL ? 0 : WriteScratchText(commandLine);
         const uint32_t showWindow = 5;  // SW_SHOW
-        engine_->SetReg(UC_ARM_REG_SP, kStackBase + kStackSize);
+        engine_->SetReg(UC_ARM_REG_SP, engine_->stackTop);
         const uint32_t r0 = CallGuest(image_->imageBase + image_->entryRva,
                                       {image_->imageBase, 0, line, showWindow});
         *status = (int)r0;
@@ -554,7 +659,7 @@ bool Runner::CallFunction(const std::string& name, const std::vector<uint32_t>& 
     if (it == symbols_.end())
         return Fail("the program has no function " + name);
     try {
-        engine_->SetReg(UC_ARM_REG_SP, kStackBase + kStackSize);
+        engine_->SetReg(UC_ARM_REG_SP, engine_->stackTop);
         *result = CallGuest(it->second, args);
         return true;
     } catch (const GuestFault& fault) {

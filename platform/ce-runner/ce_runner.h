@@ -77,6 +77,7 @@ private:
     bool Dispatch(size_t import);
     bool Fail(const std::string& why);
     uint32_t WriteScratchText(const char16_t* text);
+    void TouchStack(uint32_t address, uint32_t size, bool downward);
     // The image's CEUX resource HI_RES_AWARE, neutral language, holding 1.
     bool HasHiResAware();
 
