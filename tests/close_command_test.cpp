@@ -34,6 +34,8 @@ struct SceneWindow {
     const char16_t* childTitle;  // NULL: no child
     bool visible;
     host::CloseReaction onClose;
+    DWORD closeDelay = 0;  // kCloses: milliseconds from WM_CLOSE until it has gone
+    DWORD hungUntil = 0;   // answers no message before this time
 };
 
 const SceneWindow kEndOfScene = {NULL, NULL, NULL, false, host::kClosesOnClose};
@@ -49,6 +51,8 @@ std::vector<HWND> BuildScene(const SceneWindow* rows)
         spec.hasChild = r->childTitle != NULL;
         spec.childTitle = spec.hasChild ? r->childTitle : u"";
         spec.onClose = r->onClose;
+        spec.closeDelay = r->closeDelay;
+        spec.hungUntil = r->hungUntil;
         if (spec.className == u"HHTaskBar")
             spec.rect = RECT{0, 0, 240, 26};
         handles.push_back(host::AddWindow(spec));
@@ -128,6 +132,39 @@ const SceneWindow kPlayerQuitsOnClose[] = {
 };
 const SceneWindow kPlayerNeverQuits[] = {
     {u"WMP for Mobile Devices", u"", NULL, true, kIgnores},
+    kEndOfScene,
+};
+// Windows that take their time: to close, or to answer at all.
+const SceneWindow kPlayerClosesIn150[] = {
+    {u"WMP for Pocket PC", u"", NULL, true, kCloses, 150},  // 0
+    {u"HHTaskBar", u"", NULL, true, kIgnores},
+    {u"DesktopExplorerWindow", u"", NULL, true, kIgnores},  // 2
+    kEndOfScene,
+};
+const SceneWindow kPlayerClosesIn50[] = {
+    {u"WMP for Pocket PC", u"", NULL, true, kCloses, 50},
+    {u"HHTaskBar", u"", NULL, true, kIgnores},
+    {u"DesktopExplorerWindow", u"", NULL, true, kIgnores},
+    kEndOfScene,
+};
+const SceneWindow kClosesIn150AboveB[] = {
+    {u"AppA", u"A", NULL, true, kCloses, 150},  // 0
+    {u"AppB", u"B", NULL, true, kCloses},       // 1
+    {u"HHTaskBar", u"", NULL, true, kIgnores},
+    {u"DesktopExplorerWindow", u"", NULL, true, kIgnores},  // 3
+    kEndOfScene,
+};
+const SceneWindow kClosesIn250AboveB[] = {
+    {u"AppA", u"A", NULL, true, kCloses, 250},
+    {u"AppB", u"B", NULL, true, kCloses},
+    {u"HHTaskBar", u"", NULL, true, kIgnores},
+    {u"DesktopExplorerWindow", u"", NULL, true, kIgnores},
+    kEndOfScene,
+};
+const SceneWindow kHungFor300AboveToday[] = {
+    {u"Calculator", u"Calc", NULL, true, kCloses, 0, 300},  // 0
+    {u"HHTaskBar", u"", NULL, true, kIgnores},
+    {u"DesktopExplorerWindow", u"", NULL, true, kIgnores},  // 2
     kEndOfScene,
 };
 
@@ -221,6 +258,54 @@ const Expected kPlayerKeysUnanswered[] = {
     {kEnd},
 };
 
+// Still there when the press looks after 100 ms: Ctrl+Q is typed all the
+// same, into the Today screen once the player has gone.
+const Expected kPlayerGoneDuringCtrlQ[] = {
+    {kMessage, 0, WM_CLOSE, 0, 0},
+    {kSleep, kNoWindow, 100},
+    {kKeyEvent, kNoWindow, VK_CONTROL, 0},
+    {kSleep, kNoWindow, 100},
+    {kDestroyed, 0},
+    {kKeyEvent, kNoWindow, kKeyQ, 0},
+    {kSleep, kNoWindow, 100},
+    {kKeyEvent, kNoWindow, kKeyQ, KEYEVENTF_KEYUP},
+    {kSleep, kNoWindow, 100},
+    {kKeyEvent, kNoWindow, VK_CONTROL, KEYEVENTF_KEYUP},
+    {kEnd},
+};
+const Expected kPlayerGoneWithinTheWait[] = {
+    {kMessage, 0, WM_CLOSE, 0, 0},
+    {kSleep, kNoWindow, 100},
+    {kDestroyed, 0},
+    {kEnd},
+};
+const Expected kGoneWithinTheCloseWait[] = {
+    {kMessage, 0, WM_CLOSE, 0, 0},
+    {kSleep, kNoWindow, 200},
+    {kDestroyed, 0},
+    {kMessage, 1, WM_CLOSE, 0, 0},
+    {kDestroyed, 1},
+    {kEnd},
+};
+// Still in front after the wait, so it is asked again; it goes away after
+// the press has ended, and the window below it stays.
+const Expected kGoneAfterTheCloseWait[] = {
+    {kMessage, 0, WM_CLOSE, 0, 0},
+    {kSleep, kNoWindow, 200},
+    {kMessage, 0, WM_CLOSE, 0, 0},
+    {kDestroyed, 0},
+    {kEnd},
+};
+// The press waits for the hung window to take its WM_CLOSE; the 200 ms wait
+// starts only then.
+const Expected kHungThenClosedThenToday[] = {
+    {host::kWaited, 0, 300},
+    {kMessage, 0, WM_CLOSE, 0, 0},
+    {kDestroyed, 0},
+    {kSleep, kNoWindow, 200},
+    {kEnd},
+};
+
 struct PressCase {
     const char* name;
     const SceneWindow* scene;
@@ -251,6 +336,11 @@ const PressCase kPresses[] = {
     {"player quits on ctrl+q", kPlayerQuitsOnCtrlQ, u"", kPlayerCtrlQ, 1, 2},
     {"player quits on close", kPlayerQuitsOnClose, u"", kPlayerClosed, 1, kNoWindow},
     {"player ignores everything", kPlayerNeverQuits, u"", kPlayerKeysUnanswered, 1, 0},
+    {"player closing in 150 ms still gets ctrl+q", kPlayerClosesIn150, u"", kPlayerGoneDuringCtrlQ, 1, 2},
+    {"player closing in 50 ms gets no keys", kPlayerClosesIn50, u"", kPlayerGoneWithinTheWait, 1, 2},
+    {"/d: gone within the 200 ms wait, next closed", kClosesIn150AboveB, u"/d", kGoneWithinTheCloseWait, 1, 3},
+    {"/d: gone only after the wait, asked twice", kClosesIn250AboveB, u"/d", kGoneAfterTheCloseWait, 1, 1},
+    {"/d waits for a window hung for 300 ms", kHungFor300AboveToday, u"/d", kHungThenClosedThenToday, 0, 2},
 };
 
 // Test names and failure messages show the case by its description.
@@ -280,6 +370,9 @@ TEST_P(PressTest, ActsOnTheWindowInFront)
     host::SetForeground(w[0]);
 
     EXPECT_EQ(c.status, Press(std::get<1>(GetParam()), c.commandLine));
+    // What the user sees a second later: a window that was slow to close
+    // may go away after the press has ended.
+    host::AdvanceClock(1000);
     EXPECT_TRUE(TraceMatches(c.expected, w, host::Trace()));
     EXPECT_EQ(c.frontAfter == kNoWindow ? NULL : w[c.frontAfter], host::Foreground());
 }

@@ -53,9 +53,37 @@ bool SameName(const Text& a, const Text& b)
     return true;
 }
 
+void AdvanceTo(DWORD time)
+{
+    Device& d = D();
+    while (!d.scheduled.empty() && d.scheduled.begin()->first <= time) {
+        auto next = d.scheduled.begin();
+        d.now = std::max(d.now, next->first);
+        std::function<void()> effect = std::move(next->second);
+        d.scheduled.erase(next);
+        effect();
+    }
+    d.now = std::max(d.now, time);
+}
+
 }  // namespace detail
 
 using namespace detail;
+
+DWORD Now()
+{
+    return D().now;
+}
+
+void At(DWORD time, std::function<void()> effect)
+{
+    D().scheduled.emplace(time, std::move(effect));
+}
+
+void AdvanceClock(DWORD milliseconds)
+{
+    AdvanceTo(D().now + milliseconds);
+}
 
 void Reset()
 {
@@ -86,6 +114,8 @@ void Reset()
     d.process = 1;
     d.nextProcess = 2;
     d.failCreateMutex = false;
+    d.now = 0;
+    d.scheduled.clear();
     d.trace.clear();
     d.hook = nullptr;
     d.calls.clear();

@@ -35,6 +35,9 @@ struct Window {
     bool visible = true;
     bool alive = true;
     CloseReaction onClose = kClosesOnClose;
+    DWORD closeDelay = 0;
+    bool closing = false;  // its delayed close is under way
+    DWORD hungUntil = 0;
     RECT rect = {0, 0, 0, 0};
     HWND child = NULL;     // first child, for top-level windows
     bool isChild = false;  // a child window (it has no Z order of its own)
@@ -125,6 +128,10 @@ struct Device {
     int nextProcess = 2;
     bool failCreateMutex = false;
 
+    DWORD now = 0;
+    // Effects the scene scheduled, by the time they are due.
+    std::multimap<DWORD, std::function<void()>> scheduled;
+
     std::vector<TraceEntry> trace;
     std::function<void(const char*)> hook;
     std::map<std::string, int> calls;
@@ -162,6 +169,8 @@ void Record(TraceKind kind, HWND window, uintptr_t a = 0, uintptr_t b = 0, intpt
 Window* Find(HWND handle);
 HWND NewHandle();
 void Destroy(HWND handle, bool traced);
+// Moves the clock on to `time`, running each effect that falls due.
+void AdvanceTo(DWORD time);
 
 int CopyOut(const Text& text, LPWSTR buffer, int capacity);
 char16_t Fold(char16_t c);

@@ -31,6 +31,12 @@ struct WindowSpec {
     Text childTitle;
     CloseReaction onClose = kClosesOnClose;
     RECT rect = {0, 0, 240, 320};
+    // kClosesOnClose: the window goes away this many milliseconds after its
+    // first WM_CLOSE, as a program that saves or stops something first.
+    DWORD closeDelay = 0;
+    // The window answers no message before the clock reaches this time: a
+    // SendMessageW to it waits until then.
+    DWORD hungUntil = 0;
 };
 
 // Empties the whole device: windows, foreground, platform type ("PocketPC"),
@@ -56,6 +62,7 @@ void LoopZOrder(bool loop);
 // Destroys a window without tracing it, as if it closed by itself.
 void DestroyWindowSilently(HWND window);
 void SetCloseReaction(HWND window, CloseReaction reaction);
+void SetHungUntil(HWND window, DWORD time);
 
 // The platform type SystemParametersInfoW reports; an unavailable platform
 // type makes the call fail and leave the buffer untouched.
@@ -92,6 +99,19 @@ int CallCount(const char* call);
 // False while the stand-in itself is running (inside a modelled call, or a
 // dialog script): tells the program's allocations from the model's own.
 bool InProgramCode();
+
+// ---- Time ------------------------------------------------------------------
+
+// The device's clock, in milliseconds since Reset(). It moves only when
+// something takes time: Sleep by its milliseconds, a SendMessageW to a hung
+// window until the window answers, AdvanceClock.
+DWORD Now();
+// Runs effect when the clock reaches `time`; effects due at the same time run
+// in the order they were scheduled, each with the clock at its own time.
+void At(DWORD time, std::function<void()> effect);
+// The user waiting after a press: the clock moves on, running whatever falls
+// due. Not traced itself.
+void AdvanceClock(DWORD milliseconds);
 
 // ---- Processes and kernel objects -----------------------------------------
 
@@ -209,6 +229,7 @@ enum TraceKind {
     kInitDialog,      // SHInitDialog: dialog, mask, flags
     kMenuBar,         // SHCreateMenuBar: owner, flags
     kEndDialog,       // EndDialog: dialog, result
+    kWaited,          // SendMessageW waited for a hung window to answer: window, milliseconds
 };
 
 struct TraceEntry {

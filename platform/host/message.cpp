@@ -10,10 +10,23 @@ LRESULT SendMessageW(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
     PlatformCall scope("SendMessageW");
     if (Control* control = ControlOf(window))
         return ControlMessage(window, control, message, wParam, lParam);
-    Record(kMessage, window, message, wParam, lParam);
+    // A hung window's thread takes the message only when it recovers; the
+    // sender waits for it, and the device goes on meanwhile.
     Window* w = Find(window);
-    if (w != NULL && message == WM_CLOSE && w->onClose == kClosesOnClose && !w->isChild)
+    if (w != NULL && w->hungUntil > D().now) {
+        Record(kWaited, window, w->hungUntil - D().now);
+        AdvanceTo(w->hungUntil);
+    }
+    Record(kMessage, window, message, wParam, lParam);
+    w = Find(window);
+    if (w == NULL || message != WM_CLOSE || w->onClose != kClosesOnClose || w->isChild)
+        return 0;
+    if (w->closeDelay == 0) {
         Destroy(window, true);
+    } else if (!w->closing) {
+        w->closing = true;
+        At(D().now + w->closeDelay, [window] { Destroy(window, true); });
+    }
     return 0;
 }
 
@@ -38,6 +51,7 @@ void Sleep(DWORD milliseconds)
 {
     PlatformCall scope("Sleep");
     Record(kSleep, NULL, milliseconds);
+    AdvanceTo(D().now + milliseconds);
 }
 
 int MessageBoxW(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type)

@@ -72,6 +72,8 @@ HWND AddWindow(const WindowSpec& spec)
     w.title = spec.title;
     w.visible = spec.visible;
     w.onClose = spec.onClose;
+    w.closeDelay = spec.closeDelay;
+    w.hungUntil = spec.hungUntil;
     w.rect = spec.rect;
     if (spec.hasChild) {
         HWND child = NewHandle();
@@ -131,6 +133,12 @@ void SetCloseReaction(HWND window, CloseReaction reaction)
 {
     if (Window* w = Find(window))
         w->onClose = reaction;
+}
+
+void SetHungUntil(HWND window, DWORD time)
+{
+    if (Window* w = Find(window))
+        w->hungUntil = time;
 }
 
 void SetPlatformType(const Text& type)
