@@ -1,0 +1,99 @@
+#!/bin/bash
+# ce_run_test.sh: ce-run on both device programs, over its default Pocket PC
+# and over scene files, and on a malformed scene; each run's status and the
+# lines of its report that show what the program did.
+#
+# Usage: ce_run_test.sh CE_RUN CE_ARM_BUILD_DIR
+set -u
+run=$1
+closer=$2/closer/ForegroundDismisser.exe
+assigner=$2/assigner/KeyAssigner.exe
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+failures=0
+
+# expect NAME STATUS PATTERN... : the last run ended with STATUS and its
+# stdout and stderr together hold every extended regular expression given.
+expect() {
+    local name=$1 status=$2
+    shift 2
+    if [ "$got" -ne "$status" ]; then
+        echo "FAIL $name: status $got, expected $status"
+        cat "$work/out" "$work/err"
+        failures=$((failures + 1))
+        return
+    fi
+    for pattern in "$@"; do
+        if ! cat "$work/out" "$work/err" | grep -Eq -- "$pattern"; then
+            echo "FAIL $name: no line matches: $pattern"
+            cat "$work/out" "$work/err"
+            failures=$((failures + 1))
+            return
+        fi
+    done
+    echo "ok $name"
+}
+
+ce_run() {
+    "$run" "$@" >"$work/out" 2>"$work/err"
+    got=$?
+}
+
+ce_run "$closer"
+expect "closer, default screen" 0 \
+    'SendMessageW\(0x[0-9a-f]+, 0x10, 0x0, 0x0\) = 0x0' \
+    '^  destroyed .*\[Calculator "Calc"\]$' \
+    '^exit status 1 after 0 ms, [0-9]+ ARM instructions; in front now: DesktopExplorerWindow;'
+
+# A window that takes 150 ms to close is gone by the end of /d's 200 ms
+# wait, so the window below it is closed too.
+cat >"$work/slow.scene" <<'SCENE'
+# two applications over the navigation bar and the Today screen
+window AppA|A||visible|closes-after-150
+window AppB|B||visible|closes
+window HHTaskBar|||visible|ignores
+window DesktopExplorerWindow|||visible|ignores
+SCENE
+ce_run --scene "$work/slow.scene" "$closer" /d
+expect "closer, /d over a slow window" 0 \
+    '^  sleep window=0x0 a=0xc8 .*$' \
+    '^  destroyed .*\[AppA "A"\]$' \
+    '^  message window=0x[0-9a-f]+ a=0x10 .*\[AppB "B"\]$' \
+    '^exit status 1 after 200 ms, [0-9]+ ARM instructions; in front now: DesktopExplorerWindow;'
+
+ce_run "$assigner"
+expect "assigner, default buttons, first one and OK" 0 \
+    'reg-set .*"SOFTWARE\\Microsoft\\Shell\\Keys\\40C1" bytes=122 +\[none\] value: "\\Program Files\\ForegroundDismisser\\ForegroundDismisser.exe"$' \
+    '^exit status 0 after 0 ms, '
+
+cat >"$work/second.scene" <<'SCENE'
+key SOFTWARE\Microsoft\Shell\Keys
+value SOFTWARE\Microsoft\Shell\Keys\40C1|Name|Calendar
+value SOFTWARE\Microsoft\Shell\Keys\40C2|Name|Contacts
+module \Storage Card\Tools\KeyAssigner.exe
+dialog click 1002
+dialog select 1003 1
+dialog click ok
+SCENE
+ce_run --scene "$work/second.scene" "$assigner"
+expect "assigner, the second button with /ns" 0 \
+    'reg-set .*"SOFTWARE\\Microsoft\\Shell\\Keys\\40C2" bytes=[0-9]+ +\[none\] value: "\\Storage Card\\Tools\\ForegroundDismisser.exe" /ns$'
+
+printf 'screen 240 320 96\n\nwindow Calculator|Calc\n' >"$work/bad.scene"
+ce_run --scene "$work/bad.scene" "$closer"
+expect "malformed scene: nothing runs" 2 \
+    "^ce-run: $work/bad.scene:3: window wants CLASS\\|TITLE\\|CHILD\\|SHOWN\\|ON_CLOSE"
+if [ -s "$work/out" ]; then
+    echo "FAIL malformed scene: the program ran"
+    failures=$((failures + 1))
+fi
+
+printf 'key SOFTWARE\\Microsoft\\Shell\\Keys\ndialog click 4242\n' >"$work/nocontrol.scene"
+ce_run --scene "$work/nocontrol.scene" "$assigner"
+expect "a dialog step on a control the dialog lacks" 1 \
+    '^ce-run: DialogBoxIndirectParamW called from .*: scene line 2: the dialog has no control 4242$'
+
+ce_run "$work/missing.exe"
+expect "no such program" 1 "^ce-run: $work/missing.exe: cannot open"
+
+exit $((failures > 0))
