@@ -74,8 +74,29 @@ void PatchEntry(std::vector<uint8_t>* file, uint32_t instruction)
 
 // Replaces WinMain's first instructions, reached by the entry's branch. A
 // word kCallImport becomes "bl" to the program's own GetForegroundWindow
-// stub, so that the words after it run on what an import returns.
+// stub, so that the words after it run on what an import returns;
+// kCallGetWindowText to its GetWindowTextW stub.
 const uint32_t kCallImport = 0xFFFFFFFF;
+const uint32_t kCallGetWindowText = 0xFFFFFFFE;
+
+// Where the program's call stub for an import sits, from its entry point in
+// bytes, as its symbols list it.
+int32_t StubFromEntry(const std::string& import)
+{
+    std::string symbols = DeviceProgramPath(kDeviceCloser);
+    symbols.replace(symbols.size() - 4, 4, ".syms");
+    std::ifstream in(symbols);
+    std::string address, size, type, name;
+    uint32_t entry = 0, stub = 0;
+    while (in >> address >> size >> type && std::getline(in >> std::ws, name)) {
+        if (name == "WinMainCRTStartup")
+            entry = (uint32_t)strtoul(address.c_str(), NULL, 16);
+        if (name == import)
+            stub = (uint32_t)strtoul(address.c_str(), NULL, 16);
+    }
+    EXPECT_TRUE(entry != 0 && stub != 0) << import << " in " << symbols;
+    return (int32_t)(stub - entry);
+}
 
 void PatchWinMain(std::vector<uint8_t>* file, const std::vector<uint32_t>& words)
 {
@@ -91,6 +112,9 @@ void PatchWinMain(std::vector<uint8_t>* file, const std::vector<uint32_t>& words
         const int32_t at = winMain + 4 * (int32_t)i;
         if (word == kCallImport)
             word = 0xEB000000u | ((uint32_t)((stub - (at + 8)) / 4) & 0x00FFFFFFu);
+        if (word == kCallGetWindowText)
+            word = 0xEB000000u |
+                   ((uint32_t)((StubFromEntry("GetWindowTextW") - (at + 8)) / 4) & 0x00FFFFFFu);
         PutU32(file, entry + at, word);
     }
 }
@@ -159,6 +183,14 @@ TEST(CeRunner, RefusesDamagedProgramsNamingTheCulprit)
          },
          false, "write to 0x00cf0fc0, in the last page of the stack's 65536-byte reserve, by the "
                 "instruction 0xe58d0000 at "},
+        {"a call's buffer below the guard page",
+         [](std::vector<uint8_t>* f) {
+             PatchWinMain(f, {0xE24DDA02,            // sub sp, sp, #0x2000
+                              0xE1A0100D,            // mov r1, sp
+                              0xE3A02010,            // mov r2, #16
+                              kCallGetWindowText});  // bl GetWindowTextW
+         },
+         false, "the system's access to 0x00cfdfc0 lies below the stack's guard page at 0x00cfe000"},
     };
     const std::vector<uint8_t> original = ReadFile(DeviceProgramPath(kDeviceCloser));
     ASSERT_FALSE(original.empty()) << "build the ce-arm preset first";

@@ -132,7 +132,6 @@ bool ParsePeImage(std::vector<uint8_t> file, PeImage* image, std::string* error)
     image->sizeOfHeaders = in.U32(opt + 60);
     image->subsystem = in.U16(opt + 68);
     image->stackReserve = in.U32(opt + 72);
-    image->stackCommit = in.U32(opt + 76);
     image->subsystemMajor = in.U16(opt + 48);
     image->subsystemMinor = in.U16(opt + 50);
     if (in.U32(opt + 92) < 3)

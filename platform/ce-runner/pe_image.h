@@ -36,9 +36,9 @@ struct PeImage {
     uint32_t sizeOfImage = 0;
     uint32_t sizeOfHeaders = 0;
     uint32_t entryRva = 0;
-    // The main thread's stack: what the system reserves, and commits first.
+    // What the system reserves for the main thread's stack; CE commits its
+    // stack a page at a time whatever the header's commit says.
     uint32_t stackReserve = 0;
-    uint32_t stackCommit = 0;
     uint32_t resourceRva = 0;
     uint32_t resourceSize = 0;
     std::vector<PeSection> sections;
