@@ -6,7 +6,8 @@
 //
 // A scene file is read line by line; blank lines and lines starting with #
 // are skipped, fields within a line are separated by |:
-//   screen WIDTH HEIGHT DPI            the screen in real pixels (240 320 96)
+//   screen WIDTH HEIGHT DPI            the screen in real pixels (240 320 96),
+//                                      up to 65535 each
 //   platform TYPE                      SPI_GETPLATFORMTYPE's answer (PocketPC);
 //                                      "platform -": the call fails
 //   window CLASS|TITLE|CHILD|SHOWN|ON_CLOSE[|hung-MS]
@@ -117,8 +118,9 @@ bool ReadLine(const std::string& line, int number, Scene* scene, std::string* wh
     if (keyword == "screen") {
         if (words.size() != 3 || !Number(words[0], &scene->screen.width) ||
             !Number(words[1], &scene->screen.height) || !Number(words[2], &scene->screen.dpi) ||
-            scene->screen.width == 0 || scene->screen.height == 0 || scene->screen.dpi < 96) {
-            *why = "screen wants WIDTH HEIGHT DPI, a size of at least one pixel and 96 dpi or more";
+            scene->screen.width == 0 || scene->screen.height == 0 || scene->screen.dpi < 96 ||
+            scene->screen.width > 0xFFFF || scene->screen.height > 0xFFFF || scene->screen.dpi > 0xFFFF) {
+            *why = "screen wants WIDTH HEIGHT DPI: 1 to 65535 pixels each way, 96 to 65535 dpi";
             return false;
         }
     } else if (keyword == "platform") {
