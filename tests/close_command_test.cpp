@@ -504,6 +504,7 @@ enum class Rival {
     kOwnerDied,        // a press killed while it held window 0's lock left it abandoned
     kLiveOwner,        // another press holds the lock of window `held` throughout
     kNoMutex,          // CreateMutexW fails
+    kPressWhileHung,   // 100 ms into the press's wait on a hung window 0, it is pressed again
 };
 
 struct LockCase {
@@ -556,6 +557,13 @@ const Expected kBackOnly[] = {
     {kEnd},
 };
 
+const Expected kClosedWhenItAnswers[] = {
+    {host::kWaited, 0, 300},
+    {kMessage, 0, WM_CLOSE, 0, 0},
+    {kDestroyed, 0},
+    {kEnd},
+};
+
 const LockCase kLockCases[] = {
     {"alone", kPlainAboveToday, u"", Rival::kNone, kNoWindow, 0, kClosed, 1},
     {"hung window pressed five times, then a healthy one", kHungAboveHealthy, u"",
@@ -573,6 +581,8 @@ const LockCase kLockCases[] = {
     {"a press killed while it held the lock", kPlainAboveToday, u"", Rival::kOwnerDied, kNoWindow,
      0, kClosed, 1},
     {"no mutex to be had", kPlainAboveToday, u"", Rival::kNoMutex, kNoWindow, 0, kClosed, 1},
+    {"a press 100 ms into the wait on a window hung for 300 ms", kHungFor300AboveToday, u"",
+     Rival::kPressWhileHung, kNoWindow, 1, kClosedWhenItAnswers, 1},
 };
 
 void PrintTo(const LockCase& c, std::ostream* os)
@@ -676,6 +686,8 @@ TEST_P(PressLockTest, AHungWindowKeepsOnePressWaiting)
         });
     }
     host::FailCreateMutex(c.rival == Rival::kNoMutex);
+    if (c.rival == Rival::kPressWhileHung)
+        host::At(100, pressMeanwhile);
 
     int status = -1;
     if (c.rival == Rival::kLiveOwner) {
@@ -701,6 +713,9 @@ TEST_P(PressLockTest, AHungWindowKeepsOnePressWaiting)
     if (c.rival == Rival::kHungThenHealthy) {
         EXPECT_TRUE(hungLockHeld) << "the first press no longer waited on the hung window";
         EXPECT_EQ((size_t)c.dropped + 1, meanwhile.size());
+    }
+    if (c.rival == Rival::kPressWhileHung) {
+        EXPECT_EQ((size_t)c.dropped, meanwhile.size()) << "no press was made during the wait";
     }
     const std::vector<std::string> onlyTheLock = {"GetForegroundWindow", "CreateMutexW",
                                                   "WaitForSingleObject", "CloseHandle"};
