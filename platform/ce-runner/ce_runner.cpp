@@ -506,6 +506,7 @@ bool Runner::Execute(uint32_t pc, uint32_t* r0)
     for (;;) {
         e.trapAddress = 0;
         e.faultType = 0;
+        e.stackFault = false;
         const uc_err err = uc_emu_start(e.uc, pc, 0, 0, 0);
         const uint32_t at = e.Reg(UC_ARM_REG_PC);
         if (e.misalignedSize != 0) {
@@ -603,9 +604,6 @@ bool Runner::Dispatch(size_t import)
 uint32_t Runner::CallGuest(uint32_t address, const std::vector<uint32_t>& args)
 {
     Engine& e = *engine_;
-    uc_context* saved = NULL;
-    uc_context_alloc(e.uc, &saved);
-    uc_context_save(e.uc, saved);
     // Below whatever the interrupted code has on its stack, 8-byte aligned.
     const uint32_t interrupted = e.Reg(UC_ARM_REG_SP);
     uint32_t sp = (interrupted - 64) & ~7u;
@@ -618,6 +616,9 @@ uint32_t Runner::CallGuest(uint32_t address, const std::vector<uint32_t>& args)
     TouchStack(sp, interrupted - sp, true);
     for (size_t i = 4; i < args.size(); i++)
         WriteU32(sp + 4 * (uint32_t)(i - 4), args[i]);
+    uc_context* saved = NULL;
+    uc_context_alloc(e.uc, &saved);
+    uc_context_save(e.uc, saved);
     for (size_t i = 0; i < args.size() && i < 4; i++)
         e.SetReg(UC_ARM_REG_R0 + (int)i, args[i]);
     e.SetReg(UC_ARM_REG_SP, sp);
