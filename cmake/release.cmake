@@ -15,20 +15,21 @@ add_custom_command(OUTPUT ${user_guide}
   COMMENT "Writing the user guide")
 add_custom_target(user_guide ALL DEPENDS ${user_guide})
 
-if(CE_ARM)
-  set(RELEASE_PLATFORM ce-arm)
+if(CE_DEVICE)
+  set(RELEASE_PLATFORM ce-${CE_CPU})
   # The device programs are written by objcopy after each link.
   set(RELEASE_PROGRAMS ${CMAKE_BINARY_DIR}/closer/ForegroundDismisser.exe
                        ${CMAKE_BINARY_DIR}/assigner/KeyAssigner.exe)
   install(FILES ${RELEASE_PROGRAMS} DESTINATION .)
 
   # What a Pocket PC user taps to install: both programs in one folder
-  # under \Program Files and a Start menu shortcut to KeyAssigner.
+  # under \Program Files and a Start menu shortcut to KeyAssigner; one
+  # cabinet per CPU, each marked with its processor type.
   find_program(GCAB gcab REQUIRED)
-  set(RELEASE_CAB ${CMAKE_BINARY_DIR}/ForegroundDismisser-${PRODUCT_VERSION}-ce-arm.cab)
+  set(RELEASE_CAB ${CMAKE_BINARY_DIR}/ForegroundDismisser-${PRODUCT_VERSION}-${RELEASE_PLATFORM}.cab)
   add_custom_command(OUTPUT ${RELEASE_CAB}
     COMMAND ${Python3_EXECUTABLE} ${PROJECT_SOURCE_DIR}/tools/make_ce_cab.py
-            --gcab ${GCAB} --out ${RELEASE_CAB} --provider "Zenmen Project"
+            --gcab ${GCAB} --out ${RELEASE_CAB} --provider "Zenmen Project" --cpu ${CE_CPU}
             ${RELEASE_PROGRAMS}
     DEPENDS ForegroundDismisser KeyAssigner ${PROJECT_SOURCE_DIR}/tools/make_ce_cab.py
     COMMENT "Writing the installation cabinet")
