@@ -1,6 +1,6 @@
-// ce_runner.cpp: the loader and the host loop of the CE runner. Unicorn runs
-// the guest until it reaches a trap: an import's slot, or the return from a
-// call the host made. The hook only notes the trap and stops the engine; the
+// ce_runner.cpp: the loader and the host loop of the CE runner, the same for
+// every CPU (cpu.h holds what differs). Unicorn runs the guest until it
+// reaches a trap: an import's slot, or the return from a call the host made. The hook only notes the trap and stops the engine; the
 // host loop then answers the import (which may run guest code again, for a
 // dialog procedure) and starts the engine anew from the return address.
 #include "ce_runner.h"
@@ -14,6 +14,7 @@
 #include <sstream>
 
 #include "bindings.h"
+#include "cpu.h"
 #include "host_scene.h"
 #include "pe_image.h"
 
@@ -29,9 +30,8 @@ const uint32_t kTrapBase = 0x00F00000;
 const uint32_t kTrapSize = 0x1000;
 // Fresh stack and scratch memory is filled with this, never zero.
 const uint8_t kPoisonByte = 0xA5;
-// Where guest code returns to when the host called it.
-const uint32_t kReturnTrap = kTrapBase + kTrapSize - 4;
-const size_t kMaxImports = kTrapSize / 4 - 1;
+// Where guest code returns to when the host called it: the last trap.
+const uint32_t kReturnTrap = kTrapBase + kTrapSize - 8;
 // Handles the guest never sees as anything but themselves: NULL,
 // HWND_BOTTOM, HKEY_LOCAL_MACHINE.
 const uintptr_t kFixedHandles[] = {0, 1, 0x80000002u};
@@ -45,7 +45,6 @@ const uint32_t kFirstHandle = 0xD0000000;
 // A guest that runs this long without returning is stuck in a loop.
 const uint64_t kInstructionLimit = 200000000;
 
-const uint16_t kMachineArm = 0x01C0;
 const uint16_t kSubsystemCeGui = 9;
 const uint32_t kExecute = 0x20000000, kWrite = 0x80000000u;
 
@@ -66,6 +65,7 @@ std::string Hex(uint32_t v)
 // The emulated CPU and what its hooks saw.
 class Engine {
 public:
+    const Cpu* cpu = NULL;
     uc_engine* uc = NULL;
     uc_hook trapHook = 0, countHook = 0, faultHook = 0, alignHook = 0;
     uint32_t trapAddress = 0;
@@ -73,6 +73,9 @@ public:
     bool overLimit = false;
     uint32_t faultAddress = 0;
     int faultType = 0;
+    // An executed instruction the device CPU does not have: its address.
+    const char* refused = NULL;
+    uint32_t refusedPc = 0;
     // A misaligned access: its size, address and the instruction's.
     int misalignedSize = 0;
     bool misalignedWrite = false;
@@ -98,13 +101,25 @@ namespace {
 void OnTrap(uc_engine* uc, uint64_t address, uint32_t, void* data)
 {
     Engine* e = (Engine*)data;
-    e->trapAddress = (uint32_t)address;
+    // Only the first trap of a run counts: on MIPS the hook may fire again
+    // for the slot after it before the engine stops.
+    if (e->trapAddress == 0)
+        e->trapAddress = (uint32_t)address;
     uc_emu_stop(uc);
 }
 
-void OnInstruction(uc_engine* uc, uint64_t, uint32_t, void* data)
+void OnInstruction(uc_engine* uc, uint64_t address, uint32_t size, void* data)
 {
     Engine* e = (Engine*)data;
+    if (e->cpu->refusal != NULL && e->refused == NULL) {
+        uint32_t word = 0;
+        if (size == 4 && uc_mem_read(uc, address, &word, 4) == UC_ERR_OK &&
+            (e->refused = e->cpu->refusal(word)) != NULL) {
+            e->refusedPc = (uint32_t)address;
+            uc_emu_stop(uc);
+            return;
+        }
+    }
     if (++e->instructions > kInstructionLimit && !e->overLimit) {
         e->overLimit = true;
         uc_emu_stop(uc);
@@ -129,7 +144,7 @@ void OnAccess(uc_engine* uc, uc_mem_type type, uint64_t address, int size, int64
     e->misalignedSize = size;
     e->misalignedWrite = type == UC_MEM_WRITE;
     e->misalignedAddress = (uint32_t)address;
-    e->misalignedPc = e->Reg(UC_ARM_REG_PC);
+    e->misalignedPc = e->Reg(e->cpu->pc);
     uc_emu_stop(uc);
 }
 
@@ -193,14 +208,16 @@ bool Runner::Load(const std::string& exePath)
     if (!LoadPeImage(exePath, image_.get(), &why))
         return Fail(exePath + ": " + why);
     PeImage& im = *image_;
-    if (im.machine != kMachineArm)
-        return Fail(exePath + ": machine " + Hex(im.machine) + " is not ARM (0x01c0)");
+    const Cpu* cpu = CpuForMachine(im.machine);
+    if (cpu == NULL)
+        return Fail(exePath + ": machine " + Hex(im.machine) +
+                    " is not ARM (0x01c0) or MIPS (0x0166)");
     if (im.subsystem != kSubsystemCeGui)
         return Fail(exePath + ": subsystem " + std::to_string(im.subsystem) +
                     " is not Windows CE GUI (9)");
     if (im.imageBase != 0x10000 || im.imageBase + (uint64_t)im.sizeOfImage > kStackBase)
         return Fail(exePath + ": the image must sit at 0x10000 below the stack");
-    if (im.imports.size() > kMaxImports)
+    if (im.imports.size() > (kTrapSize - 8) / cpu->trapStride)
         return Fail(exePath + ": too many imports");
     for (const PeImport& import : im.imports) {
         size_t found = kBindingCount;
@@ -217,11 +234,11 @@ bool Runner::Load(const std::string& exePath)
 
     // The CPU model is chosen before anything else is set up.
     Engine& e = *engine_;
-    if (uc_open(UC_ARCH_ARM, UC_MODE_ARM, &e.uc) != UC_ERR_OK)
-        return Fail("cannot start the ARM emulator");
-    int model = UC_CPU_ARM_SA1110;
-    if (uc_ctl_set_cpu_model(e.uc, model) != UC_ERR_OK)
-        return Fail("the emulator has no SA-1110 CPU model");
+    e.cpu = cpu;
+    if (uc_open(cpu->arch, (uc_mode)cpu->mode, &e.uc) != UC_ERR_OK)
+        return Fail(std::string("cannot start the emulator for the ") + cpu->name);
+    if (uc_ctl_set_cpu_model(e.uc, cpu->model) != UC_ERR_OK)
+        return Fail(std::string("the emulator has no model for the ") + cpu->name);
 
     // Headers read-only, then each section with its own protection. The
     // part of a section past its raw data is zero, as the loader leaves it.
@@ -258,7 +275,7 @@ bool Runner::Load(const std::string& exePath)
     uc_mem_map(e.uc, kTrapBase, kTrapSize, UC_PROT_READ | UC_PROT_EXEC);
     for (size_t i = 0; i < im.imports.size(); i++) {
         const uint32_t slot = base + im.imports[i].slotRva;
-        const uint32_t trap = kTrapBase + 4 * (uint32_t)i;
+        const uint32_t trap = kTrapBase + cpu->trapStride * (uint32_t)i;
         if (uc_mem_write(e.uc, slot, &trap, 4) != UC_ERR_OK)
             return Fail(exePath + ": the address slot of " + im.imports[i].name +
                         " is outside the image");
@@ -353,8 +370,8 @@ uint32_t Runner::Arg(int index)
 {
     Engine& e = *engine_;
     if (index < 4)
-        return e.Reg(UC_ARM_REG_R0 + index);
-    return ReadU32(e.Reg(UC_ARM_REG_SP) + 4 * (uint32_t)(index - 4));
+        return e.Reg(e.cpu->args[index]);
+    return ReadU32(e.Reg(e.cpu->sp) + e.cpu->stackArgs + 4 * (uint32_t)(index - 4));
 }
 
 std::vector<uint8_t> Runner::ReadBytes(uint32_t address, uint32_t size)
@@ -415,8 +432,9 @@ bool Runner::Execute(uint32_t pc, uint32_t* r0)
     for (;;) {
         e.trapAddress = 0;
         e.faultType = 0;
+        e.refused = NULL;
         const uc_err err = uc_emu_start(e.uc, pc, 0, 0, 0);
-        const uint32_t at = e.Reg(UC_ARM_REG_PC);
+        const uint32_t at = e.Reg(e.cpu->pc);
         if (e.misalignedSize != 0) {
             uint32_t word = 0;
             uc_mem_read(e.uc, e.misalignedPc, &word, 4);
@@ -425,14 +443,20 @@ bool Runner::Execute(uint32_t pc, uint32_t* r0)
                         Hex(e.misalignedAddress) + " by the instruction " + Hex(word) + " at " +
                         Where(e.misalignedPc) + ": a device ends the program here");
         }
+        if (e.refused != NULL) {
+            uint32_t word = 0;
+            uc_mem_read(e.uc, e.refusedPc, &word, 4);
+            return Fail(std::string("the ") + e.cpu->name + " has no such instruction: " +
+                        Hex(word) + ", " + e.refused + ", at " + Where(e.refusedPc));
+        }
         if (e.overLimit)
             return Fail("ran " + std::to_string(kInstructionLimit) +
                         " instructions without returning, at " + Where(at));
         if (err == UC_ERR_INSN_INVALID) {
             uint32_t word = 0;
             uc_mem_read(e.uc, at, &word, 4);
-            return Fail("the SA-1110 (ARMv4) rejects the instruction " + Hex(word) + " at " +
-                        Where(at));
+            return Fail(std::string("the ") + e.cpu->name + " rejects the instruction " + Hex(word) +
+                        " at " + Where(at));
         }
         if (err != UC_ERR_OK && e.faultType != 0)
             return Fail(std::string(AccessName(e.faultType)) + " at " + Hex(e.faultAddress) +
@@ -440,18 +464,19 @@ bool Runner::Execute(uint32_t pc, uint32_t* r0)
         if (err != UC_ERR_OK)
             return Fail(std::string("emulation stopped: ") + uc_strerror(err) + " at " + Where(at));
         if (e.trapAddress == kReturnTrap) {
-            *r0 = e.Reg(UC_ARM_REG_R0);
+            *r0 = e.Reg(e.cpu->result);
             return true;
         }
         if (e.trapAddress == 0)
-            return Fail("the program jumped to address 0 from " + Where(e.Reg(UC_ARM_REG_LR)));
-        const size_t import = (e.trapAddress - kTrapBase) / 4;
-        if (import >= bindings_.size())
+            return Fail("the program jumped to address 0 from " + Where(e.Reg(e.cpu->returnAddress)));
+        const uint32_t offset = e.trapAddress - kTrapBase;
+        const size_t import = offset / e.cpu->trapStride;
+        if (offset % e.cpu->trapStride != 0 || import >= bindings_.size())
             return Fail("jump into the trap page outside any import, from " +
-                        Where(e.Reg(UC_ARM_REG_LR)));
+                        Where(e.Reg(e.cpu->returnAddress)));
         if (!Dispatch(import))
             return false;
-        pc = e.Reg(UC_ARM_REG_LR);
+        pc = e.Reg(e.cpu->returnAddress);
     }
 }
 
@@ -459,7 +484,7 @@ bool Runner::Dispatch(size_t import)
 {
     Engine& e = *engine_;
     const Binding& b = kBindings[bindings_[import]];
-    const uint32_t caller = e.Reg(UC_ARM_REG_LR);
+    const uint32_t caller = e.Reg(e.cpu->returnAddress);
     std::vector<uint32_t> args;
     uint32_t result;
     try {
@@ -473,16 +498,9 @@ bool Runner::Dispatch(size_t import)
                                          fault.what
                                    : error_);
     }
-    e.SetReg(UC_ARM_REG_R0, result);
-    // COREDLL keeps only what the ARM calling convention preserves: r1-r3,
-    // r12 and the condition flags come back as whatever its code left there.
-    // Fixed garbage, unmapped and word-aligned, and the flags inverted, so
-    // that code relying on them goes wrong here as on a device.
-    e.SetReg(UC_ARM_REG_R1, 0xBAD1BAD0);
-    e.SetReg(UC_ARM_REG_R2, 0xBAD2BAD0);
-    e.SetReg(UC_ARM_REG_R3, 0xBAD3BAD0);
-    e.SetReg(UC_ARM_REG_R12, 0xBADCBAD0);
-    e.SetReg(UC_ARM_REG_CPSR, e.Reg(UC_ARM_REG_CPSR) ^ 0xF0000000u);
+    // COREDLL keeps only what the CPU's calling convention preserves.
+    e.cpu->clobber(e.uc);
+    e.SetReg(e.cpu->result, result);
     if (log_) {
         std::string line = std::string(b.name) + "(";
         for (size_t i = 0; i < args.size(); i++) {
@@ -503,20 +521,23 @@ uint32_t Runner::CallGuest(uint32_t address, const std::vector<uint32_t>& args)
     uc_context* saved = NULL;
     uc_context_alloc(e.uc, &saved);
     uc_context_save(e.uc, saved);
-    // Below whatever the interrupted code has on its stack, 8-byte aligned.
-    uint32_t sp = (e.Reg(UC_ARM_REG_SP) - 64) & ~7u;
-    if (args.size() > 4) {
-        sp -= 4 * (uint32_t)(args.size() - 4);
+    // Below whatever the interrupted code has on its stack, 8-byte aligned,
+    // with the CPU's home area and the arguments past the fourth above it.
+    uint32_t sp = (e.Reg(e.cpu->sp) - 64) & ~7u;
+    const uint32_t home = e.cpu->stackArgs;
+    const uint32_t extra = args.size() > 4 ? 4 * (uint32_t)(args.size() - 4) : 0;
+    if (home + extra != 0) {
+        sp -= home + extra;
         sp &= ~7u;
         for (size_t i = 4; i < args.size(); i++)
-            WriteU32(sp + 4 * (uint32_t)(i - 4), args[i]);
+            WriteU32(sp + home + 4 * (uint32_t)(i - 4), args[i]);
     }
     if (sp < kStackBase + 256)
         throw GuestFault{"the guest stack is used up"};
     for (size_t i = 0; i < args.size() && i < 4; i++)
-        e.SetReg(UC_ARM_REG_R0 + (int)i, args[i]);
-    e.SetReg(UC_ARM_REG_SP, sp);
-    e.SetReg(UC_ARM_REG_LR, kReturnTrap);
+        e.SetReg(e.cpu->args[i], args[i]);
+    e.SetReg(e.cpu->sp, sp);
+    e.SetReg(e.cpu->returnAddress, kReturnTrap);
     uint32_t r0 = 0;
     const bool ok = Execute(address, &r0);
     uc_context_restore(e.uc, saved);
@@ -534,7 +555,7 @@ bool Runner::RunProgram(const char16_t* commandLine, int* status)
     try {
         const uint32_t line = commandLine == NULL ? 0 : WriteScratchText(commandLine);
         const uint32_t showWindow = 5;  // SW_SHOW
-        engine_->SetReg(UC_ARM_REG_SP, kStackBase + kStackSize);
+        engine_->SetReg(engine_->cpu->sp, kStackBase + kStackSize);
         const uint32_t r0 = CallGuest(image_->imageBase + image_->entryRva,
                                       {image_->imageBase, 0, line, showWindow});
         *status = (int)r0;
@@ -554,7 +575,7 @@ bool Runner::CallFunction(const std::string& name, const std::vector<uint32_t>& 
     if (it == symbols_.end())
         return Fail("the program has no function " + name);
     try {
-        engine_->SetReg(UC_ARM_REG_SP, kStackBase + kStackSize);
+        engine_->SetReg(engine_->cpu->sp, kStackBase + kStackSize);
         *result = CallGuest(it->second, args);
         return true;
     } catch (const GuestFault& fault) {
