@@ -30,8 +30,9 @@ const uint32_t kTrapBase = 0x00F00000;
 const uint32_t kTrapSize = 0x1000;
 // Fresh stack and scratch memory is filled with this, never zero.
 const uint8_t kPoisonByte = 0xA5;
-// Where guest code returns to when the host called it: the last trap.
-const uint32_t kReturnTrap = kTrapBase + kTrapSize - 8;
+// Where guest code returns to when the host called it.
+const uint32_t kReturnTrap = kTrapBase + kTrapSize - 4;
+const size_t kMaxImports = kTrapSize / 4 - 1;
 // Handles the guest never sees as anything but themselves: NULL,
 // HWND_BOTTOM, HKEY_LOCAL_MACHINE.
 const uintptr_t kFixedHandles[] = {0, 1, 0x80000002u};
@@ -101,10 +102,7 @@ namespace {
 void OnTrap(uc_engine* uc, uint64_t address, uint32_t, void* data)
 {
     Engine* e = (Engine*)data;
-    // Only the first trap of a run counts: on MIPS the hook may fire again
-    // for the slot after it before the engine stops.
-    if (e->trapAddress == 0)
-        e->trapAddress = (uint32_t)address;
+    e->trapAddress = (uint32_t)address;
     uc_emu_stop(uc);
 }
 
@@ -217,7 +215,7 @@ bool Runner::Load(const std::string& exePath)
                     " is not Windows CE GUI (9)");
     if (im.imageBase != 0x10000 || im.imageBase + (uint64_t)im.sizeOfImage > kStackBase)
         return Fail(exePath + ": the image must sit at 0x10000 below the stack");
-    if (im.imports.size() > (kTrapSize - 8) / cpu->trapStride)
+    if (im.imports.size() > kMaxImports)
         return Fail(exePath + ": too many imports");
     for (const PeImport& import : im.imports) {
         size_t found = kBindingCount;
@@ -275,7 +273,7 @@ bool Runner::Load(const std::string& exePath)
     uc_mem_map(e.uc, kTrapBase, kTrapSize, UC_PROT_READ | UC_PROT_EXEC);
     for (size_t i = 0; i < im.imports.size(); i++) {
         const uint32_t slot = base + im.imports[i].slotRva;
-        const uint32_t trap = kTrapBase + cpu->trapStride * (uint32_t)i;
+        const uint32_t trap = kTrapBase + 4 * (uint32_t)i;
         if (uc_mem_write(e.uc, slot, &trap, 4) != UC_ERR_OK)
             return Fail(exePath + ": the address slot of " + im.imports[i].name +
                         " is outside the image");
@@ -469,9 +467,8 @@ bool Runner::Execute(uint32_t pc, uint32_t* r0)
         }
         if (e.trapAddress == 0)
             return Fail("the program jumped to address 0 from " + Where(e.Reg(e.cpu->returnAddress)));
-        const uint32_t offset = e.trapAddress - kTrapBase;
-        const size_t import = offset / e.cpu->trapStride;
-        if (offset % e.cpu->trapStride != 0 || import >= bindings_.size())
+        const size_t import = (e.trapAddress - kTrapBase) / 4;
+        if (import >= bindings_.size())
             return Fail("jump into the trap page outside any import, from " +
                         Where(e.Reg(e.cpu->returnAddress)));
         if (!Dispatch(import))

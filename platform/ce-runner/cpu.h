@@ -21,8 +21,6 @@ struct Cpu {
     // Where argument 5 lies above the stack pointer at a call: ARM puts it
     // right there; MIPS keeps a 16-byte home area for the first four below it.
     uint32_t stackArgs;
-    // Bytes between two import traps: MIPS jumps have a delay slot.
-    uint32_t trapStride;
     // Puts garbage in every register the convention lets a callee change,
     // apart from the result.
     void (*clobber)(uc_engine* uc);

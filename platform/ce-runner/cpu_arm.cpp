@@ -33,7 +33,7 @@ const Cpu kCpuArm = {
     "SA-1110 (ARMv4)", 0x01C0, UC_ARCH_ARM, UC_MODE_ARM, UC_CPU_ARM_SA1110,
     UC_ARM_REG_PC, UC_ARM_REG_SP, UC_ARM_REG_LR, UC_ARM_REG_R0,
     {UC_ARM_REG_R0, UC_ARM_REG_R1, UC_ARM_REG_R2, UC_ARM_REG_R3},
-    0, 4, ClobberArm, nullptr,
+    0, ClobberArm, nullptr,
 };
 
 const Cpu* CpuForMachine(uint16_t machine)

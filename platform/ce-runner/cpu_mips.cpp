@@ -81,7 +81,7 @@ const Cpu kCpuMips = {
     UC_CPU_MIPS32_4KC,
     UC_MIPS_REG_PC, UC_MIPS_REG_SP, UC_MIPS_REG_RA, UC_MIPS_REG_V0,
     {UC_MIPS_REG_A0, UC_MIPS_REG_A1, UC_MIPS_REG_A2, UC_MIPS_REG_A3},
-    16, 8, ClobberMips, RefusalMips,
+    16, ClobberMips, RefusalMips,
 };
 
 }  // namespace ce
