@@ -34,6 +34,18 @@ if(CE_DEVICE)
     DEPENDS ForegroundDismisser KeyAssigner ${PROJECT_SOURCE_DIR}/tools/make_ce_cab.py
     COMMENT "Writing the installation cabinet")
   add_custom_target(ce_cab ALL DEPENDS ${RELEASE_CAB})
+
+  # What a user installing from the PC opens with ActiveSync's Application
+  # Manager: every CPU's cabinet, of which the device gets its own. Each
+  # device build writes the same file.
+  set(CE_CABINET_CPUS arm mips sh3)
+  set(RELEASE_INI ${CMAKE_BINARY_DIR}/ForegroundDismisser.ini)
+  add_custom_command(OUTPUT ${RELEASE_INI}
+    COMMAND ${Python3_EXECUTABLE} ${PROJECT_SOURCE_DIR}/tools/make_appmgr_ini.py
+            --version ${PRODUCT_VERSION} --out ${RELEASE_INI} ${CE_CABINET_CPUS}
+    DEPENDS ${PROJECT_SOURCE_DIR}/tools/make_appmgr_ini.py
+    COMMENT "Writing the Application Manager's file")
+  add_custom_target(ce_appmgr_ini ALL DEPENDS ${RELEASE_INI})
 else()
   set(RELEASE_PLATFORM win64)
   set(RELEASE_PROGRAMS $<TARGET_FILE:ForegroundDismisser> $<TARGET_FILE:KeyAssigner>)
