@@ -377,9 +377,20 @@ MIPS_SPECIAL_WHY = {
     0x28: 'VR4120 multiply-accumulate', 0x29: 'VR4120 multiply-accumulate'}
 
 
+GP = 28
+# Opcodes whose rs and rt fields are registers: the immediate ALU forms,
+# loads and stores (the branches and jumps carry no $gp use GCC would make).
+MIPS_IMMEDIATE = set(range(0x08, 0x10)) | set(range(0x20, 0x2F))
+
+
 def mips_refusal(word):
-    """Why a MIPS instruction word does not run on a VR41xx under CE, or None."""
+    """Why a MIPS instruction word does not run on a VR41xx under CE, or None.
+    Code that names $gp is refused too: the programs are built to address
+    everything absolutely (-G0, -mno-abicalls), and nothing sets $gp for them."""
     op = word >> 26
+    rs, rt, rd = (word >> 21) & 0x1F, (word >> 16) & 0x1F, (word >> 11) & 0x1F
+    if (op == 0 and GP in (rs, rt, rd)) or (op in MIPS_IMMEDIATE and GP in (rs, rt)):
+        return 'uses $gp, which nothing sets for the program'
     if op == 0:
         funct = word & 0x3F
         if funct not in MIPS_SPECIAL:

@@ -42,6 +42,8 @@ WORDS = [
     ('ld $v0,0($a0)', 0xDC820000, True),
     ('dsll $v0,$a0,1', 0x00041078, True),
     ('div $zero,$a0,$a1', 0x0085001A, True),
+    ('lw $v0,0($gp)', 0x8F820000, True),
+    ('addu $v0,$gp,$a0', 0x03841021, True),
     ('addiu $sp,$sp,-8', 0x27BDFFF8, False),
     ('divu $zero,$a0,$a1', 0x0085001B, False),
     ('mult $a0,$a1', 0x00850018, False),
