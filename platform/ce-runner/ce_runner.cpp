@@ -1,8 +1,11 @@
 // ce_runner.cpp: the loader and the host loop of the CE runner, the same for
 // every CPU (cpu.h holds what differs). Unicorn runs the guest until it
-// reaches a trap: an import's slot, or the return from a call the host made. The hook only notes the trap and stops the engine; the
-// host loop then answers the import (which may run guest code again, for a
-// dialog procedure) and starts the engine anew from the return address.
+// reaches a trap: an import's slot, or the return from a call the host made.
+// The hook only notes the trap and stops the engine; the host loop then
+// answers the import (which may run guest code again, for a dialog
+// procedure) and starts the engine anew from the return address. On MIPS the
+// stub's jump to the trap has its delay slot inside the program, so the trap
+// word itself is the first thing the hook sees there.
 #include "ce_runner.h"
 
 #include <stdio.h>
@@ -134,6 +137,8 @@ bool OnBadAccess(uc_engine*, uc_mem_type type, uint64_t address, int, int64_t, v
 
 // ARM, MIPS and SH CE devices fault on a halfword or word access that is not
 // aligned to its size and end the program; Unicorn's ARM models just do it.
+// Its MIPS model raises an address error, but this hook sees the access
+// first and names it.
 void OnAccess(uc_engine* uc, uc_mem_type type, uint64_t address, int size, int64_t, void* data)
 {
     Engine* e = (Engine*)data;
