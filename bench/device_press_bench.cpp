@@ -1,6 +1,7 @@
-// device_press_bench.cpp: the device's own cost of one press: ARM
-// instructions that ForegroundDismisser.exe executes on the emulated
-// SA-1110, for growing numbers of windows below the front one. The front
+// device_press_bench.cpp: the device's own cost of one press: instructions
+// that a device build's ForegroundDismisser.exe executes on its emulated CPU
+// (SA-1110 for ARM, the VR41xx for MIPS), for growing numbers of windows
+// below the front one. The front
 // window is a Settings page and every window below it is hidden, so "/ns"
 // walks and classifies the whole Z order: the worst case. The system
 // libraries' own instructions (answered by the stand-in) are not counted.
@@ -16,7 +17,7 @@ int main(int argc, char** argv)
         fprintf(stderr, "usage: device_press_bench ForegroundDismisser.exe WINDOWS...\n");
         return 2;
     }
-    printf("  %-18s %16s\n", "windows below", "ARM instructions");
+    printf("  %-18s %16s\n", "windows below", "instructions");
     for (int a = 2; a < argc; a++) {
         const int below = atoi(argv[a]);
         SetUpWorstCase(below);

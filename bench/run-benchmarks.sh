@@ -55,3 +55,9 @@ echo
 echo "ARM instructions per press on the device (ForegroundDismisser.exe on the"
 echo "emulated SA-1110), same scenes; the system libraries' own work not counted:"
 build/host/bench/device_press_bench build/ce-arm/closer/ForegroundDismisser.exe 10 100 1000
+if [ -f build/ce-mips/closer/ForegroundDismisser.exe ]; then
+    echo
+    echo "MIPS instructions per press (the VR41xx build, MIPS II, on Unicorn's 4Kc"
+    echo "under the runner's VR41xx guard), same scenes:"
+    build/host/bench/device_press_bench build/ce-mips/closer/ForegroundDismisser.exe 10 100 1000
+fi

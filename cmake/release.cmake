@@ -15,24 +15,37 @@ add_custom_command(OUTPUT ${user_guide}
   COMMENT "Writing the user guide")
 add_custom_target(user_guide ALL DEPENDS ${user_guide})
 
-if(CE_ARM)
-  set(RELEASE_PLATFORM ce-arm)
+if(CE_DEVICE)
+  set(RELEASE_PLATFORM ce-${CE_CPU})
   # The device programs are written by objcopy after each link.
   set(RELEASE_PROGRAMS ${CMAKE_BINARY_DIR}/closer/ForegroundDismisser.exe
                        ${CMAKE_BINARY_DIR}/assigner/KeyAssigner.exe)
   install(FILES ${RELEASE_PROGRAMS} DESTINATION .)
 
   # What a Pocket PC user taps to install: both programs in one folder
-  # under \Program Files and a Start menu shortcut to KeyAssigner.
+  # under \Program Files and a Start menu shortcut to KeyAssigner; one
+  # cabinet per CPU, each marked with its processor type.
   find_program(GCAB gcab REQUIRED)
-  set(RELEASE_CAB ${CMAKE_BINARY_DIR}/ForegroundDismisser-${PRODUCT_VERSION}-ce-arm.cab)
+  set(RELEASE_CAB ${CMAKE_BINARY_DIR}/ForegroundDismisser-${PRODUCT_VERSION}-${RELEASE_PLATFORM}.cab)
   add_custom_command(OUTPUT ${RELEASE_CAB}
     COMMAND ${Python3_EXECUTABLE} ${PROJECT_SOURCE_DIR}/tools/make_ce_cab.py
-            --gcab ${GCAB} --out ${RELEASE_CAB} --provider "Zenmen Project"
+            --gcab ${GCAB} --out ${RELEASE_CAB} --provider "Zenmen Project" --cpu ${CE_CPU}
             ${RELEASE_PROGRAMS}
     DEPENDS ForegroundDismisser KeyAssigner ${PROJECT_SOURCE_DIR}/tools/make_ce_cab.py
     COMMENT "Writing the installation cabinet")
   add_custom_target(ce_cab ALL DEPENDS ${RELEASE_CAB})
+
+  # What a user installing from the PC opens with ActiveSync's Application
+  # Manager: every CPU's cabinet, of which the device gets its own. Each
+  # device build writes the same file.
+  set(CE_CABINET_CPUS arm mips sh3)
+  set(RELEASE_INI ${CMAKE_BINARY_DIR}/ForegroundDismisser.ini)
+  add_custom_command(OUTPUT ${RELEASE_INI}
+    COMMAND ${Python3_EXECUTABLE} ${PROJECT_SOURCE_DIR}/tools/make_appmgr_ini.py
+            --version ${PRODUCT_VERSION} --out ${RELEASE_INI} ${CE_CABINET_CPUS}
+    DEPENDS ${PROJECT_SOURCE_DIR}/tools/make_appmgr_ini.py
+    COMMENT "Writing the Application Manager's file")
+  add_custom_target(ce_appmgr_ini ALL DEPENDS ${RELEASE_INI})
 else()
   set(RELEASE_PLATFORM win64)
   set(RELEASE_PROGRAMS $<TARGET_FILE:ForegroundDismisser> $<TARGET_FILE:KeyAssigner>)

@@ -8,6 +8,7 @@ packages=(
     clang libclang-rt-14-dev valgrind     # sanitizers, fuzzing, instruction counts
     mingw-w64 g++-mingw-w64-x86-64        # the desktop programs, and resources for all
     gcc-arm-none-eabi binutils-arm-none-eabi  # the device programs (ARMv4)
+    gcc-mipsel-linux-gnu g++-mipsel-linux-gnu binutils-mipsel-linux-gnu  # the MIPS device programs (VR41xx)
     python3-pefile                        # lays out and checks the device images
     gcab cabextract                       # the device installation cabinet, and reading it back
     libunicorn-dev pkgconf                # runs the device programs' ARM code

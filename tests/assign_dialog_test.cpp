@@ -57,7 +57,7 @@ int RunProgram(Way way = Way::kHost)
         return WinMain(host::ProgramInstance(), NULL, commandLine, 0);
     }
     int status = -1;
-    EXPECT_TRUE(RunDeviceProgram(kDeviceAssigner, u"", &status));
+    EXPECT_TRUE(RunDeviceProgram(way, kDeviceAssigner, u"", &status));
     return status;
 }
 
@@ -115,7 +115,7 @@ TEST_P(OpenTest, OpensFullScreenWithTheButtonsListedAndNoOption)
     EXPECT_EQ(setUp[0].window, setUp[1].window);
 }
 
-INSTANTIATE_TEST_SUITE_P(BothWays, OpenTest, ::testing::ValuesIn(kBothWays),
+INSTANTIATE_TEST_SUITE_P(EveryWay, OpenTest, ::testing::ValuesIn(Ways()),
                          [](const ::testing::TestParamInfo<Way>& info) {
                              return std::string(WayName(info.param));
                          });
@@ -131,7 +131,7 @@ TEST(AssignDialog, HostTemplateMatchesTheProgramsOwn)
         controls = host::DialogControls(dialog);
         host::Click(dialog, IDCANCEL);
     });
-    RunProgram(Way::kDevice);
+    RunProgram(Way::kArm);
     ASSERT_EQ(kTemplate.size(), controls.size());
     for (size_t i = 0; i < controls.size(); i++) {
         EXPECT_EQ(kTemplate[i].id, controls[i].id) << i;
@@ -156,7 +156,7 @@ TEST(AssignDialog, TemplateIsFoundThroughTheInstanceOnly)
     EXPECT_EQ(1, host::CallCount("DialogBoxIndirectParamW"));
 
     ce::Runner device;
-    ASSERT_TRUE(LoadDeviceProgram(kDeviceAssigner, &device));
+    ASSERT_TRUE(LoadDeviceProgram(Way::kArm, kDeviceAssigner, &device));
     EXPECT_EQ(0u, device.FindResource(0, IDD_ASSIGN, 5));
     EXPECT_NE(0u, device.FindResource(device.Instance(), IDD_ASSIGN, 5));
 }
@@ -227,7 +227,7 @@ TEST_P(SessionTest, RegistersTheChosenButtonWithTheChosenOption)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(BothWays, SessionTest, ::testing::ValuesIn(kBothWays),
+INSTANTIATE_TEST_SUITE_P(EveryWay, SessionTest, ::testing::ValuesIn(Ways()),
                          [](const ::testing::TestParamInfo<Way>& info) {
                              return std::string(WayName(info.param));
                          });

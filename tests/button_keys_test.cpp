@@ -190,7 +190,7 @@ public:
         if (way_ == Way::kHost) {
             rows = (uint32_t)LoadButtonKeys();
         } else {
-            ::testing::AssertionResult loaded = LoadDeviceProgram(kDeviceAssigner, &device_);
+            ::testing::AssertionResult loaded = LoadDeviceProgram(way_, kDeviceAssigner, &device_);
             if (!loaded)
                 return loaded;
             loaded = CallDeviceFunction(&device_, "LoadButtonKeys", {}, &rows);
@@ -275,7 +275,7 @@ TEST_P(RegisterTest, WritesTheWholeCommandOrNothing)
 
 INSTANTIATE_TEST_SUITE_P(
     Commands, RegisterTest,
-    ::testing::Combine(::testing::ValuesIn(kRegisterCases), ::testing::ValuesIn(kBothWays)),
+    ::testing::Combine(::testing::ValuesIn(kRegisterCases), ::testing::ValuesIn(Ways())),
     [](const ::testing::TestParamInfo<std::tuple<RegisterCase, Way>>& info) {
         return CaseName(std::get<0>(info.param).what, std::get<1>(info.param));
     });

@@ -356,7 +356,7 @@ int Press(Way way, const char16_t* commandLine)
     if (way == Way::kHost)
         return RunCloseCommand(commandLine);
     int status = -1;
-    EXPECT_TRUE(RunDeviceProgram(kDeviceCloser, commandLine, &status));
+    EXPECT_TRUE(RunDeviceProgram(way, kDeviceCloser, commandLine, &status));
     return status;
 }
 
@@ -378,7 +378,7 @@ TEST_P(PressTest, ActsOnTheWindowInFront)
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Presses, PressTest, ::testing::Combine(::testing::ValuesIn(kPresses), ::testing::ValuesIn(kBothWays)),
+    Presses, PressTest, ::testing::Combine(::testing::ValuesIn(kPresses), ::testing::ValuesIn(Ways())),
     [](const ::testing::TestParamInfo<std::tuple<PressCase, Way>>& info) {
         return CaseName(std::get<0>(info.param).name, std::get<1>(info.param));
     });
@@ -600,7 +600,7 @@ int PressAsProcess(Way way, const char16_t* commandLine)
             std::u16string line(commandLine);
             status = WinMain(host::ProgramInstance(), NULL, &line[0], 0);
         } else {
-            EXPECT_TRUE(RunDeviceProgram(kDeviceCloser, commandLine, &status));
+            EXPECT_TRUE(RunDeviceProgram(way, kDeviceCloser, commandLine, &status));
         }
     });
     return status;
@@ -610,7 +610,7 @@ int PressAsProcess(Way way, const char16_t* commandLine)
 // knows the window by the runner's value of its handle.
 host::Text LockName(Way way, HWND window)
 {
-    if (way == Way::kDevice)
+    if (way != Way::kHost)
         window = (HWND)(uintptr_t)ce::Runner().GuestHandle((uintptr_t)window);
     WCHAR name[kWindowLockNameChars];
     WindowLockName(window, name);
@@ -738,7 +738,7 @@ TEST_P(PressLockTest, AHungWindowKeepsOnePressWaiting)
 
 INSTANTIATE_TEST_SUITE_P(
     Lock, PressLockTest,
-    ::testing::Combine(::testing::ValuesIn(kLockCases), ::testing::ValuesIn(kBothWays)),
+    ::testing::Combine(::testing::ValuesIn(kLockCases), ::testing::ValuesIn(Ways())),
     [](const ::testing::TestParamInfo<std::tuple<LockCase, Way>>& info) {
         return CaseName(std::get<0>(info.param).name, std::get<1>(info.param));
     });

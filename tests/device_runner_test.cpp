@@ -1,11 +1,12 @@
 // device_runner_test.cpp: the CE runner itself: a damaged or foreign program
-// is refused with a message that names the culprit, and every input of the
-// windows fuzzer's corpus gives the same press, effect for effect, from the
-// host build and from the device program.
+// is refused with a message that names the culprit, on each CPU, and every
+// input of the windows fuzzer's corpus gives the same press, effect for
+// effect, from the host build and from each device build's program.
 #include <gtest/gtest.h>
 
 #include <dirent.h>
 #include <stdio.h>
+#include <unistd.h>
 
 #include <fstream>
 #include <iterator>
@@ -83,7 +84,7 @@ const uint32_t kCallGetWindowText = 0xFFFFFFFE;
 // bytes, as its symbols list it.
 int32_t StubFromEntry(const std::string& import)
 {
-    std::string symbols = DeviceProgramPath(kDeviceCloser);
+    std::string symbols = DeviceProgramPath(Way::kArm, kDeviceCloser);
     symbols.replace(symbols.size() - 4, 4, ".syms");
     std::ifstream in(symbols);
     std::string address, size, type, name;
@@ -119,9 +120,41 @@ void PatchWinMain(std::vector<uint8_t>* file, const std::vector<uint32_t>& words
     }
 }
 
+// Loads and runs a damaged copy of the way's ForegroundDismisser.exe for
+// each damage and expects the runner's refusal.
+void ExpectRefusals(Way way, const std::vector<Damage>& damages)
+{
+    const std::vector<uint8_t> original = ReadFile(DeviceProgramPath(way, kDeviceCloser));
+    ASSERT_FALSE(original.empty()) << "build the ce-" << WayName(way) << " preset first";
+    // Per process: other suites may run this test at the same time.
+    const std::string stem = ::testing::TempDir() + "damaged." + std::to_string(getpid());
+    const std::string path = stem + ".exe";
+    const std::string symbols = stem + ".syms";
+    std::string original_symbols = DeviceProgramPath(way, kDeviceCloser);
+    original_symbols.replace(original_symbols.size() - 4, 4, ".syms");
+    WriteFile(symbols, ReadFile(original_symbols));
+    for (const Damage& d : damages) {
+        std::vector<uint8_t> file = original;
+        d.apply(&file);
+        WriteFile(path, file);
+        host::Reset();
+        ce::Runner runner;
+        const bool loaded = runner.Load(path);
+        EXPECT_EQ(!d.failsAtLoad, loaded) << d.what << ": " << runner.Error();
+        if (loaded) {
+            int status;
+            EXPECT_FALSE(runner.RunProgram(NULL, &status)) << d.what;
+        }
+        EXPECT_NE(std::string::npos, runner.Error().find(d.message))
+            << d.what << ": the runner said: " << runner.Error();
+    }
+    remove(path.c_str());
+    remove(symbols.c_str());
+}
+
 TEST(CeRunner, RefusesDamagedProgramsNamingTheCulprit)
 {
-    const Damage damages[] = {
+    const std::vector<Damage> damages = {
         {"an import the runner does not know",
          [](std::vector<uint8_t>* f) { Rename(f, "Sleep", "Sleex"); }, true,
          "import Sleex from COREDLL.dll is unknown to the runner"},
@@ -192,30 +225,64 @@ TEST(CeRunner, RefusesDamagedProgramsNamingTheCulprit)
          },
          false, "the system's access to 0x00cfdfc0 lies below the stack's guard page at 0x00cfe000"},
     };
-    const std::vector<uint8_t> original = ReadFile(DeviceProgramPath(kDeviceCloser));
-    ASSERT_FALSE(original.empty()) << "build the ce-arm preset first";
-    const std::string path = ::testing::TempDir() + "damaged.exe";
-    const std::string symbols = ::testing::TempDir() + "damaged.syms";
-    std::string original_symbols = DeviceProgramPath(kDeviceCloser);
-    original_symbols.replace(original_symbols.size() - 4, 4, ".syms");
-    WriteFile(symbols, ReadFile(original_symbols));
-    for (const Damage& d : damages) {
-        std::vector<uint8_t> file = original;
-        d.apply(&file);
-        WriteFile(path, file);
-        host::Reset();
-        ce::Runner runner;
-        const bool loaded = runner.Load(path);
-        EXPECT_EQ(!d.failsAtLoad, loaded) << d.what << ": " << runner.Error();
-        if (loaded) {
-            int status;
-            EXPECT_FALSE(runner.RunProgram(NULL, &status)) << d.what;
-        }
-        EXPECT_NE(std::string::npos, runner.Error().find(d.message))
-            << d.what << ": the runner said: " << runner.Error();
-    }
-    remove(path.c_str());
-    remove(symbols.c_str());
+    ExpectRefusals(Way::kArm, damages);
+}
+
+// The MIPS entry point is "j WinMain; nop", the import stubs follow it, 16
+// bytes each; words written over the entry may run into the first stub, and
+// kCallImport becomes "jal" to the second (SetForegroundWindow's).
+void PatchMipsEntry(std::vector<uint8_t>* file, const std::vector<uint32_t>& words)
+{
+    const size_t entry = EntryOffset(*file);
+    const uint32_t stub = 0x11000 + 0x18;  // the entry sits at the start of .text
+    ASSERT_EQ(0x08u, (*file)[entry + 3] & 0xFCu) << "the entry point should be one jump";
+    ASSERT_LE(words.size(), 6u);
+    for (size_t i = 0; i < words.size(); i++)
+        PutU32(file, entry + 4 * i, words[i] == kCallImport ? 0x0C000000u | stub >> 2 : words[i]);
+}
+
+TEST(CeRunner, RefusesDamagedMipsProgramsNamingTheCulprit)
+{
+    const std::vector<Way> ways = DeviceWays();
+    if (std::find(ways.begin(), ways.end(), Way::kMips) == ways.end())
+        GTEST_SKIP() << "the ce-mips build is not there";
+    const std::vector<Damage> damages = {
+        {"a MIPS32 multiply, which the VR41xx lacks",
+         [](std::vector<uint8_t>* f) { PatchMipsEntry(f, {0x70851002}); },  // mul v0, a0, a1
+         false, "VR41xx (MIPS II) has no such instruction: 0x70851002, a MIPS32 instruction "
+                "(mul, madd, clz), at 0x00011000 (WinMainCRTStartup)"},
+        {"a conditional move, which the VR41xx lacks",
+         [](std::vector<uint8_t>* f) { PatchMipsEntry(f, {0x0085100B}); },  // movn v0, a0, a1
+         false, "0x0085100b, a conditional move (MIPS IV)"},
+        {"signed division, wrong on the VR4120 core",
+         [](std::vector<uint8_t>* f) { PatchMipsEntry(f, {0x0085001A}); },  // div a0, a1
+         false, "signed div"},
+        {"a misaligned word read",
+         [](std::vector<uint8_t>* f) { PatchMipsEntry(f, {0x8C830001}); },  // lw v1, 1(a0)
+         false, "misaligned 4-byte read of 0x00010001 by the instruction 0x8c830001 at "
+                "0x00011000 (WinMainCRTStartup)"},
+        {"a misaligned halfword write to the stack",
+         [](std::vector<uint8_t>* f) { PatchMipsEntry(f, {0xA7A0FFFD}); },  // sh zero, -3(sp)
+         false, "misaligned 2-byte write to"},
+        {"t0 relied on across an import",
+         [](std::vector<uint8_t>* f) {
+             PatchMipsEntry(f, {0x00804021,     // move t0, a0 (the instance, readable)
+                                kCallImport,    // jal SetForegroundWindow
+                                0x00000000,     // nop
+                                0x8D020000});   // lw v0, 0(t0)
+         },
+         false, "read of unmapped memory at 0xbad00"},
+        {"hi relied on across an import",
+         [](std::vector<uint8_t>* f) {
+             PatchMipsEntry(f, {0x00800011,     // mthi a0
+                                kCallImport,    // jal SetForegroundWindow
+                                0x00000000,     // nop
+                                0x00004810,     // mfhi t1
+                                0x8D220000});   // lw v0, 0(t1)
+         },
+         false, "read of unmapped memory at 0xbad00"},
+    };
+    ExpectRefusals(Way::kMips, damages);
 }
 
 // ---- Host and device agree on every corpus input ---------------------------
@@ -249,7 +316,7 @@ std::string PressOnce(const std::vector<uint8_t>& input, Way way)
         press.status = RunCloseCommand(scene.commandLine.c_str());
     } else {
         ce::Runner runner;
-        EXPECT_TRUE(LoadDeviceProgram(kDeviceCloser, &runner));
+        EXPECT_TRUE(LoadDeviceProgram(way, kDeviceCloser, &runner));
         EXPECT_TRUE(runner.RunProgram(scene.commandLine.c_str(), &press.status)) << runner.Error();
     }
     press.trace = host::Trace();
@@ -271,16 +338,20 @@ TEST(CeRunner, CorpusPressesAgreeOnHostAndDevice)
     ASSERT_GT(names.size(), 100u) << "the corpus should hold the fuzzer's seeds";
 
     int compared = 0;
+    const std::vector<Way> devices = DeviceWays();
     for (const std::string& name : names) {
         const std::vector<uint8_t> input = ReadFile(corpus + "/" + name);
         const std::string host = PressOnce(input, Way::kHost);
-        const std::string device = PressOnce(input, Way::kDevice);
-        EXPECT_EQ(host, device) << "corpus input " << name;
+        for (Way way : devices)
+            EXPECT_EQ(host, PressOnce(input, way)) << "corpus input " << name << " on " << WayName(way);
         compared++;
         if (::testing::Test::HasFailure())
             break;
     }
-    printf("%d corpus inputs pressed on host and device\n", compared);
+    std::string on = "host";
+    for (Way way : devices)
+        on += std::string(", ") + WayName(way);
+    printf("%d corpus inputs pressed on %s\n", compared, on.c_str());
 }
 
 }  // namespace

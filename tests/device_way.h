@@ -1,6 +1,7 @@
-// device_way.h: runs a table's case a second way, as the device build's own
-// ARM code under the CE runner, against the same stand-in scene; the case's
-// expected trace is the same either way.
+// device_way.h: runs a table's case more ways than the host build's: as
+// each device build's own machine code (ARM, MIPS) under the CE runner,
+// against the same stand-in scene; the case's expected trace is the same
+// every way.
 #ifndef DEVICE_WAY_H
 #define DEVICE_WAY_H
 
@@ -12,16 +13,19 @@
 #include "ce_runner.h"
 
 enum class Way {
-    kHost,    // the product code compiled for the host, called directly
-    kDevice,  // the ARM executable, instruction by instruction
+    kHost,  // the product code compiled for the host, called directly
+    kArm,   // the ARM executables (build/ce-arm), instruction by instruction
+    kMips,  // the MIPS executables (build/ce-mips), likewise
 };
 
-const Way kBothWays[] = {Way::kHost, Way::kDevice};
+// The host, ARM, and each other device build whose programs are there: ARM
+// is always among them (its absence fails, saying how to build it); a
+// device build not built leaves its way out.
+std::vector<Way> Ways();
+// The same without the host.
+std::vector<Way> DeviceWays();
 
-inline const char* WayName(Way way)
-{
-    return way == Way::kHost ? "host" : "device";
-}
+const char* WayName(Way way);
 
 // Test names and failure messages show the way by its name.
 inline void PrintTo(Way way, std::ostream* os)
@@ -32,16 +36,16 @@ inline void PrintTo(Way way, std::ostream* os)
 extern const char kDeviceCloser[];    // closer/ForegroundDismisser.exe
 extern const char kDeviceAssigner[];  // assigner/KeyAssigner.exe
 
-// Full path of a device program in the ce-arm build folder.
-std::string DeviceProgramPath(const char* program);
+// Full path of a device program in that way's build folder.
+std::string DeviceProgramPath(Way way, const char* program);
 
 // Loads a fresh copy of the program (a new process, as each press is) into
-// *runner; fails, saying how to build it, when the ce-arm build is missing.
-::testing::AssertionResult LoadDeviceProgram(const char* program, ce::Runner* runner);
+// *runner; fails, saying how to build it, when that build is missing.
+::testing::AssertionResult LoadDeviceProgram(Way way, const char* program, ce::Runner* runner);
 
 // Loads the program and runs it from its entry point with the command line.
-::testing::AssertionResult RunDeviceProgram(const char* program, const char16_t* commandLine,
-                                            int* status);
+::testing::AssertionResult RunDeviceProgram(Way way, const char* program,
+                                            const char16_t* commandLine, int* status);
 
 // Loads the program and calls one of its functions by name.
 ::testing::AssertionResult CallDeviceFunction(ce::Runner* runner, const std::string& name,

@@ -1,6 +1,6 @@
 // divide_test.cpp: the device build's own division helpers (ARMv4 has no
-// divide instruction) give the quotients and remainders C does, across the
-// edges of both ranges.
+// divide instruction; the VR41xx's signed one is avoided) give the quotients
+// and remainders C does, across the edges of both ranges.
 #include <gtest/gtest.h>
 
 #include <limits.h>
@@ -24,6 +24,8 @@ TEST(DivisionHelpers, MatchCDivisionAndRemainder)
         EXPECT_EQ(c.n / c.d, __aeabi_idiv(c.n, c.d)) << c.n << " / " << c.d;
         EXPECT_EQ(c.n / c.d, (int)(unsigned)qr) << c.n << " / " << c.d;
         EXPECT_EQ(c.n % c.d, (int)(unsigned)(qr >> 32)) << c.n << " % " << c.d;
+        EXPECT_EQ(c.n / c.d, __vr4120_divsi3(c.n, c.d)) << c.n << " / " << c.d << " (MIPS)";
+        EXPECT_EQ(c.n % c.d, __vr4120_modsi3(c.n, c.d)) << c.n << " % " << c.d << " (MIPS)";
         const unsigned un = (unsigned)c.n, ud = (unsigned)c.d;
         const unsigned long long uqr = __aeabi_uidivmod(un, ud);
         EXPECT_EQ(un / ud, __aeabi_uidiv(un, ud)) << un << " / " << ud;

@@ -42,9 +42,9 @@ enum class Image { kAsBuilt, kWithoutResource };
 
 // A copy of the device image whose resource name no longer reads
 // HI_RES_AWARE: the system then treats the program as legacy.
-std::string ImageWithoutResource()
+std::string ImageWithoutResource(Way way)
 {
-    std::ifstream in(DeviceProgramPath(kDeviceCloser), std::ios::binary);
+    std::ifstream in(DeviceProgramPath(way, kDeviceCloser), std::ios::binary);
     std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     const std::u16string name = u"HI_RES_AWARE";
     const std::string utf16((const char*)name.data(), name.size() * 2);
@@ -69,9 +69,9 @@ void Press(Way way, Image image)
     ce::Runner runner;
     int status = -1;
     if (image == Image::kAsBuilt) {
-        ASSERT_TRUE(LoadDeviceProgram(kDeviceCloser, &runner));
+        ASSERT_TRUE(LoadDeviceProgram(way, kDeviceCloser, &runner));
     } else {
-        const std::string path = ImageWithoutResource();
+        const std::string path = ImageWithoutResource(way);
         ASSERT_NE("", path) << "the device image has no HI_RES_AWARE name to damage";
         const bool loaded = runner.Load(path);
         unlink(path.c_str());  // the runner holds the image in memory once loaded
@@ -138,7 +138,7 @@ TEST_P(ScreenTest, LegacyProgramMissesOnHighDpi)
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Screens, ScreenTest, ::testing::Combine(::testing::ValuesIn(kScreens), ::testing::ValuesIn(kBothWays)),
+    Screens, ScreenTest, ::testing::Combine(::testing::ValuesIn(kScreens), ::testing::ValuesIn(Ways())),
     [](const ::testing::TestParamInfo<std::tuple<ScreenCase, Way>>& info) {
         return CaseName(std::get<0>(info.param).name, std::get<1>(info.param));
     });

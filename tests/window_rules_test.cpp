@@ -78,7 +78,7 @@ WindowCategory Classify(Way way, HWND window)
         return ClassifyWindow(window);
     ce::Runner device;
     uint32_t category = 0xFFFFFFFF;
-    EXPECT_TRUE(LoadDeviceProgram(kDeviceCloser, &device));
+    EXPECT_TRUE(LoadDeviceProgram(way, kDeviceCloser, &device));
     EXPECT_TRUE(CallDeviceFunction(&device, "ClassifyWindow",
                                    {device.GuestHandle((uintptr_t)window)}, &category));
     return (WindowCategory)category;
@@ -108,7 +108,7 @@ TEST_P(ClassifyWindowTest, GivesTheCategoryOfTheFirstMatchingRule)
 
 INSTANTIATE_TEST_SUITE_P(Rules, ClassifyWindowTest,
                          ::testing::Combine(::testing::ValuesIn(kClassifyCases),
-                                            ::testing::ValuesIn(kBothWays)));
+                                            ::testing::ValuesIn(Ways())));
 
 TEST(ClassifyWindow, NoWindowIsPlain)
 {
@@ -244,7 +244,7 @@ TEST_P(FindNextWindowLoopTest, StopsWhenTheZOrderLoops)
     } else {
         ce::Runner device;
         uint32_t result = 1;
-        EXPECT_TRUE(LoadDeviceProgram(kDeviceCloser, &device));
+        EXPECT_TRUE(LoadDeviceProgram(GetParam(), kDeviceCloser, &device));
         EXPECT_TRUE(CallDeviceFunction(&device, "FindNextWindow",
                                        {device.GuestHandle((uintptr_t)start), FALSE}, &result));
         found = result;
@@ -253,7 +253,7 @@ TEST_P(FindNextWindowLoopTest, StopsWhenTheZOrderLoops)
     EXPECT_EQ(kMaxWindowsWalked, host::CallCount("GetWindow"));
 }
 
-INSTANTIATE_TEST_SUITE_P(Loop, FindNextWindowLoopTest, ::testing::ValuesIn(kBothWays));
+INSTANTIATE_TEST_SUITE_P(Loop, FindNextWindowLoopTest, ::testing::ValuesIn(Ways()));
 
 TEST(FindNextWindow, NoStartWindowFindsNothing)
 {

@@ -1,11 +1,12 @@
 #!/usr/bin/env python3
-"""make_ce_cab.py: writes the device installation cabinet: the two device
-programs and the installation data (member .000) that tells the Pocket PC's
-installer where they go, which Start menu shortcut to make and what the
-device must be. The cabinet itself is written by gcab.
+"""make_ce_cab.py: writes one CPU's device installation cabinet: the two
+device programs and the installation data (member .000) that tells the
+Pocket PC's installer where they go, which Start menu shortcut to make and
+what the device must be, its processor type included. The cabinet itself is
+written by gcab.
 
 usage:
-  make_ce_cab.py --gcab GCAB --out CAB --provider NAME
+  make_ce_cab.py --gcab GCAB --out CAB --provider NAME [--cpu arm|mips|sh3]
                  ForegroundDismisser.exe KeyAssigner.exe
 
 What it installs, and nothing more:
@@ -28,9 +29,11 @@ INSTALL_FOLDER = ('%CE1%', 'ForegroundDismisser')   # \Program Files\...
 START_MENU_PROGRAMS = 11                           # %CE11%
 # A Start-menu entry is a shortcut file; the installer writes it under this name.
 SHORTCUT_NAME = 'KeyAssigner.lnk'
-# Every ARM Pocket PC, StrongARM and XScale alike, reports this processor
-# type; MIPS and SH3 Pocket PCs, which cannot run this code, do not.
-PROCESSOR_STRONGARM = 2577
+# The processor type the installer compares with the device's own: every ARM
+# Pocket PC, StrongARM and XScale alike, reports 2577; the VR41xx ones 4000
+# (MIPS R4000); the SH7709A ones 10003 (SH3). A cabinet for another CPU is
+# refused, so each CPU gets its own.
+PROCESSOR = {'arm': 2577, 'mips': 4000, 'sh3': 10003}
 MIN_VERSION = (3, 0)
 # BuildMax 0xE0000000: square, landscape and high-resolution screens are
 # supported, so Windows Mobile 2003 SE and later install without warning that
@@ -55,7 +58,7 @@ def align4(blob):
     return blob + b'\0' * (-len(blob) % 4)
 
 
-def setup_data(provider, files):
+def setup_data(provider, files, processor):
     """The .000 member. files: the installed names, file ids from 1."""
     strings = ['%CE1%', INSTALL_FOLDER[1], SHORTCUT_NAME]
     string_id = {text: n for n, text in enumerate(strings, 1)}
@@ -95,7 +98,7 @@ def setup_data(provider, files):
     total = HEADER_SIZE + len(body)
     if total > 0xFFFF:
         raise ValueError('installation data too long for its 16-bit offsets')
-    header = struct.pack('<4sIIIII', b'MSCE', 0, total, 0, 1, PROCESSOR_STRONGARM)
+    header = struct.pack('<4sIIIII', b'MSCE', 0, total, 0, 1, processor)
     header += struct.pack('<IIII', MIN_VERSION[0], MIN_VERSION[1], 0, 0)
     header += struct.pack('<II', BUILD_MIN, BUILD_MAX)
     header += struct.pack('<6H', *counts)
@@ -111,6 +114,7 @@ def main():
     parser.add_argument('--gcab', required=True)
     parser.add_argument('--out', required=True)
     parser.add_argument('--provider', required=True)
+    parser.add_argument('--cpu', choices=sorted(PROCESSOR), default='arm')
     parser.add_argument('closer')
     parser.add_argument('assigner')
     args = parser.parse_args()
@@ -129,7 +133,7 @@ def main():
         members = []
         setup = os.path.join(stage, MEMBER_STEM[0] + '.000')
         with open(setup, 'wb') as f:
-            f.write(setup_data(args.provider, names))
+            f.write(setup_data(args.provider, names, PROCESSOR[args.cpu]))
         # The installation data carries the programs' date, so the same
         # programs give the same cabinet.
         newest = max(os.stat(p).st_mtime for p in programs)

@@ -1,8 +1,11 @@
-// ce_runner.cpp: the loader and the host loop of the CE runner. Unicorn runs
-// the guest until it reaches a trap: an import's slot, or the return from a
-// call the host made. The hook only notes the trap and stops the engine; the
-// host loop then answers the import (which may run guest code again, for a
-// dialog procedure) and starts the engine anew from the return address.
+// ce_runner.cpp: the loader and the host loop of the CE runner, the same for
+// every CPU (cpu.h holds what differs). Unicorn runs the guest until it
+// reaches a trap: an import's slot, or the return from a call the host made.
+// The hook only notes the trap and stops the engine; the host loop then
+// answers the import (which may run guest code again, for a dialog
+// procedure) and starts the engine anew from the return address. On MIPS the
+// stub's jump to the trap has its delay slot inside the program, so the trap
+// word itself is the first thing the hook sees there.
 #include "ce_runner.h"
 
 #include <stdio.h>
@@ -14,6 +17,7 @@
 #include <sstream>
 
 #include "bindings.h"
+#include "cpu.h"
 #include "host_scene.h"
 #include "pe_image.h"
 
@@ -48,7 +52,6 @@ const uint32_t kFirstHandle = 0xD0000000;
 // A guest that runs this long without returning is stuck in a loop.
 const uint64_t kInstructionLimit = 200000000;
 
-const uint16_t kMachineArm = 0x01C0;
 const uint16_t kSubsystemCeGui = 9;
 const uint32_t kExecute = 0x20000000, kWrite = 0x80000000u;
 
@@ -74,6 +77,7 @@ std::string Hex(uint32_t v)
 // The emulated CPU and what its hooks saw.
 class Engine {
 public:
+    const Cpu* cpu = NULL;
     uc_engine* uc = NULL;
     uc_hook trapHook = 0, countHook = 0, faultHook = 0, alignHook = 0;
     uint32_t trapAddress = 0;
@@ -81,6 +85,9 @@ public:
     bool overLimit = false;
     uint32_t faultAddress = 0;
     int faultType = 0;
+    // An executed instruction the device CPU does not have: its address.
+    const char* refused = NULL;
+    uint32_t refusedPc = 0;
     // A misaligned access: its size, address and the instruction's.
     int misalignedSize = 0;
     bool misalignedWrite = false;
@@ -145,9 +152,18 @@ void OnTrap(uc_engine* uc, uint64_t address, uint32_t, void* data)
     uc_emu_stop(uc);
 }
 
-void OnInstruction(uc_engine* uc, uint64_t, uint32_t, void* data)
+void OnInstruction(uc_engine* uc, uint64_t address, uint32_t size, void* data)
 {
     Engine* e = (Engine*)data;
+    if (e->cpu->refusal != NULL && e->refused == NULL) {
+        uint32_t word = 0;
+        if (size == 4 && uc_mem_read(uc, address, &word, 4) == UC_ERR_OK &&
+            (e->refused = e->cpu->refusal(word)) != NULL) {
+            e->refusedPc = (uint32_t)address;
+            uc_emu_stop(uc);
+            return;
+        }
+    }
     if (++e->instructions > kInstructionLimit && !e->overLimit) {
         e->overLimit = true;
         uc_emu_stop(uc);
@@ -166,7 +182,7 @@ bool OnBadAccess(uc_engine*, uc_mem_type type, uint64_t address, int, int64_t, v
             e->stackFaultWrite = type == UC_MEM_WRITE_UNMAPPED;
             e->stackOverflow = touch == Engine::kOverflow;
             e->stackFaultAddress = (uint32_t)address;
-            e->stackFaultPc = e->Reg(UC_ARM_REG_PC);
+            e->stackFaultPc = e->Reg(e->cpu->pc);
             return false;
         }
     }
@@ -177,6 +193,8 @@ bool OnBadAccess(uc_engine*, uc_mem_type type, uint64_t address, int, int64_t, v
 
 // ARM, MIPS and SH CE devices fault on a halfword or word access that is not
 // aligned to its size and end the program; Unicorn's ARM models just do it.
+// Its MIPS model raises an address error, but this hook sees the access
+// first and names it.
 void OnAccess(uc_engine* uc, uc_mem_type type, uint64_t address, int size, int64_t, void* data)
 {
     Engine* e = (Engine*)data;
@@ -185,7 +203,7 @@ void OnAccess(uc_engine* uc, uc_mem_type type, uint64_t address, int size, int64
     e->misalignedSize = size;
     e->misalignedWrite = type == UC_MEM_WRITE;
     e->misalignedAddress = (uint32_t)address;
-    e->misalignedPc = e->Reg(UC_ARM_REG_PC);
+    e->misalignedPc = e->Reg(e->cpu->pc);
     uc_emu_stop(uc);
 }
 
@@ -249,8 +267,10 @@ bool Runner::Load(const std::string& exePath)
     if (!LoadPeImage(exePath, image_.get(), &why))
         return Fail(exePath + ": " + why);
     PeImage& im = *image_;
-    if (im.machine != kMachineArm)
-        return Fail(exePath + ": machine " + Hex(im.machine) + " is not ARM (0x01c0)");
+    const Cpu* cpu = CpuForMachine(im.machine);
+    if (cpu == NULL)
+        return Fail(exePath + ": machine " + Hex(im.machine) +
+                    " is not ARM (0x01c0) or MIPS (0x0166)");
     if (im.subsystem != kSubsystemCeGui)
         return Fail(exePath + ": subsystem " + std::to_string(im.subsystem) +
                     " is not Windows CE GUI (9)");
@@ -277,11 +297,11 @@ bool Runner::Load(const std::string& exePath)
 
     // The CPU model is chosen before anything else is set up.
     Engine& e = *engine_;
-    if (uc_open(UC_ARCH_ARM, UC_MODE_ARM, &e.uc) != UC_ERR_OK)
-        return Fail("cannot start the ARM emulator");
-    int model = UC_CPU_ARM_SA1110;
-    if (uc_ctl_set_cpu_model(e.uc, model) != UC_ERR_OK)
-        return Fail("the emulator has no SA-1110 CPU model");
+    e.cpu = cpu;
+    if (uc_open(cpu->arch, (uc_mode)cpu->mode, &e.uc) != UC_ERR_OK)
+        return Fail(std::string("cannot start the emulator for the ") + cpu->name);
+    if (uc_ctl_set_cpu_model(e.uc, cpu->model) != UC_ERR_OK)
+        return Fail(std::string("the emulator has no model for the ") + cpu->name);
 
     // Headers read-only, then each section with its own protection. The
     // part of a section past its raw data is zero, as the loader leaves it.
@@ -414,8 +434,8 @@ uint32_t Runner::Arg(int index)
 {
     Engine& e = *engine_;
     if (index < 4)
-        return e.Reg(UC_ARM_REG_R0 + index);
-    return ReadU32(e.Reg(UC_ARM_REG_SP) + 4 * (uint32_t)(index - 4));
+        return e.Reg(e.cpu->args[index]);
+    return ReadU32(e.Reg(e.cpu->sp) + e.cpu->stackArgs + 4 * (uint32_t)(index - 4));
 }
 
 // The system's own reads and writes of guest memory grow the stack as the
@@ -507,8 +527,9 @@ bool Runner::Execute(uint32_t pc, uint32_t* r0)
         e.trapAddress = 0;
         e.faultType = 0;
         e.stackFault = false;
+        e.refused = NULL;
         const uc_err err = uc_emu_start(e.uc, pc, 0, 0, 0);
-        const uint32_t at = e.Reg(UC_ARM_REG_PC);
+        const uint32_t at = e.Reg(e.cpu->pc);
         if (e.misalignedSize != 0) {
             uint32_t word = 0;
             uc_mem_read(e.uc, e.misalignedPc, &word, 4);
@@ -529,14 +550,20 @@ bool Runner::Execute(uint32_t pc, uint32_t* r0)
                             std::to_string(e.stackTop - e.stackBottom) + "-byte reserve" + by);
             return Fail(access + "below the stack's guard page at " + Hex(e.guardPage) + by);
         }
+        if (e.refused != NULL) {
+            uint32_t word = 0;
+            uc_mem_read(e.uc, e.refusedPc, &word, 4);
+            return Fail(std::string("the ") + e.cpu->name + " has no such instruction: " +
+                        Hex(word) + ", " + e.refused + ", at " + Where(e.refusedPc));
+        }
         if (e.overLimit)
             return Fail("ran " + std::to_string(kInstructionLimit) +
                         " instructions without returning, at " + Where(at));
         if (err == UC_ERR_INSN_INVALID) {
             uint32_t word = 0;
             uc_mem_read(e.uc, at, &word, 4);
-            return Fail("the SA-1110 (ARMv4) rejects the instruction " + Hex(word) + " at " +
-                        Where(at));
+            return Fail(std::string("the ") + e.cpu->name + " rejects the instruction " + Hex(word) +
+                        " at " + Where(at));
         }
         if (err != UC_ERR_OK && e.faultType != 0)
             return Fail(std::string(AccessName(e.faultType)) + " at " + Hex(e.faultAddress) +
@@ -544,18 +571,18 @@ bool Runner::Execute(uint32_t pc, uint32_t* r0)
         if (err != UC_ERR_OK)
             return Fail(std::string("emulation stopped: ") + uc_strerror(err) + " at " + Where(at));
         if (e.trapAddress == kReturnTrap) {
-            *r0 = e.Reg(UC_ARM_REG_R0);
+            *r0 = e.Reg(e.cpu->result);
             return true;
         }
         if (e.trapAddress == 0)
-            return Fail("the program jumped to address 0 from " + Where(e.Reg(UC_ARM_REG_LR)));
+            return Fail("the program jumped to address 0 from " + Where(e.Reg(e.cpu->returnAddress)));
         const size_t import = (e.trapAddress - kTrapBase) / 4;
         if (import >= bindings_.size())
             return Fail("jump into the trap page outside any import, from " +
-                        Where(e.Reg(UC_ARM_REG_LR)));
+                        Where(e.Reg(e.cpu->returnAddress)));
         if (!Dispatch(import))
             return false;
-        pc = e.Reg(UC_ARM_REG_LR);
+        pc = e.Reg(e.cpu->returnAddress);
     }
 }
 
@@ -563,7 +590,7 @@ bool Runner::Dispatch(size_t import)
 {
     Engine& e = *engine_;
     const Binding& b = kBindings[bindings_[import]];
-    const uint32_t caller = e.Reg(UC_ARM_REG_LR);
+    const uint32_t caller = e.Reg(e.cpu->returnAddress);
     std::vector<uint32_t> args;
     uint32_t result;
     try {
@@ -577,16 +604,9 @@ bool Runner::Dispatch(size_t import)
                                          fault.what
                                    : error_);
     }
-    e.SetReg(UC_ARM_REG_R0, result);
-    // COREDLL keeps only what the ARM calling convention preserves: r1-r3,
-    // r12 and the condition flags come back as whatever its code left there.
-    // Fixed garbage, unmapped and word-aligned, and the flags inverted, so
-    // that code relying on them goes wrong here as on a device.
-    e.SetReg(UC_ARM_REG_R1, 0xBAD1BAD0);
-    e.SetReg(UC_ARM_REG_R2, 0xBAD2BAD0);
-    e.SetReg(UC_ARM_REG_R3, 0xBAD3BAD0);
-    e.SetReg(UC_ARM_REG_R12, 0xBADCBAD0);
-    e.SetReg(UC_ARM_REG_CPSR, e.Reg(UC_ARM_REG_CPSR) ^ 0xF0000000u);
+    // COREDLL keeps only what the CPU's calling convention preserves.
+    e.cpu->clobber(e.uc);
+    e.SetReg(e.cpu->result, result);
     if (log_) {
         std::string line = std::string(b.name) + "(";
         for (size_t i = 0; i < args.size(); i++) {
@@ -604,25 +624,28 @@ bool Runner::Dispatch(size_t import)
 uint32_t Runner::CallGuest(uint32_t address, const std::vector<uint32_t>& args)
 {
     Engine& e = *engine_;
-    // Below whatever the interrupted code has on its stack, 8-byte aligned.
-    const uint32_t interrupted = e.Reg(UC_ARM_REG_SP);
+    // Below whatever the interrupted code has on its stack, 8-byte aligned,
+    // with the CPU's home area and the arguments past the fourth above it.
+    const uint32_t interrupted = e.Reg(e.cpu->sp);
     uint32_t sp = (interrupted - 64) & ~7u;
-    if (args.size() > 4) {
-        sp -= 4 * (uint32_t)(args.size() - 4);
+    const uint32_t home = e.cpu->stackArgs;
+    const uint32_t extra = args.size() > 4 ? 4 * (uint32_t)(args.size() - 4) : 0;
+    if (home + extra != 0) {
+        sp -= home + extra;
         sp &= ~7u;
     }
     if (interrupted > e.stackTop || sp < e.stackBottom || sp > interrupted)
         throw GuestFault{"the guest's stack pointer " + Hex(interrupted) + " is outside its stack"};
     TouchStack(sp, interrupted - sp, true);
     for (size_t i = 4; i < args.size(); i++)
-        WriteU32(sp + 4 * (uint32_t)(i - 4), args[i]);
+        WriteU32(sp + home + 4 * (uint32_t)(i - 4), args[i]);
     uc_context* saved = NULL;
     uc_context_alloc(e.uc, &saved);
     uc_context_save(e.uc, saved);
     for (size_t i = 0; i < args.size() && i < 4; i++)
-        e.SetReg(UC_ARM_REG_R0 + (int)i, args[i]);
-    e.SetReg(UC_ARM_REG_SP, sp);
-    e.SetReg(UC_ARM_REG_LR, kReturnTrap);
+        e.SetReg(e.cpu->args[i], args[i]);
+    e.SetReg(e.cpu->sp, sp);
+    e.SetReg(e.cpu->returnAddress, kReturnTrap);
     uint32_t r0 = 0;
     const bool ok = Execute(address, &r0);
     uc_context_restore(e.uc, saved);
@@ -640,7 +663,7 @@ bool Runner::RunProgram(const char16_t* commandLine, int* status)
     try {
         const uint32_t line = commandLine == NULL ? 0 : WriteScratchText(commandLine);
         const uint32_t showWindow = 5;  // SW_SHOW
-        engine_->SetReg(UC_ARM_REG_SP, engine_->stackTop);
+        engine_->SetReg(engine_->cpu->sp, engine_->stackTop);
         const uint32_t r0 = CallGuest(image_->imageBase + image_->entryRva,
                                       {image_->imageBase, 0, line, showWindow});
         *status = (int)r0;
@@ -660,7 +683,7 @@ bool Runner::CallFunction(const std::string& name, const std::vector<uint32_t>& 
     if (it == symbols_.end())
         return Fail("the program has no function " + name);
     try {
-        engine_->SetReg(UC_ARM_REG_SP, engine_->stackTop);
+        engine_->SetReg(engine_->cpu->sp, engine_->stackTop);
         *result = CallGuest(it->second, args);
         return true;
     } catch (const GuestFault& fault) {

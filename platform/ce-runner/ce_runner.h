@@ -1,6 +1,7 @@
-// ce_runner.h: runs a Windows CE ARM program's own machine code on an
-// emulated StrongARM SA-1110 (ARMv4), with each of its imports answered by
-// the host stand-in: the same model of windows, registry and dialogs that
+// ce_runner.h: runs a Windows CE program's own machine code on an emulated
+// CPU, the one its header names: StrongARM SA-1110 (ARMv4) or the VR41xx
+// (MIPS II, on Unicorn's 4Kc under a guard), with each of its imports
+// answered by the host stand-in: the same model of windows, registry and dialogs that
 // the host tests drive, and the same trace of effects.
 #ifndef CE_RUNNER_H
 #define CE_RUNNER_H
@@ -45,7 +46,7 @@ public:
 
     // Why the last call failed.
     const std::string& Error() const;
-    // ARM instructions executed inside the program's image so far.
+    // Instructions executed inside the program's image so far.
     uint64_t Instructions() const;
     // Receives one line per import called: name, arguments, result.
     void SetCallLog(std::function<void(const std::string&)> log);
@@ -62,7 +63,8 @@ public:
     std::vector<uint8_t> ReadBytes(uint32_t address, uint32_t size);
     void WriteBytes(uint32_t address, const void* data, uint32_t size);
     std::u16string ReadText(uint32_t address, uint32_t maxChars = 0x10000);
-    // Runs guest code at `address` with word arguments and returns r0; used
+    // Runs guest code at `address` with word arguments and returns its
+    // result (r0, v0); used
     // for dialog procedures, from the host loop, never inside a hook.
     uint32_t CallGuest(uint32_t address, const std::vector<uint32_t>& args);
     // Resources of the loaded image, as FindResourceW/LoadResource see them.

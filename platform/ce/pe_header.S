@@ -1,6 +1,11 @@
-/* pe_header.S: the headers of a Windows CE ARM executable, written as data:
+/* pe_header.S: the headers of a Windows CE executable, written as data:
  * DOS header, PE file header, PE32 optional header and section table. Every
- * address and size is an expression over the symbols wince.ld defines. */
+ * address and size is an expression over the symbols wince.ld defines.
+ * Only .byte, .short and .long are used: they mean the same in every CPU's
+ * assembler. The build gives the CPU's machine type as PE_MACHINE. */
+#ifndef PE_MACHINE
+#error PE_MACHINE: 0x01C0 (ARM) or 0x0166 (MIPS R4000)
+#endif
 #define BASE 0x10000
 #define RVA(s) ((s) - BASE)
 
@@ -17,7 +22,7 @@
 pe_signature:
         .ascii  "PE\0\0"
 /* IMAGE_FILE_HEADER */
-        .short  0x01C0                  /* IMAGE_FILE_MACHINE_ARM: ARM state, ARMv4 */
+        .short  PE_MACHINE              /* ARM (ARM state) or R4000 (MIPS, little-endian) */
         .short  3                       /* sections: .text .data .rsrc */
         .long   0                       /* no time stamp: same sources, same file */
         .long   0, 0                    /* no COFF symbol table */

@@ -5,7 +5,7 @@ installation data, and each field, table and installed file is checked
 against what a Pocket PC user must get.
 
 usage:
-  check_cab.py CAB --cabextract CABEXTRACT --closer EXE --assigner EXE
+  check_cab.py CAB --cabextract CABEXTRACT --closer EXE --assigner EXE [--cpu arm|mips|sh3]
 
 Prints one line per check and ends with "N passed, M failed"; the exit
 status is non-zero when any check failed.
@@ -21,6 +21,9 @@ from ce_cab_reader import SetupError, parse_setup
 from check_image import Report
 
 INSTALL = r'\Program Files\ForegroundDismisser'
+# The processor type each CPU's Pocket PCs report, which the installer
+# compares with the cabinet's (Microsoft's CabWiz processor values).
+PROCESSOR = {'arm': 2577, 'mips': 4000, 'sh3': 10003}
 START_MENU_PROGRAMS = r'\Windows\Start Menu\Programs'
 
 
@@ -59,7 +62,7 @@ def check(args, report):
         fields = [
             ('application name', setup['app_name'], 'ForegroundDismisser'),
             ('provider', setup['provider'], 'Zenmen Project'),
-            ('processor', setup['processor'], 2577),
+            ('processor', setup['processor'], PROCESSOR[args.cpu]),
             ('minimum version', setup['min_version'], (3, 0)),
             ('maximum version', setup['max_version'], (0, 0)),
             ('minimum build', setup['build_min'], 0),
@@ -99,6 +102,7 @@ def main():
     parser.add_argument('--cabextract', required=True)
     parser.add_argument('--closer', required=True)
     parser.add_argument('--assigner', required=True)
+    parser.add_argument('--cpu', choices=sorted(PROCESSOR), default='arm')
     args = parser.parse_args()
     report = Report()
     check(args, report)

@@ -1,13 +1,14 @@
 #!/usr/bin/env python3
 """check_image.py: checks a device executable as the linker left it, before
 it ever reaches a device: headers the Windows CE loader accepts, imports
-only the device's libraries export, ARMv4 code in ARM state that StrongARM
-runs, and its size budget. The resources mode checks that its resources are
-the desktop build's, leaf for leaf.
+only the device's libraries export, code its CPU runs (ARMv4 in ARM state,
+which StrongARM runs; or MIPS II as the NEC VR41xx runs it), and its size
+budget. The resources mode checks that its resources are the desktop
+build's, leaf for leaf.
 
 usage:
   check_image.py image EXE ELF --objdump OBJDUMP --imports-list LIST
-                 --dlls DLL... --budget BYTES --exports DIR
+                 --dlls DLL... --budget BYTES --exports DIR [--cpu arm|mips]
   check_image.py resources EXE DESKTOP-EXE
 
 Prints one line per check and ends with "N passed, M failed"; the exit
@@ -28,7 +29,7 @@ sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)),
 import make_imports  # noqa: E402
 
 IMAGE_BASE = 0x10000
-MACHINE_ARM = 0x01C0
+MACHINE = {'arm': 0x01C0, 'mips': 0x0166}
 SUBSYSTEM_WINDOWS_CE_GUI = 9
 RELOCS_STRIPPED = 0x0001
 DIR_IMPORT = pefile.DIRECTORY_ENTRY['IMAGE_DIRECTORY_ENTRY_IMPORT']
@@ -70,11 +71,11 @@ def version(major, minor):
     return '%d.%02d' % (major, minor)
 
 
-def check_headers(report, pe, file_size):
+def check_headers(report, pe, file_size, cpu='arm'):
     fh, oh = pe.FILE_HEADER, pe.OPTIONAL_HEADER
     for name, value, wanted in (
             ('magic', '%#x' % oh.Magic, '0x10b'),
-            ('machine', '%#06x' % fh.Machine, '%#06x' % MACHINE_ARM),
+            ('machine', '%#06x' % fh.Machine, '%#06x' % MACHINE[cpu]),
             ('subsystem', oh.Subsystem, SUBSYSTEM_WINDOWS_CE_GUI),
             ('OS version', version(oh.MajorOperatingSystemVersion,
                                    oh.MinorOperatingSystemVersion), '3.00'),
@@ -278,7 +279,7 @@ def refusal(mnemonic, encoding, rest):
     return None
 
 
-def audit_code(report, objdump, elf_path, pe, exe_bytes):
+def audit_code(report, objdump, elf_path, pe, exe_bytes, cpu='arm'):
     try:
         elf, sections, symbols = read_elf(elf_path)
     except (OSError, ValueError) as error:
@@ -301,6 +302,9 @@ def audit_code(report, objdump, elf_path, pe, exe_bytes):
     elif code:
         listing += ', same as in the .exe'
     report.check('shipped code', bool(code) and not differ, listing)
+    if cpu == 'mips':
+        audit_mips(report, elf, sections, pe, exe_bytes)
+        return
 
     result = subprocess.run([objdump, '-d', elf_path], capture_output=True, text=True)
     audited, words, thumb, refused = 0, 0, [], []
@@ -342,6 +346,115 @@ def audit_code(report, objdump, elf_path, pe, exe_bytes):
         refused.insert(0, 'no ARM instructions found to audit')
     report.check('ARMv4 instructions', not refused, '%d instructions audited, %d data words '
                  'skipped%s' % (audited, words, '; refused %d:' % len(refused) if refused else ''))
+    for line in refused[:40]:
+        print('    ' + line)
+
+
+# MIPS II as the NEC VR4121/VR4122 runs it for CE: a MIPS III core used in
+# 32-bit mode, without FPU and without LL/SC. By major opcode, SPECIAL
+# function and REGIMM rt field, what is allowed; everything else is refused
+# with the reason.
+MIPS_OPCODES = set(range(0x02, 0x10)) | {0x14, 0x15, 0x16, 0x17} | {
+    0x20, 0x21, 0x22, 0x23, 0x24, 0x25, 0x26, 0x28, 0x29, 0x2A, 0x2B, 0x2E}
+# sll srl sra sllv srlv srav jr jalr syscall break mfhi mthi mflo mtlo mult
+# multu divu add addu sub subu and or xor nor slt sltu tge tgeu tlt tltu
+# teq tne. Signed DIV (0x1A) is left out: the VR4120 core's erratum.
+MIPS_SPECIAL = {0x00, 0x02, 0x03, 0x04, 0x06, 0x07, 0x08, 0x09, 0x0C, 0x0D, 0x10, 0x11,
+                0x12, 0x13, 0x18, 0x19, 0x1B, 0x20, 0x21, 0x22, 0x23, 0x24, 0x25, 0x26,
+                0x27, 0x2A, 0x2B, 0x30, 0x31, 0x32, 0x33, 0x34, 0x36}
+MIPS_REGIMM = {0x00, 0x01, 0x02, 0x03, 0x08, 0x09, 0x0A, 0x0B, 0x0C, 0x0E,
+               0x10, 0x11, 0x12, 0x13}
+MIPS_OPCODE_WHY = {
+    0x10: 'coprocessor 0, privileged', 0x11: 'FPU, which the VR41xx lacks', 0x12: 'coprocessor 2',
+    0x13: 'MIPS IV FPU', 0x18: '64-bit', 0x19: '64-bit', 0x1A: '64-bit', 0x1B: '64-bit',
+    0x1C: 'MIPS32 (mul, madd, clz)', 0x1D: 'jalx, a MIPS16 switch', 0x1F: 'MIPS32r2 (ext, ins, seb)',
+    0x27: '64-bit', 0x2C: '64-bit', 0x2D: '64-bit', 0x2F: 'cache, privileged',
+    0x30: 'll, which the VR41xx lacks', 0x33: 'pref, MIPS IV', 0x34: '64-bit', 0x37: '64-bit',
+    0x38: 'sc, which the VR41xx lacks', 0x3C: '64-bit', 0x3F: '64-bit'}
+MIPS_SPECIAL_WHY = {
+    0x01: 'movf/movt, MIPS IV', 0x0A: 'movz, MIPS IV', 0x0B: 'movn, MIPS IV', 0x0F: 'sync',
+    0x1A: 'signed div, wrong on the VR4120 core for a negative operand',
+    0x28: 'VR4120 multiply-accumulate', 0x29: 'VR4120 multiply-accumulate'}
+
+
+GP = 28
+# Opcodes whose rs and rt fields are registers: the immediate ALU forms,
+# loads and stores (the branches and jumps carry no $gp use GCC would make).
+MIPS_IMMEDIATE = set(range(0x08, 0x10)) | set(range(0x20, 0x2F))
+
+
+def mips_refusal(word):
+    """Why a MIPS instruction word does not run on a VR41xx under CE, or None.
+    Code that names $gp is refused too: the programs are built to address
+    everything absolutely (-G0, -mno-abicalls), and nothing sets $gp for them."""
+    op = word >> 26
+    rs, rt, rd = (word >> 21) & 0x1F, (word >> 16) & 0x1F, (word >> 11) & 0x1F
+    if (op == 0 and GP in (rs, rt, rd)) or (op in MIPS_IMMEDIATE and GP in (rs, rt)):
+        return 'uses $gp, which nothing sets for the program'
+    if op == 0:
+        funct = word & 0x3F
+        if funct not in MIPS_SPECIAL:
+            return MIPS_SPECIAL_WHY.get(funct, 'SPECIAL function %#x: 64-bit or MIPS32' % funct)
+        # MIPS32r2 hides rotr in srl's rs field, rotrv in srlv's sa field and
+        # the hazard-barrier jumps in jr's and jalr's hint field.
+        if funct == 0x02 and (word >> 21) & 0x1F:
+            return 'rotr, MIPS32r2'
+        if funct == 0x06 and (word >> 6) & 0x1F:
+            return 'rotrv, MIPS32r2'
+        if funct in (0x08, 0x09) and (word >> 6) & 0x1F:
+            return 'jump with a hazard barrier, MIPS32r2'
+        return None
+    if op == 1:
+        rt = (word >> 16) & 0x1F
+        return None if rt in MIPS_REGIMM else 'REGIMM %#x: not MIPS II' % rt
+    if op in MIPS_OPCODES:
+        return None
+    return MIPS_OPCODE_WHY.get(op, 'opcode %#x: not MIPS II' % op)
+
+
+STT_FUNC = 2
+
+
+def elf_functions(data, sections):
+    """(name, address, size) of every sized function symbol in an executable
+    section: the code, where .text also holds read-only data."""
+    shoff, = struct.unpack_from('<I', data, 0x20)
+    shentsize, shnum, _ = struct.unpack_from('<HHH', data, 0x2E)
+    functions = []
+    for i in range(shnum):
+        h = struct.unpack_from('<10I', data, shoff + i * shentsize)
+        if h[1] != SHT_SYMTAB:
+            continue
+        strings = struct.unpack_from('<10I', data, shoff + h[6] * shentsize)[4]
+        for at in range(h[4], h[4] + h[5], 16):
+            name, value, size, info, _, shndx = struct.unpack_from('<IIIBBH', data, at)
+            if info & 0xF == STT_FUNC and size and shndx < len(sections) and sections[shndx][4]:
+                end = data.index(b'\0', strings + name)
+                functions.append((data[strings + name:end].decode('ascii', 'replace'), value, size))
+    return sorted(set(functions), key=lambda f: f[1])
+
+
+def audit_mips(report, elf, sections, pe, exe_bytes):
+    """Each word of each function, as the .exe holds it, against MIPS II."""
+    functions = elf_functions(elf, sections)
+    audited, refused = 0, []
+    for name, address, size in functions:
+        rva = address - pe.OPTIONAL_HEADER.ImageBase
+        holder = section_holding(pe, rva, size, lambda s: s.SizeOfRawData)
+        if holder is None or size % 4:
+            refused.append('%s at %#x: %d bytes outside the code' % (name, address, size))
+            continue
+        at = holder.PointerToRawData + rva - holder.VirtualAddress
+        for i in range(0, size, 4):
+            word, = struct.unpack_from('<I', exe_bytes, at + i)
+            audited += 1
+            why = mips_refusal(word)
+            if why:
+                refused.append('%#x in %s: %08x (%s)' % (address + i, name, word, why))
+    if not audited:
+        refused.insert(0, 'no MIPS functions found to audit')
+    report.check('MIPS II instructions', not refused, '%d instructions audited in %d functions%s'
+                 % (audited, len(functions), '; refused %d:' % len(refused) if refused else ''))
     for line in refused[:40]:
         print('    ' + line)
 
@@ -442,6 +555,7 @@ def main():
     image.add_argument('--budget', type=int, required=True)
     image.add_argument('--exports', required=True,
                        help='folder of DLL.txt lists of the names CE 3.0 exports')
+    image.add_argument('--cpu', choices=sorted(MACHINE), default='arm')
     resources = modes.add_parser('resources')
     resources.add_argument('exe')
     resources.add_argument('desktop')
@@ -456,10 +570,10 @@ def main():
         else:
             exe_bytes = open(args.exe, 'rb').read()
             pe = pefile.PE(data=exe_bytes)
-            check_headers(report, pe, len(exe_bytes))
+            check_headers(report, pe, len(exe_bytes), args.cpu)
             check_imports(report, pe, args.dlls, read_imports_list(args.imports_list),
                           read_exports(args.exports, args.dlls))
-            audit_code(report, args.objdump, args.elf, pe, exe_bytes)
+            audit_code(report, args.objdump, args.elf, pe, exe_bytes, args.cpu)
             check_size(report, args.exe, len(exe_bytes), args.budget)
     except (OSError, pefile.PEFormatError) as error:
         report.check('readable image', False, str(error))
