@@ -16,14 +16,16 @@ add_custom_command(OUTPUT ${user_guide}
 add_custom_target(user_guide ALL DEPENDS ${user_guide})
 
 if(CE_ARM)
-  set(RELEASE_PLATFORM ce-arm)
+  set(RELEASE_PLATFORM ce-${CE_CPU})
   # The device programs are written by objcopy after each link.
   set(RELEASE_PROGRAMS ${CMAKE_BINARY_DIR}/closer/ForegroundDismisser.exe
                        ${CMAKE_BINARY_DIR}/assigner/KeyAssigner.exe)
   install(FILES ${RELEASE_PROGRAMS} DESTINATION .)
 
   # What a Pocket PC user taps to install: both programs in one folder
-  # under \Program Files and a Start menu shortcut to KeyAssigner.
+  # under \Program Files and a Start menu shortcut to KeyAssigner. Only the
+  # ARM cabinet is written so far.
+  if(CE_CPU STREQUAL arm)
   find_program(GCAB gcab REQUIRED)
   set(RELEASE_CAB ${CMAKE_BINARY_DIR}/ForegroundDismisser-${PRODUCT_VERSION}-ce-arm.cab)
   add_custom_command(OUTPUT ${RELEASE_CAB}
@@ -33,6 +35,7 @@ if(CE_ARM)
     DEPENDS ForegroundDismisser KeyAssigner ${PROJECT_SOURCE_DIR}/tools/make_ce_cab.py
     COMMENT "Writing the installation cabinet")
   add_custom_target(ce_cab ALL DEPENDS ${RELEASE_CAB})
+  endif()
 else()
   set(RELEASE_PLATFORM win64)
   set(RELEASE_PROGRAMS $<TARGET_FILE:ForegroundDismisser> $<TARGET_FILE:KeyAssigner>)

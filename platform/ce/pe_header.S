@@ -1,6 +1,9 @@
-/* pe_header.S: the headers of a Windows CE ARM executable, written as data:
+/* pe_header.S: the headers of a Windows CE executable, written as data:
  * DOS header, PE file header, PE32 optional header and section table. Every
  * address and size is an expression over the symbols wince.ld defines. */
+#ifndef PE_MACHINE
+#define PE_MACHINE 0x01C0               /* IMAGE_FILE_MACHINE_ARM: ARM state, ARMv4 */
+#endif
 #define BASE 0x10000
 #define RVA(s) ((s) - BASE)
 
@@ -17,7 +20,7 @@
 pe_signature:
         .ascii  "PE\0\0"
 /* IMAGE_FILE_HEADER */
-        .short  0x01C0                  /* IMAGE_FILE_MACHINE_ARM: ARM state, ARMv4 */
+        .short  PE_MACHINE              /* the build's CPU: 0x01C0 ARM, 0x01A2 SH-3 */
         .short  3                       /* sections: .text .data .rsrc */
         .long   0                       /* no time stamp: same sources, same file */
         .long   0, 0                    /* no COFF symbol table */

@@ -2,12 +2,12 @@
 """check_image.py: checks a device executable as the linker left it, before
 it ever reaches a device: headers the Windows CE loader accepts, imports
 only the device's libraries export, ARMv4 code in ARM state that StrongARM
-runs, and its size budget. The resources mode checks that its resources are
+runs (or, with --cpu sh3, SH-3 code: sh3_audit.py), and its size budget. The resources mode checks that its resources are
 the desktop build's, leaf for leaf.
 
 usage:
   check_image.py image EXE ELF --objdump OBJDUMP --imports-list LIST
-                 --dlls DLL... --budget BYTES --exports DIR
+                 --dlls DLL... --budget BYTES --exports DIR [--cpu arm|sh3]
   check_image.py resources EXE DESKTOP-EXE
 
 Prints one line per check and ends with "N passed, M failed"; the exit
@@ -26,9 +26,11 @@ import pefile
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)),
                                 '..', '..', 'platform', 'ce'))
 import make_imports  # noqa: E402
+import sh3_audit  # noqa: E402
 
 IMAGE_BASE = 0x10000
 MACHINE_ARM = 0x01C0
+MACHINES = {'arm': MACHINE_ARM, 'sh3': 0x01A2}
 SUBSYSTEM_WINDOWS_CE_GUI = 9
 RELOCS_STRIPPED = 0x0001
 DIR_IMPORT = pefile.DIRECTORY_ENTRY['IMAGE_DIRECTORY_ENTRY_IMPORT']
@@ -70,11 +72,11 @@ def version(major, minor):
     return '%d.%02d' % (major, minor)
 
 
-def check_headers(report, pe, file_size):
+def check_headers(report, pe, file_size, machine=MACHINE_ARM):
     fh, oh = pe.FILE_HEADER, pe.OPTIONAL_HEADER
     for name, value, wanted in (
             ('magic', '%#x' % oh.Magic, '0x10b'),
-            ('machine', '%#06x' % fh.Machine, '%#06x' % MACHINE_ARM),
+            ('machine', '%#06x' % fh.Machine, '%#06x' % machine),
             ('subsystem', oh.Subsystem, SUBSYSTEM_WINDOWS_CE_GUI),
             ('OS version', version(oh.MajorOperatingSystemVersion,
                                    oh.MinorOperatingSystemVersion), '3.00'),
@@ -278,7 +280,7 @@ def refusal(mnemonic, encoding, rest):
     return None
 
 
-def audit_code(report, objdump, elf_path, pe, exe_bytes):
+def audit_code(report, objdump, elf_path, pe, exe_bytes, cpu='arm'):
     try:
         elf, sections, symbols = read_elf(elf_path)
     except (OSError, ValueError) as error:
@@ -301,6 +303,20 @@ def audit_code(report, objdump, elf_path, pe, exe_bytes):
     elif code:
         listing += ', same as in the .exe'
     report.check('shipped code', bool(code) and not differ, listing)
+    if cpu == 'sh3':
+        map_path = os.path.splitext(elf_path)[0] + '.map'
+        try:
+            audited, skipped, refused = sh3_audit.audit(objdump, elf_path, map_path)
+        except (OSError, subprocess.CalledProcessError) as error:
+            audited, skipped, refused = 0, 0, [str(error)]
+        if not audited:
+            refused.insert(0, 'no SH instructions found to audit')
+        report.check('SH-3 instructions', not refused, '%d instructions audited, %d data '
+                     'halfwords skipped%s' % (audited, skipped,
+                                              '; refused %d:' % len(refused) if refused else ''))
+        for line in refused[:40]:
+            print('    ' + line)
+        return
 
     result = subprocess.run([objdump, '-d', elf_path], capture_output=True, text=True)
     audited, words, thumb, refused = 0, 0, [], []
@@ -440,6 +456,7 @@ def main():
     image.add_argument('--imports-list', required=True)
     image.add_argument('--dlls', nargs='+', required=True)
     image.add_argument('--budget', type=int, required=True)
+    image.add_argument('--cpu', choices=sorted(MACHINES), default='arm')
     image.add_argument('--exports', required=True,
                        help='folder of DLL.txt lists of the names CE 3.0 exports')
     resources = modes.add_parser('resources')
@@ -456,10 +473,10 @@ def main():
         else:
             exe_bytes = open(args.exe, 'rb').read()
             pe = pefile.PE(data=exe_bytes)
-            check_headers(report, pe, len(exe_bytes))
+            check_headers(report, pe, len(exe_bytes), MACHINES[args.cpu])
             check_imports(report, pe, args.dlls, read_imports_list(args.imports_list),
                           read_exports(args.exports, args.dlls))
-            audit_code(report, args.objdump, args.elf, pe, exe_bytes)
+            audit_code(report, args.objdump, args.elf, pe, exe_bytes, args.cpu)
             check_size(report, args.exe, len(exe_bytes), args.budget)
     except (OSError, pefile.PEFormatError) as error:
         report.check('readable image', False, str(error))

@@ -20,6 +20,7 @@ def main():
     parser.add_argument("--checker", required=True)
     parser.add_argument("--cxx", required=True)
     parser.add_argument("--workdir", required=True)
+    parser.add_argument("--cpu-flags", default="-marm -march=armv4")
     args = parser.parse_args()
     os.makedirs(args.workdir, exist_ok=True)
     passed = failed = 0
@@ -28,7 +29,7 @@ def main():
         obj = os.path.join(args.workdir, f"frame{i}.cpp.obj")
         with open(source, "w") as f:
             f.write("void use(char*);\nvoid checked_function(int n) { %s }\n" % body)
-        subprocess.run([args.cxx, "-marm", "-march=armv4", "-Os", "-fstack-usage", "-c",
+        subprocess.run([args.cxx] + args.cpu_flags.split() + ["-Os", "-fstack-usage", "-c",
                         source, "-o", obj], check=True)
         run = subprocess.run([sys.executable, args.checker, "Probe", obj],
                              capture_output=True, text=True)
