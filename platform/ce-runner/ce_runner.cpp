@@ -5,6 +5,7 @@
 // dialog procedure) and starts the engine anew from the return address.
 #include "ce_runner.h"
 
+#include <signal.h>
 #include <stdio.h>
 #include <string.h>
 #include <unicorn/unicorn.h>
@@ -16,6 +17,7 @@
 #include "bindings.h"
 #include "host_scene.h"
 #include "pe_image.h"
+#include "sh_engine.h"
 
 namespace ce {
 namespace {
@@ -46,6 +48,7 @@ const uint32_t kFirstHandle = 0xD0000000;
 const uint64_t kInstructionLimit = 200000000;
 
 const uint16_t kMachineArm = 0x01C0;
+const uint16_t kMachineSh3 = 0x01A2;
 const uint16_t kSubsystemCeGui = 9;
 const uint32_t kExecute = 0x20000000, kWrite = 0x80000000u;
 
@@ -181,6 +184,7 @@ bool Runner::Load(const std::string& exePath)
 {
     image_.reset(new PeImage);
     engine_.reset(new Engine);
+    sh_.reset();
     symbols_.clear();
     functions_.clear();
     bindings_.clear();
@@ -193,8 +197,9 @@ bool Runner::Load(const std::string& exePath)
     if (!LoadPeImage(exePath, image_.get(), &why))
         return Fail(exePath + ": " + why);
     PeImage& im = *image_;
-    if (im.machine != kMachineArm)
-        return Fail(exePath + ": machine " + Hex(im.machine) + " is not ARM (0x01c0)");
+    if (im.machine != kMachineArm && im.machine != kMachineSh3)
+        return Fail(exePath + ": machine " + Hex(im.machine) +
+                    " is not ARM (0x01c0) or SH-3 (0x01a2)");
     if (im.subsystem != kSubsystemCeGui)
         return Fail(exePath + ": subsystem " + std::to_string(im.subsystem) +
                     " is not Windows CE GUI (9)");
@@ -215,59 +220,65 @@ bool Runner::Load(const std::string& exePath)
         bindings_.push_back(found);
     }
 
-    // The CPU model is chosen before anything else is set up.
-    Engine& e = *engine_;
-    if (uc_open(UC_ARCH_ARM, UC_MODE_ARM, &e.uc) != UC_ERR_OK)
-        return Fail("cannot start the ARM emulator");
-    int model = UC_CPU_ARM_SA1110;
-    if (uc_ctl_set_cpu_model(e.uc, model) != UC_ERR_OK)
-        return Fail("the emulator has no SA-1110 CPU model");
-
-    // Headers read-only, then each section with its own protection. The
-    // part of a section past its raw data is zero, as the loader leaves it.
     const uint32_t base = im.imageBase;
-    uc_mem_map(e.uc, base, PageAlign(im.sizeOfHeaders), UC_PROT_READ);
-    uc_mem_write(e.uc, base, im.file.data(), std::min<size_t>(im.sizeOfHeaders, im.file.size()));
-    for (const PeSection& s : im.sections) {
-        const uint32_t size = PageAlign(std::max(s.virtualSize, s.rawSize));
-        uint32_t prot = UC_PROT_READ;
-        if (s.characteristics & kExecute)
-            prot |= UC_PROT_EXEC;
-        if (s.characteristics & kWrite)
-            prot |= UC_PROT_WRITE;
-        if (size == 0)
-            continue;
-        if (uc_mem_map(e.uc, base + s.rva, size, prot) != UC_ERR_OK)
-            return Fail(exePath + ": section " + s.name + " overlaps another");
-        uc_mem_write(e.uc, base + s.rva, im.file.data() + s.rawOffset, std::min(s.rawSize, size));
-        if (prot & UC_PROT_EXEC) {
-            uc_hook_add(e.uc, &e.countHook, UC_HOOK_CODE, (void*)OnInstruction, &e,
-                        base + s.rva, base + s.rva + size - 1);
+    if (im.machine == kMachineSh3) {
+        engine_.reset();
+        if (!LoadSh(exePath))
+            return false;
+    } else {
+        // The CPU model is chosen before anything else is set up.
+        Engine& e = *engine_;
+        if (uc_open(UC_ARCH_ARM, UC_MODE_ARM, &e.uc) != UC_ERR_OK)
+            return Fail("cannot start the ARM emulator");
+        int model = UC_CPU_ARM_SA1110;
+        if (uc_ctl_set_cpu_model(e.uc, model) != UC_ERR_OK)
+            return Fail("the emulator has no SA-1110 CPU model");
+
+        // Headers read-only, then each section with its own protection. The
+        // part of a section past its raw data is zero, as the loader leaves it.
+        uc_mem_map(e.uc, base, PageAlign(im.sizeOfHeaders), UC_PROT_READ);
+        uc_mem_write(e.uc, base, im.file.data(), std::min<size_t>(im.sizeOfHeaders, im.file.size()));
+        for (const PeSection& s : im.sections) {
+            const uint32_t size = PageAlign(std::max(s.virtualSize, s.rawSize));
+            uint32_t prot = UC_PROT_READ;
+            if (s.characteristics & kExecute)
+                prot |= UC_PROT_EXEC;
+            if (s.characteristics & kWrite)
+                prot |= UC_PROT_WRITE;
+            if (size == 0)
+                continue;
+            if (uc_mem_map(e.uc, base + s.rva, size, prot) != UC_ERR_OK)
+                return Fail(exePath + ": section " + s.name + " overlaps another");
+            uc_mem_write(e.uc, base + s.rva, im.file.data() + s.rawOffset, std::min(s.rawSize, size));
+            if (prot & UC_PROT_EXEC) {
+                uc_hook_add(e.uc, &e.countHook, UC_HOOK_CODE, (void*)OnInstruction, &e,
+                            base + s.rva, base + s.rva + size - 1);
+            }
         }
+        uc_mem_map(e.uc, kStackBase, kStackSize, UC_PROT_READ | UC_PROT_WRITE);
+        uc_mem_map(e.uc, kScratchBase, kScratchSize, UC_PROT_READ | UC_PROT_WRITE);
+        // A device's stack holds whatever was there before, not zeros: a buffer
+        // the program forgets to empty before a read that fails must not look
+        // empty here.
+        const std::vector<uint8_t> poison(std::max(kStackSize, kScratchSize), kPoisonByte);
+        uc_mem_write(e.uc, kStackBase, poison.data(), kStackSize);
+        uc_mem_write(e.uc, kScratchBase, poison.data(), kScratchSize);
+        // Each import's slot points at its own word of the trap page; the words
+        // are never run, the hook stops the engine on them first.
+        uc_mem_map(e.uc, kTrapBase, kTrapSize, UC_PROT_READ | UC_PROT_EXEC);
+        for (size_t i = 0; i < im.imports.size(); i++) {
+            const uint32_t slot = base + im.imports[i].slotRva;
+            const uint32_t trap = kTrapBase + 4 * (uint32_t)i;
+            if (uc_mem_write(e.uc, slot, &trap, 4) != UC_ERR_OK)
+                return Fail(exePath + ": the address slot of " + im.imports[i].name +
+                            " is outside the image");
+        }
+        uc_hook_add(e.uc, &e.trapHook, UC_HOOK_CODE, (void*)OnTrap, &e, kTrapBase,
+                    kTrapBase + kTrapSize - 1);
+        uc_hook_add(e.uc, &e.faultHook, UC_HOOK_MEM_INVALID, (void*)OnBadAccess, &e, 1, 0);
+        uc_hook_add(e.uc, &e.alignHook, UC_HOOK_MEM_READ | UC_HOOK_MEM_WRITE, (void*)OnAccess, &e, 1,
+                    0);
     }
-    uc_mem_map(e.uc, kStackBase, kStackSize, UC_PROT_READ | UC_PROT_WRITE);
-    uc_mem_map(e.uc, kScratchBase, kScratchSize, UC_PROT_READ | UC_PROT_WRITE);
-    // A device's stack holds whatever was there before, not zeros: a buffer
-    // the program forgets to empty before a read that fails must not look
-    // empty here.
-    const std::vector<uint8_t> poison(std::max(kStackSize, kScratchSize), kPoisonByte);
-    uc_mem_write(e.uc, kStackBase, poison.data(), kStackSize);
-    uc_mem_write(e.uc, kScratchBase, poison.data(), kScratchSize);
-    // Each import's slot points at its own word of the trap page; the words
-    // are never run, the hook stops the engine on them first.
-    uc_mem_map(e.uc, kTrapBase, kTrapSize, UC_PROT_READ | UC_PROT_EXEC);
-    for (size_t i = 0; i < im.imports.size(); i++) {
-        const uint32_t slot = base + im.imports[i].slotRva;
-        const uint32_t trap = kTrapBase + 4 * (uint32_t)i;
-        if (uc_mem_write(e.uc, slot, &trap, 4) != UC_ERR_OK)
-            return Fail(exePath + ": the address slot of " + im.imports[i].name +
-                        " is outside the image");
-    }
-    uc_hook_add(e.uc, &e.trapHook, UC_HOOK_CODE, (void*)OnTrap, &e, kTrapBase,
-                kTrapBase + kTrapSize - 1);
-    uc_hook_add(e.uc, &e.faultHook, UC_HOOK_MEM_INVALID, (void*)OnBadAccess, &e, 1, 0);
-    uc_hook_add(e.uc, &e.alignHook, UC_HOOK_MEM_READ | UC_HOOK_MEM_WRITE, (void*)OnAccess, &e, 1,
-                0);
 
     for (uintptr_t h : kFixedHandles) {
         toGuest_[h] = (uint32_t)h;
@@ -351,6 +362,10 @@ uintptr_t Runner::HostHandle(uint32_t guest)
 
 uint32_t Runner::Arg(int index)
 {
+    // CE's SH callee finds words 5 and later above its 16-byte argument area.
+    if (sh_)
+        return index < 4 ? sh_->Reg(kShR4 + index)
+                         : ReadU32(sh_->Reg(kShR15) + 16 + 4 * (uint32_t)(index - 4));
     Engine& e = *engine_;
     if (index < 4)
         return e.Reg(UC_ARM_REG_R0 + index);
@@ -360,14 +375,18 @@ uint32_t Runner::Arg(int index)
 std::vector<uint8_t> Runner::ReadBytes(uint32_t address, uint32_t size)
 {
     std::vector<uint8_t> out(size);
-    if (size > 0x1000000 || (size > 0 && uc_mem_read(engine_->uc, address, out.data(), size) != UC_ERR_OK))
+    const bool read = size == 0 || (sh_ ? sh_->Read(address, out.data(), size)
+                                        : uc_mem_read(engine_->uc, address, out.data(), size) == UC_ERR_OK);
+    if (size > 0x1000000 || !read)
         throw GuestFault{"cannot read " + std::to_string(size) + " bytes at " + Hex(address)};
     return out;
 }
 
 void Runner::WriteBytes(uint32_t address, const void* data, uint32_t size)
 {
-    if (size > 0 && uc_mem_write(engine_->uc, address, data, size) != UC_ERR_OK)
+    const bool written = size == 0 || (sh_ ? sh_->Write(address, data, size)
+                                           : uc_mem_write(engine_->uc, address, data, size) == UC_ERR_OK);
+    if (!written)
         throw GuestFault{"cannot write " + std::to_string(size) + " bytes at " + Hex(address)};
 }
 
@@ -385,9 +404,24 @@ void Runner::WriteU32(uint32_t address, uint32_t value)
 std::u16string Runner::ReadText(uint32_t address, uint32_t maxChars)
 {
     std::u16string text;
+    // Through qemu's stub a read is a round trip: SH text comes in pieces,
+    // none crossing a page, so that only an unmapped page stops it.
+    std::vector<uint16_t> piece;
+    uint32_t pieceAt = 0;
     for (uint32_t i = 0; i < maxChars; i++) {
         uint16_t c;
-        if (uc_mem_read(engine_->uc, address + 2 * i, &c, 2) != UC_ERR_OK)
+        const uint32_t at = address + 2 * i;
+        if (sh_ && (piece.empty() || at < pieceAt || at >= pieceAt + 2 * piece.size())) {
+            const uint32_t bytes = std::min<uint32_t>(256, 0x1000 - (at & 0xFFF)) & ~1u;
+            piece.assign(std::max<uint32_t>(bytes, 2) / 2, 0);
+            pieceAt = at;
+            if (!sh_->Read(at, piece.data(), 2 * (uint32_t)piece.size()))
+                piece.clear();
+        }
+        const bool ok = sh_ ? !piece.empty() : uc_mem_read(engine_->uc, at, &c, 2) == UC_ERR_OK;
+        if (ok && sh_)
+            c = piece[(at - pieceAt) / 2];
+        if (!ok)
             throw GuestFault{"text at " + Hex(address) + " runs into unmapped memory"};
         if (c == 0)
             return text;
@@ -411,6 +445,8 @@ uint32_t Runner::WriteScratchText(const char16_t* text)
 
 bool Runner::Execute(uint32_t pc, uint32_t* r0)
 {
+    if (sh_)
+        return ExecuteSh(pc, r0);
     Engine& e = *engine_;
     for (;;) {
         e.trapAddress = 0;
@@ -457,9 +493,8 @@ bool Runner::Execute(uint32_t pc, uint32_t* r0)
 
 bool Runner::Dispatch(size_t import)
 {
-    Engine& e = *engine_;
     const Binding& b = kBindings[bindings_[import]];
-    const uint32_t caller = e.Reg(UC_ARM_REG_LR);
+    const uint32_t caller = sh_ ? sh_->Reg(kShPr) : engine_->Reg(UC_ARM_REG_LR);
     std::vector<uint32_t> args;
     uint32_t result;
     try {
@@ -473,6 +508,17 @@ bool Runner::Dispatch(size_t import)
                                          fault.what
                                    : error_);
     }
+    if (sh_) {
+        // CE's SH convention keeps r8-r15 (and PR, for the return): r1-r7,
+        // MACH, MACL and the T bit come back as whatever COREDLL left there.
+        sh_->SetReg(kShR0, result);
+        for (int r = 1; r <= 7; r++)
+            sh_->SetReg(kShR0 + r, 0xBAD0BAD0u | (uint32_t)r << 16);
+        sh_->SetReg(kShMach, 0xBADABAD0);
+        sh_->SetReg(kShMacl, 0xBADBBAD0);
+        sh_->SetReg(kShSr, sh_->Reg(kShSr) ^ kShSrT);
+    } else {
+    Engine& e = *engine_;
     e.SetReg(UC_ARM_REG_R0, result);
     // COREDLL keeps only what the ARM calling convention preserves: r1-r3,
     // r12 and the condition flags come back as whatever its code left there.
@@ -483,6 +529,7 @@ bool Runner::Dispatch(size_t import)
     e.SetReg(UC_ARM_REG_R3, 0xBAD3BAD0);
     e.SetReg(UC_ARM_REG_R12, 0xBADCBAD0);
     e.SetReg(UC_ARM_REG_CPSR, e.Reg(UC_ARM_REG_CPSR) ^ 0xF0000000u);
+    }
     if (log_) {
         std::string line = std::string(b.name) + "(";
         for (size_t i = 0; i < args.size(); i++) {
@@ -499,6 +546,8 @@ bool Runner::Dispatch(size_t import)
 
 uint32_t Runner::CallGuest(uint32_t address, const std::vector<uint32_t>& args)
 {
+    if (sh_)
+        return CallGuestSh(address, args);
     Engine& e = *engine_;
     uc_context* saved = NULL;
     uc_context_alloc(e.uc, &saved);
@@ -528,13 +577,13 @@ uint32_t Runner::CallGuest(uint32_t address, const std::vector<uint32_t>& args)
 
 bool Runner::RunProgram(const char16_t* commandLine, int* status)
 {
-    if (!engine_)
+    if (!engine_ && !sh_)
         return Fail("no program loaded");
     error_.clear();
     try {
         const uint32_t line = commandLine == NULL ? 0 : WriteScratchText(commandLine);
         const uint32_t showWindow = 5;  // SW_SHOW
-        engine_->SetReg(UC_ARM_REG_SP, kStackBase + kStackSize);
+        ResetStack();
         const uint32_t r0 = CallGuest(image_->imageBase + image_->entryRva,
                                       {image_->imageBase, 0, line, showWindow});
         *status = (int)r0;
@@ -547,14 +596,14 @@ bool Runner::RunProgram(const char16_t* commandLine, int* status)
 bool Runner::CallFunction(const std::string& name, const std::vector<uint32_t>& args,
                           uint32_t* result)
 {
-    if (!engine_)
+    if (!engine_ && !sh_)
         return Fail("no program loaded");
     error_.clear();
     auto it = symbols_.find(name);
     if (it == symbols_.end())
         return Fail("the program has no function " + name);
     try {
-        engine_->SetReg(UC_ARM_REG_SP, kStackBase + kStackSize);
+        ResetStack();
         *result = CallGuest(it->second, args);
         return true;
     } catch (const GuestFault& fault) {
@@ -670,6 +719,167 @@ uint32_t Runner::LoadResource(uint32_t module, uint32_t resource)
         throw GuestFault{"not a resource handle: " + Hex(resource)};
     // CE's resources are already in memory: the address is the data's.
     return Instance() + ReadU32(resource);
+}
+
+// ---- SH-3 on qemu -------------------------------------------------------
+
+namespace {
+
+// A guest that runs this long without reaching a trap is stuck in a loop.
+const int kShRunLimitMs = 30000;
+
+int ShProtection(uint32_t characteristics)
+{
+    int prot = ShEngine::kRead;
+    if (characteristics & kExecute)
+        prot |= ShEngine::kExecute;
+    if (characteristics & kWrite)
+        prot |= ShEngine::kWrite;
+    return prot;
+}
+
+}  // namespace
+
+void Runner::ResetStack()
+{
+    if (sh_)
+        sh_->SetReg(kShR15, kStackBase + kStackSize);
+    else
+        engine_->SetReg(UC_ARM_REG_SP, kStackBase + kStackSize);
+}
+
+bool Runner::LoadSh(const std::string& exePath)
+{
+    PeImage& im = *image_;
+    sh_.reset(new ShEngine);
+    std::string why;
+    if (!sh_->Start(CE_QEMU_SH4, CE_SH_LOADER, &why))
+        return Fail(why);
+    // Every part is mapped writable, filled, then given its protection.
+    const uint32_t base = im.imageBase;
+    std::vector<std::pair<uint32_t, uint32_t>> mapped;  // start, end
+    std::vector<std::pair<uint32_t, int>> protections;
+    auto map = [&](uint32_t at, uint32_t size, int prot) {
+        for (const auto& m : mapped) {
+            if (at < m.second && m.first < at + size)
+                return false;
+        }
+        if (!sh_->Map(at, size, ShEngine::kRead | ShEngine::kWrite))
+            return false;
+        mapped.push_back({at, at + size});
+        protections.push_back({at, prot});
+        return true;
+    };
+    const uint32_t headers = PageAlign(im.sizeOfHeaders);
+    if (!map(base, headers, ShEngine::kRead) ||
+        !sh_->Write(base, im.file.data(), (uint32_t)std::min<size_t>(im.sizeOfHeaders, im.file.size())))
+        return Fail(exePath + ": cannot map the headers");
+    for (const PeSection& s : im.sections) {
+        const uint32_t size = PageAlign(std::max(s.virtualSize, s.rawSize));
+        if (size == 0)
+            continue;
+        if (!map(base + s.rva, size, ShProtection(s.characteristics)))
+            return Fail(exePath + ": section " + s.name + " overlaps another");
+        if (!sh_->Write(base + s.rva, im.file.data() + s.rawOffset, std::min(s.rawSize, size)))
+            return Fail(exePath + ": cannot load section " + s.name);
+    }
+    const std::vector<uint8_t> poison(std::max(kStackSize, kScratchSize), kPoisonByte);
+    if (!map(kStackBase, kStackSize, ShEngine::kRead | ShEngine::kWrite) ||
+        !map(kScratchBase, kScratchSize, ShEngine::kRead | ShEngine::kWrite) ||
+        !sh_->Write(kStackBase, poison.data(), kStackSize) ||
+        !sh_->Write(kScratchBase, poison.data(), kScratchSize))
+        return Fail("cannot map the SH stack");
+    // The trap page holds zeros, which the SH does not run: only the
+    // breakpoints on its words, one per import, are ever reached.
+    if (!map(kTrapBase, kTrapSize, ShEngine::kRead | ShEngine::kExecute) ||
+        !sh_->SetBreakpoint(kReturnTrap))
+        return Fail("cannot map the SH trap page");
+    for (size_t i = 0; i < im.imports.size(); i++) {
+        const uint32_t slot = base + im.imports[i].slotRva;
+        const uint32_t trap = kTrapBase + 4 * (uint32_t)i;
+        if (!sh_->Write(slot, &trap, 4))
+            return Fail(exePath + ": the address slot of " + im.imports[i].name +
+                        " is outside the image");
+        if (!sh_->SetBreakpoint(trap))
+            return Fail("cannot set the trap of " + im.imports[i].name);
+    }
+    for (size_t i = 0; i < protections.size(); i++) {
+        const int prot = protections[i].second;
+        if (prot != (ShEngine::kRead | ShEngine::kWrite) &&
+            !sh_->Protect(mapped[i].first, mapped[i].second - mapped[i].first, prot))
+            return Fail("cannot protect the SH image");
+    }
+    return true;
+}
+
+bool Runner::ExecuteSh(uint32_t pc, uint32_t* r0)
+{
+    for (;;) {
+        const ShEngine::Stop stop = sh_->Run(pc, kShRunLimitMs);
+        uint16_t instruction = 0;
+        if (stop.kind == ShEngine::kFault)
+            sh_->Read(stop.pc, &instruction, 2);
+        char code[8];
+        snprintf(code, sizeof(code), "%04x", instruction);
+        switch (stop.kind) {
+        case ShEngine::kTimeout:
+            return Fail("ran " + std::to_string(kShRunLimitMs / 1000) +
+                        " seconds without returning, at " + Where(stop.pc));
+        case ShEngine::kExited:
+        case ShEngine::kLost:
+            return Fail("qemu running the SH code went away, near " + Where(stop.pc));
+        case ShEngine::kFault:
+            if (stop.signal == SIGBUS)
+                return Fail(std::string("misaligned access by the instruction ") + code + " at " +
+                            Where(stop.pc) + ": a device ends the program here");
+            if (stop.signal == SIGSEGV)
+                return Fail(std::string("access to unmapped or protected memory by the "
+                                        "instruction ") + code + " at " + Where(stop.pc) +
+                            (stop.pc == 0 ? ", a jump to address 0 from " + Where(sh_->Reg(kShPr))
+                                          : std::string()));
+            if (stop.signal == SIGILL)
+                return Fail(std::string("the SH CPU rejects the instruction ") + code + " at " +
+                            Where(stop.pc));
+            return Fail("signal " + std::to_string(stop.signal) + " at " + Where(stop.pc));
+        case ShEngine::kBreakpoint:
+            break;
+        }
+        if (stop.pc == kReturnTrap) {
+            *r0 = sh_->Reg(kShR0);
+            return true;
+        }
+        const size_t import = (stop.pc - kTrapBase) / 4;
+        if (stop.pc < kTrapBase || stop.pc % 4 != 0 || import >= bindings_.size())
+            return Fail("stopped at " + Where(stop.pc) + " outside any import, from " +
+                        Where(sh_->Reg(kShPr)));
+        if (!Dispatch(import))
+            return false;
+        pc = sh_->Reg(kShPr);
+    }
+}
+
+uint32_t Runner::CallGuestSh(uint32_t address, const std::vector<uint32_t>& args)
+{
+    const std::vector<uint32_t> saved = sh_->Registers();
+    // As a CE caller does: the 16-byte argument area the callee may spill
+    // r4-r7 into, then words 5 and later, below what the interrupted code
+    // has on its stack.
+    const uint32_t extra = args.size() > 4 ? (uint32_t)args.size() - 4 : 0;
+    const uint32_t sp = ((sh_->Reg(kShR15) - 64) & ~7u) - ((16 + 4 * extra + 7) & ~7u);
+    if (sp < kStackBase + 256)
+        throw GuestFault{"the guest stack is used up"};
+    for (uint32_t i = 0; i < extra; i++)
+        WriteU32(sp + 16 + 4 * i, args[4 + i]);
+    for (size_t i = 0; i < args.size() && i < 4; i++)
+        sh_->SetReg(kShR4 + (int)i, args[i]);
+    sh_->SetReg(kShR15, sp);
+    sh_->SetReg(kShPr, kReturnTrap);
+    uint32_t r0 = 0;
+    const bool ok = Execute(address, &r0);
+    sh_->SetRegisters(saved);
+    if (!ok)
+        throw GuestFault{error_};
+    return r0;
 }
 
 }  // namespace ce

@@ -17,6 +17,7 @@ namespace ce {
 
 struct PeImage;
 class Engine;
+class ShEngine;
 
 class Runner {
 public:
@@ -45,7 +46,8 @@ public:
 
     // Why the last call failed.
     const std::string& Error() const;
-    // ARM instructions executed inside the program's image so far.
+    // ARM instructions executed inside the program's image so far (on SH,
+    // where qemu counts nothing the runner can read, always 0).
     uint64_t Instructions() const;
     // Receives one line per import called: name, arguments, result.
     void SetCallLog(std::function<void(const std::string&)> log);
@@ -79,9 +81,15 @@ private:
     uint32_t WriteScratchText(const char16_t* text);
     // The image's CEUX resource HI_RES_AWARE, neutral language, holding 1.
     bool HasHiResAware();
+    // The SH-3 build, run by qemu (sh_engine.h) under CE's SH convention.
+    bool LoadSh(const std::string& exePath);
+    bool ExecuteSh(uint32_t pc, uint32_t* r0);
+    uint32_t CallGuestSh(uint32_t address, const std::vector<uint32_t>& args);
+    void ResetStack();
 
     std::unique_ptr<PeImage> image_;
     std::unique_ptr<Engine> engine_;
+    std::unique_ptr<ShEngine> sh_;
     std::map<std::string, uint32_t> symbols_;
     std::vector<std::pair<uint32_t, std::string>> functions_;  // by address
     std::vector<size_t> bindings_;  // per import: index into the binding table
