@@ -24,7 +24,8 @@ std::string DeviceProgramPath(const char* program)
     if (stat(path.c_str(), &info) != 0)
         return ::testing::AssertionFailure()
                << path << " is missing: build the device programs first "
-               << "(cmake --preset ce-arm && cmake --build --preset ce-arm)";
+               << (getenv("CE_DEVICE_BUILD") ? "(the build CE_DEVICE_BUILD names)"
+                                              : "(cmake --preset ce-arm && cmake --build --preset ce-arm)");
     if (!runner->Load(path))
         return ::testing::AssertionFailure() << runner->Error();
     return ::testing::AssertionSuccess();

@@ -817,8 +817,17 @@ bool Runner::ExecuteSh(uint32_t pc, uint32_t* r0)
     for (;;) {
         const ShEngine::Stop stop = sh_->Run(pc, kShRunLimitMs);
         uint16_t instruction = 0;
-        if (stop.kind == ShEngine::kFault)
-            sh_->Read(stop.pc, &instruction, 2);
+        // After an illegal instruction qemu has ended: the instruction is
+        // read from the file instead.
+        if (stop.kind == ShEngine::kFault && !sh_->Read(stop.pc, &instruction, 2)) {
+            for (const PeSection& s : image_->sections) {
+                const uint32_t at = stop.pc - image_->imageBase - s.rva;
+                if (stop.pc >= image_->imageBase + s.rva && at + 2 <= s.rawSize &&
+                    s.rawOffset + at + 2 <= image_->file.size())
+                    instruction = (uint16_t)(image_->file[s.rawOffset + at] |
+                                             image_->file[s.rawOffset + at + 1] << 8);
+            }
+        }
         char code[8];
         snprintf(code, sizeof(code), "%04x", instruction);
         switch (stop.kind) {

@@ -27,6 +27,8 @@ const uint32_t kChunk = 1024;
 
 const uint32_t kSysMmap2 = 192;
 const uint32_t kSysMprotect = 125;
+const uint32_t kSysPrctl = 172;
+const uint32_t kPrSetUnalign = 6, kPrUnalignSigbus = 2;
 const uint32_t kMapPrivateAnonymousFixed = 0x02 | 0x20 | 0x10;
 
 const char kHex[] = "0123456789abcdef";
@@ -101,6 +103,8 @@ ShEngine::~ShEngine()
     }
     if (!socketPath_.empty())
         unlink(socketPath_.c_str());
+    if (errors_ >= 0)
+        close(errors_);
 }
 
 bool ShEngine::Start(const std::string& qemu, const std::string& loader, std::string* why)
@@ -118,6 +122,13 @@ bool ShEngine::Start(const std::string& qemu, const std::string& loader, std::st
     snprintf(path, sizeof(path), "/tmp/ce-sh-%d-%u.sock", (int)getpid(), serial++);
     socketPath_ = path;
     unlink(path);
+    // qemu's own messages (an exception it does not hand to the program)
+    // come back through a pipe, for the runner's error message.
+    int errors[2];
+    if (pipe2(errors, O_CLOEXEC) != 0) {
+        *why = "cannot make a pipe for qemu";
+        return false;
+    }
     qemu_ = fork();
     if (qemu_ < 0) {
         *why = "cannot start " + qemu;
@@ -127,9 +138,12 @@ bool ShEngine::Start(const std::string& qemu, const std::string& loader, std::st
         const int null = open("/dev/null", O_RDWR);
         dup2(null, 0);
         dup2(null, 1);
+        dup2(errors[1], 2);
         execl(qemu.c_str(), qemu.c_str(), "-g", path, loader.c_str(), (char*)NULL);
         _exit(127);
     }
+    close(errors[1]);
+    errors_ = errors[0];
     // qemu makes the socket once it is ready to be attached to.
     struct sockaddr_un address;
     memset(&address, 0, sizeof(address));
@@ -157,7 +171,29 @@ bool ShEngine::Start(const std::string& qemu, const std::string& loader, std::st
         *why = "qemu's debugger stub does not answer as expected";
         return false;
     }
+    // Linux on SH fixes misaligned accesses up by default, and qemu follows
+    // it; a CE device raises the address error and ends the program.
+    uint32_t result = 1;
+    if (!Syscall(kSysPrctl, {kPrSetUnalign, kPrUnalignSigbus}, &result) || result != 0) {
+        *why = "qemu does not fault on misaligned accesses";
+        return false;
+    }
     return true;
+}
+
+std::string ShEngine::Diagnostics()
+{
+    // qemu has ended or is ending: what it wrote is all there is.
+    if (qemu_ > 0) {
+        waitpid(qemu_, NULL, 0);
+        qemu_ = -1;
+    }
+    std::string text;
+    char buffer[4096];
+    ssize_t n;
+    while (errors_ >= 0 && (n = read(errors_, buffer, sizeof(buffer))) > 0)
+        text.append(buffer, (size_t)n);
+    return text;
 }
 
 bool ShEngine::Send(const std::string& packet)
@@ -204,8 +240,10 @@ bool ShEngine::Receive(std::string* reply, int timeoutMs)
             return false;
         char buffer[8192];
         const ssize_t n = recv(socket_, buffer, sizeof(buffer), 0);
-        if (n <= 0)
+        if (n <= 0) {
+            lost_ = true;
             return false;
+        }
         pending_.append(buffer, (size_t)n);
     }
 }
@@ -317,7 +355,21 @@ ShEngine::Stop ShEngine::Run(uint32_t pc, int timeoutMs)
     std::string reply;
     if (!WriteRegisters() || !Send("c"))
         return stop;
-    if (!Receive(&reply, timeoutMs)) {
+    const bool stopped = Receive(&reply, timeoutMs);
+    if (!stopped && lost_) {
+        // qemu ended, as it does on an exception its Linux layer does not
+        // turn into a signal: on SH, an illegal instruction (trap 0x180).
+        const std::string text = Diagnostics();
+        const size_t pc = text.find("pc=0x");
+        if (pc != std::string::npos)
+            stop.pc = (uint32_t)strtoul(text.c_str() + pc + 5, NULL, 16);
+        if (text.find("Unhandled trap: 0x180") != std::string::npos) {
+            stop.kind = kFault;
+            stop.signal = SIGILL;
+        }
+        return stop;
+    }
+    if (!stopped) {
         // Still running: interrupt it, so that the engine can be taken down.
         const char interrupt = 3;
         send(socket_, &interrupt, 1, MSG_NOSIGNAL);

@@ -63,6 +63,8 @@ public:
     void SetRegisters(const std::vector<uint32_t>& regs) { regs_ = regs; }
 
     bool SetBreakpoint(uint32_t address);
+    // What qemu wrote on its way out, once it has ended.
+    std::string Diagnostics();
     // Runs from pc until a breakpoint or a fault, for at most timeoutMs.
     Stop Run(uint32_t pc, int timeoutMs);
 
@@ -76,6 +78,8 @@ private:
 
     pid_t qemu_ = -1;
     int socket_ = -1;
+    int errors_ = -1;  // qemu's standard error
+    bool lost_ = false;
     std::string socketPath_;
     std::string pending_;
     uint32_t entry_ = 0;  // the loader's system call; entry_ + 2 is its breakpoint
