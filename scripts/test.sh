@@ -1,6 +1,6 @@
 #!/bin/bash
-# test.sh: every test: the device (ARM) programs built first, since the host
-# tables run them too; the host suite against the stand-in, the same suite
+# test.sh: every test: the device (ARM and SH-3) programs built first, since
+# the host tables run them too; the host suite against the stand-in, the same suite
 # under ASan and UBSan, a short pass of each fuzzer, the desktop programs
 # under Wine, and last the checks of the device images (their resources are
 # compared with the desktop build's).
@@ -13,6 +13,10 @@ scripts/install-deps.sh
 echo "== device programs (Windows CE, ARM)"
 cmake --preset ce-arm >/dev/null
 cmake --build --preset ce-arm -j"$jobs"
+
+echo "== device programs (Windows CE, SH-3)"
+cmake --preset ce-sh3 >/dev/null
+cmake --build --preset ce-sh3 -j"$jobs"
 
 echo "== host"
 cmake --preset host >/dev/null
@@ -36,9 +40,10 @@ ctest --preset win64
 
 echo "== device images"
 ctest --preset ce-arm
+ctest --preset ce-sh3
 
 echo "== installed folders, release archives and the device cabinet, in dist/"
-for preset in win64 ce-arm; do
+for preset in win64 ce-arm ce-sh3; do
     cmake --install "build/$preset" >/dev/null
     (cd "build/$preset" && cpack >/dev/null)
 done

@@ -500,6 +500,14 @@ bool Runner::Dispatch(size_t import)
     try {
         for (int i = 0; i < b.arity; i++)
             args.push_back(Arg(i));
+        if (sh_) {
+            // A CE callee may keep r4-r7 in the argument area its caller
+            // reserved: the runner does, so a caller that reserved none
+            // finds its own frame overwritten, as on a device.
+            const uint32_t area[4] = {sh_->Reg(kShR4), sh_->Reg(kShR4 + 1), sh_->Reg(kShR4 + 2),
+                                      sh_->Reg(kShR4 + 3)};
+            WriteBytes(sh_->Reg(kShR15), area, sizeof(area));
+        }
         result = b.call(*this);
     } catch (const GuestFault& fault) {
         // A fault deeper down (in a dialog procedure the call ran) has
