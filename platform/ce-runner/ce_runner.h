@@ -81,6 +81,8 @@ private:
     uint32_t WriteScratchText(const char16_t* text);
     // The image's CEUX resource HI_RES_AWARE, neutral language, holding 1.
     bool HasHiResAware();
+    // The ARM build, run by Unicorn.
+    bool LoadArm(const std::string& exePath);
     // The SH-3 build, run by qemu (sh_engine.h) under CE's SH convention.
     bool LoadSh(const std::string& exePath);
     bool ExecuteSh(uint32_t pc, uint32_t* r0);
