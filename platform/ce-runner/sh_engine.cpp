@@ -139,6 +139,8 @@ bool ShEngine::Start(const std::string& qemu, const std::string& loader, std::st
         dup2(null, 0);
         dup2(null, 1);
         dup2(errors[1], 2);
+        if (null > 2)
+            close(null);
         execl(qemu.c_str(), qemu.c_str(), "-g", path, loader.c_str(), (char*)NULL);
         _exit(127);
     }
@@ -185,7 +187,13 @@ std::string ShEngine::Diagnostics()
 {
     // qemu has ended or is ending: what it wrote is all there is.
     if (qemu_ > 0) {
-        waitpid(qemu_, NULL, 0);
+        int waited = 0;
+        while (waitpid(qemu_, NULL, WNOHANG) == 0 && waited++ < 200)
+            usleep(10000);
+        if (waited > 200) {
+            kill(qemu_, SIGKILL);
+            waitpid(qemu_, NULL, 0);
+        }
         qemu_ = -1;
     }
     std::string text;
