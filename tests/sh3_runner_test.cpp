@@ -84,6 +84,8 @@ TEST(CeRunnerSh3, DamagedCopiesEndTheRunNamingTheInstruction)
         // anything in r1-r7, so reading through r6 after it must fail.
         {"r6 trusted across an import", {0x6643, kCallImport, 0x0009, 0x6062},
          "unmapped or protected memory by the instruction 6062"},
+        // mov #0, r13; rts; nop: the entry gives CE's loader back a changed r13.
+        {"r13 not kept for the caller", {0xED00, 0x000B, 0x0009}, "returned with r13 changed"},
     };
     const std::string path = ::testing::TempDir() + "sh3-damaged.exe";
     const std::string symbols = ::testing::TempDir() + "sh3-damaged.syms";

@@ -20,6 +20,8 @@ namespace {
 
 // A guest that runs this long without reaching a trap is stuck in a loop.
 const int kShRunLimitMs = 30000;
+// r8-r14 of a caller of guest code: kCallerValue + the register's number.
+const uint32_t kCallerValue = 0xCA11E000;
 
 int ShProtection(uint32_t characteristics)
 {
@@ -168,8 +170,18 @@ uint32_t Runner::CallGuestSh(uint32_t address, const std::vector<uint32_t>& args
         sh_->SetReg(kShR4 + (int)i, args[i]);
     sh_->SetReg(kShR15, sp);
     sh_->SetReg(kShPr, kReturnTrap);
+    // The caller's own values in r8-r14, which CE's SH convention has the
+    // callee give back as it found them.
+    for (int r = 8; r <= 14; r++)
+        sh_->SetReg(r, kCallerValue + (uint32_t)r);
     uint32_t r0 = 0;
-    const bool ok = Execute(address, &r0);
+    bool ok = Execute(address, &r0);
+    for (int r = 8; r <= 15 && ok; r++) {
+        const uint32_t expected = r == 15 ? sp : kCallerValue + (uint32_t)r;
+        if (sh_->Reg(r) != expected)
+            ok = Fail(Where(address) + " returned with r" + std::to_string(r) +
+                      " changed: CE's caller keeps its own value there");
+    }
     sh_->SetRegisters(saved);
     if (!ok)
         throw GuestFault{error_};
