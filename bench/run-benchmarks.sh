@@ -61,3 +61,8 @@ if [ -f build/ce-mips/closer/ForegroundDismisser.exe ]; then
     echo "under the runner's VR41xx guard), same scenes:"
     build/host/bench/device_press_bench build/ce-mips/closer/ForegroundDismisser.exe 10 100 1000
 fi
+if [ -f build/ce-sh3/closer/ForegroundDismisser.exe ]; then
+    echo
+    echo "SH-3 (the same scenes pressed on qemu-sh4; qemu gives no instruction count):"
+    build/host/bench/device_press_bench build/ce-sh3/closer/ForegroundDismisser.exe 10 100 1000
+fi

@@ -3,7 +3,6 @@
 # platform/ce (linker script, headers and import tables).
 set(CMAKE_SYSTEM_NAME Generic)
 set(CMAKE_SYSTEM_PROCESSOR arm)
-set(CE_ARM ON)
 set(CE_DEVICE ON)
 set(CE_CPU arm)
 set(CE_TOOL_PREFIX arm-none-eabi-)

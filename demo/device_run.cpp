@@ -4,6 +4,8 @@
 
 #include <stdio.h>
 
+#include <string>
+
 #include "ce_runner.h"
 #include "host_scene.h"
 
@@ -96,8 +98,11 @@ bool RunAndReport(const char* tool, const std::string& exePath, const std::strin
         printf("\n");
     }
     const std::vector<HWND> z = host::ZOrder();
-    printf("\nexit status %d after %lu ms, %llu ARM instructions; in front now: %s; at the bottom: %s\n",
-           status, ran, (unsigned long long)runner.Instructions(),
-           nameOf(host::Foreground()).c_str(), z.empty() ? "none" : nameOf(z.back()).c_str());
+    const std::string counted =
+        runner.CountsInstructions() ? std::to_string(runner.Instructions()) + " ARM instructions"
+                                    : std::string("no instruction count (SH-3 on qemu)");
+    printf("\nexit status %d after %lu ms, %s; in front now: %s; at the bottom: %s\n", status, ran,
+           counted.c_str(), nameOf(host::Foreground()).c_str(),
+           z.empty() ? "none" : nameOf(z.back()).c_str());
     return true;
 }

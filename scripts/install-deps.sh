@@ -9,6 +9,9 @@ packages=(
     mingw-w64 g++-mingw-w64-x86-64        # the desktop programs, and resources for all
     gcc-arm-none-eabi binutils-arm-none-eabi  # the device programs (ARMv4)
     gcc-mipsel-linux-gnu g++-mipsel-linux-gnu binutils-mipsel-linux-gnu  # the MIPS device programs (VR41xx)
+    gcc-sh4-linux-gnu g++-sh4-linux-gnu   # the SH-3 device programs (SH-4 compiler, SH-3 code)
+    binutils-sh-elf                       # SH-3-only disassembler for the image check
+    qemu-user-static                      # runs the device programs' SH code
     python3-pefile                        # lays out and checks the device images
     gcab cabextract                       # the device installation cabinet, and reading it back
     libunicorn-dev pkgconf                # runs the device programs' ARM code

@@ -1,5 +1,5 @@
 #!/bin/bash
-# test.sh: every test: the device programs (ARM, MIPS) built first, since
+# test.sh: every test: the device programs (ARM, MIPS, SH-3) built first, since
 # the host tables run them too; the host suite against the stand-in, the same suite
 # under ASan and UBSan, a short pass of each fuzzer, the desktop programs
 # under Wine, and last the checks of the device images (their resources are
@@ -17,6 +17,10 @@ cmake --build --preset ce-arm -j"$jobs"
 echo "== device programs (Windows CE, MIPS)"
 cmake --preset ce-mips >/dev/null
 cmake --build --preset ce-mips -j"$jobs"
+
+echo "== device programs (Windows CE, SH-3)"
+cmake --preset ce-sh3 >/dev/null
+cmake --build --preset ce-sh3 -j"$jobs"
 
 echo "== host"
 cmake --preset host >/dev/null
@@ -41,13 +45,14 @@ ctest --preset win64
 echo "== device images"
 ctest --preset ce-arm
 ctest --preset ce-mips
+ctest --preset ce-sh3
 
 echo "== installed folders, release archives, the device cabinets and the"
 echo "   Application Manager's file, in dist/"
-for preset in win64 ce-arm ce-mips; do
+for preset in win64 ce-arm ce-mips ce-sh3; do
     cmake --install "build/$preset" >/dev/null
     (cd "build/$preset" && cpack >/dev/null)
 done
 cp build/ce-arm/ForegroundDismisser-*-ce-arm.cab build/ce-mips/ForegroundDismisser-*-ce-mips.cab \
-   build/ce-arm/ForegroundDismisser.ini dist/
+   build/ce-sh3/ForegroundDismisser-*-ce-sh3.cab build/ce-arm/ForegroundDismisser.ini dist/
 ls -l dist/*.zip dist/*.cab dist/*.ini

@@ -19,6 +19,7 @@ struct DeviceBuild {
 const DeviceBuild kDeviceBuilds[] = {
     {Way::kArm, "arm", CE_ARM_BUILD_DIR},
     {Way::kMips, "mips", CE_MIPS_BUILD_DIR},
+    {Way::kSh3, "sh3", CE_SH3_BUILD_DIR},
 };
 
 const DeviceBuild* BuildOf(Way way)

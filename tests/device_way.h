@@ -1,5 +1,5 @@
 // device_way.h: runs a table's case more ways than the host build's: as
-// each device build's own machine code (ARM, MIPS) under the CE runner,
+// each device build's own machine code (ARM, MIPS, SH-3) under the CE runner,
 // against the same stand-in scene; the case's expected trace is the same
 // every way.
 #ifndef DEVICE_WAY_H
@@ -16,6 +16,7 @@ enum class Way {
     kHost,  // the product code compiled for the host, called directly
     kArm,   // the ARM executables (build/ce-arm), instruction by instruction
     kMips,  // the MIPS executables (build/ce-mips), likewise
+    kSh3,   // the SH-3 executables (build/ce-sh3), on qemu
 };
 
 // The host, ARM, and each other device build whose programs are there: ARM

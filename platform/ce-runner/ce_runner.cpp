@@ -5,7 +5,9 @@
 // answers the import (which may run guest code again, for a dialog
 // procedure) and starts the engine anew from the return address. On MIPS the
 // stub's jump to the trap has its delay slot inside the program, so the trap
-// word itself is the first thing the hook sees there.
+// word itself is the first thing the hook sees there. SH-3 programs run on
+// qemu instead (sh_runner.cpp), through the same loader checks, bindings and
+// marshalling.
 #include "ce_runner.h"
 
 #include <stdio.h>
@@ -18,26 +20,16 @@
 
 #include "bindings.h"
 #include "cpu.h"
+#include "guest_layout.h"
 #include "host_scene.h"
 #include "pe_image.h"
+#include "sh_engine.h"
 
 namespace ce {
 namespace {
 
-// Guest address space besides the image (which sits at its own base). The
-// stack's reserve, as the image's header asks, ends at kStackTop.
-const uint32_t kStackTop = 0x00D00000;
-const uint32_t kPage = 0x1000;
-// CE 3.0's own default reserve is 1 MB; anything larger is a damaged header.
-const uint32_t kMaxStackReserve = 0x00100000;
-const uint32_t kScratchBase = 0x00E00000;
-const uint32_t kScratchSize = 0x00010000;
-const uint32_t kTrapBase = 0x00F00000;
-const uint32_t kTrapSize = 0x1000;
-// Fresh stack and scratch memory is filled with this, never zero.
-const uint8_t kPoisonByte = 0xA5;
-// Where guest code returns to when the host called it.
-const uint32_t kReturnTrap = kTrapBase + kTrapSize - 4;
+using namespace layout;
+
 const size_t kMaxImports = kTrapSize / 4 - 1;
 // Handles the guest never sees as anything but themselves: NULL,
 // HWND_BOTTOM, HKEY_LOCAL_MACHINE.
@@ -52,18 +44,8 @@ const uint32_t kFirstHandle = 0xD0000000;
 // A guest that runs this long without returning is stuck in a loop.
 const uint64_t kInstructionLimit = 200000000;
 
+const uint16_t kMachineSh3 = 0x01A2;
 const uint16_t kSubsystemCeGui = 9;
-const uint32_t kExecute = 0x20000000, kWrite = 0x80000000u;
-
-uint32_t PageAlign(uint32_t v)
-{
-    return (v + 0xFFF) & ~0xFFFu;
-}
-
-uint32_t PageOf(uint32_t v)
-{
-    return v & ~(kPage - 1);
-}
 
 std::string Hex(uint32_t v)
 {
@@ -235,6 +217,11 @@ uint64_t Runner::Instructions() const
     return engine_ ? engine_->instructions : 0;
 }
 
+bool Runner::CountsInstructions() const
+{
+    return engine_ != NULL;
+}
+
 void Runner::SetCallLog(std::function<void(const std::string&)> log)
 {
     log_ = log;
@@ -254,7 +241,8 @@ bool Runner::Fail(const std::string& why)
 bool Runner::Load(const std::string& exePath)
 {
     image_.reset(new PeImage);
-    engine_.reset(new Engine);
+    engine_.reset();
+    sh_.reset();
     symbols_.clear();
     functions_.clear();
     bindings_.clear();
@@ -268,9 +256,9 @@ bool Runner::Load(const std::string& exePath)
         return Fail(exePath + ": " + why);
     PeImage& im = *image_;
     const Cpu* cpu = CpuForMachine(im.machine);
-    if (cpu == NULL)
+    if (cpu == NULL && im.machine != kMachineSh3)
         return Fail(exePath + ": machine " + Hex(im.machine) +
-                    " is not ARM (0x01c0) or MIPS (0x0166)");
+                    " is not ARM (0x01c0), MIPS (0x0166) or SH-3 (0x01a2)");
     if (im.subsystem != kSubsystemCeGui)
         return Fail(exePath + ": subsystem " + std::to_string(im.subsystem) +
                     " is not Windows CE GUI (9)");
@@ -295,7 +283,58 @@ bool Runner::Load(const std::string& exePath)
         bindings_.push_back(found);
     }
 
+    if (!(cpu != NULL ? LoadUnicorn(exePath, cpu) : LoadSh(exePath)))
+        return false;
+    const uint32_t base = im.imageBase;
+    for (uintptr_t h : kFixedHandles) {
+        toGuest_[h] = (uint32_t)h;
+        toHost_[(uint32_t)h] = h;
+    }
+    toGuest_[base] = base;
+    toHost_[base] = base;
+
+    // NAME.syms: "address size type name(arguments)" per line, from nm -S -C.
+    // Symbols without a size are the linker script's layout marks, not
+    // functions or globals.
+    std::string syms = exePath;
+    if (syms.size() > 4 && syms.compare(syms.size() - 4, 4, ".exe") == 0)
+        syms.replace(syms.size() - 4, 4, ".syms");
+    std::ifstream in(syms);
+    std::string line;
+    while (std::getline(in, line)) {
+        std::istringstream fields(line);
+        std::string address, size, type, name;
+        if (!(fields >> address >> size >> type) || type.size() != 1 ||
+            !std::getline(fields >> std::ws, name))
+            continue;
+        const uint32_t at = (uint32_t)strtoul(address.c_str(), NULL, 16);
+        const std::string anonymous = "(anonymous namespace)::";
+        if (name.compare(0, anonymous.size(), anonymous) == 0)
+            name.erase(0, anonymous.size());
+        const std::string shortName = name.substr(0, name.find('('));
+        symbols_[shortName] = at;
+        if (type == "T" || type == "t")
+            functions_.push_back({at, shortName});
+    }
+    std::sort(functions_.begin(), functions_.end());
+
+    // The system decides once, from the image, whether the program sees
+    // the screen through the legacy layer.
+    try {
+        const bool newer = im.subsystemMajor > 4 || (im.subsystemMajor == 4 && im.subsystemMinor > 20);
+        host::SetLegacyProgram(!newer && !HasHiResAware());
+    } catch (const GuestFault& fault) {
+        return Fail(exePath + ": " + fault.what);
+    }
+    return true;
+}
+
+bool Runner::LoadUnicorn(const std::string& exePath, const Cpu* cpu)
+{
+    PeImage& im = *image_;
+    const uint32_t reserve = PageAlign(im.stackReserve);
     // The CPU model is chosen before anything else is set up.
+    engine_.reset(new Engine);
     Engine& e = *engine_;
     e.cpu = cpu;
     if (uc_open(cpu->arch, (uc_mode)cpu->mode, &e.uc) != UC_ERR_OK)
@@ -349,47 +388,6 @@ bool Runner::Load(const std::string& exePath)
     uc_hook_add(e.uc, &e.faultHook, UC_HOOK_MEM_INVALID, (void*)OnBadAccess, &e, 1, 0);
     uc_hook_add(e.uc, &e.alignHook, UC_HOOK_MEM_READ | UC_HOOK_MEM_WRITE, (void*)OnAccess, &e, 1,
                 0);
-
-    for (uintptr_t h : kFixedHandles) {
-        toGuest_[h] = (uint32_t)h;
-        toHost_[(uint32_t)h] = h;
-    }
-    toGuest_[base] = base;
-    toHost_[base] = base;
-
-    // NAME.syms: "address size type name(arguments)" per line, from nm -S -C.
-    // Symbols without a size are the linker script's layout marks, not
-    // functions or globals.
-    std::string syms = exePath;
-    if (syms.size() > 4 && syms.compare(syms.size() - 4, 4, ".exe") == 0)
-        syms.replace(syms.size() - 4, 4, ".syms");
-    std::ifstream in(syms);
-    std::string line;
-    while (std::getline(in, line)) {
-        std::istringstream fields(line);
-        std::string address, size, type, name;
-        if (!(fields >> address >> size >> type) || type.size() != 1 ||
-            !std::getline(fields >> std::ws, name))
-            continue;
-        const uint32_t at = (uint32_t)strtoul(address.c_str(), NULL, 16);
-        const std::string anonymous = "(anonymous namespace)::";
-        if (name.compare(0, anonymous.size(), anonymous) == 0)
-            name.erase(0, anonymous.size());
-        const std::string shortName = name.substr(0, name.find('('));
-        symbols_[shortName] = at;
-        if (type == "T" || type == "t")
-            functions_.push_back({at, shortName});
-    }
-    std::sort(functions_.begin(), functions_.end());
-
-    // The system decides once, from the image, whether the program sees
-    // the screen through the legacy layer.
-    try {
-        const bool newer = im.subsystemMajor > 4 || (im.subsystemMajor == 4 && im.subsystemMinor > 20);
-        host::SetLegacyProgram(!newer && !HasHiResAware());
-    } catch (const GuestFault& fault) {
-        return Fail(exePath + ": " + fault.what);
-    }
     return true;
 }
 
@@ -432,6 +430,10 @@ uintptr_t Runner::HostHandle(uint32_t guest)
 
 uint32_t Runner::Arg(int index)
 {
+    // CE's SH callee finds words 5 and later above its 16-byte argument area.
+    if (sh_)
+        return index < 4 ? sh_->Reg(kShR4 + index)
+                         : ReadU32(sh_->Reg(kShR15) + 16 + 4 * (uint32_t)(index - 4));
     Engine& e = *engine_;
     if (index < 4)
         return e.Reg(e.cpu->args[index]);
@@ -443,6 +445,9 @@ uint32_t Runner::Arg(int index)
 // system writes a callback's frame from the top down.
 void Runner::TouchStack(uint32_t address, uint32_t size, bool downward)
 {
+    // The SH stack is committed whole but for its last page (LoadSh).
+    if (sh_)
+        return;
     Engine& e = *engine_;
     const uint64_t end = (uint64_t)address + size;
     if (size == 0 || address >= e.stackTop || end <= e.stackBottom)
@@ -468,7 +473,9 @@ std::vector<uint8_t> Runner::ReadBytes(uint32_t address, uint32_t size)
     std::vector<uint8_t> out(size);
     if (size <= 0x1000000)
         TouchStack(address, size, false);
-    if (size > 0x1000000 || (size > 0 && uc_mem_read(engine_->uc, address, out.data(), size) != UC_ERR_OK))
+    if (size > 0x1000000 ||
+        (size > 0 && !(sh_ ? sh_->Read(address, out.data(), size)
+                           : uc_mem_read(engine_->uc, address, out.data(), size) == UC_ERR_OK)))
         throw GuestFault{"cannot read " + std::to_string(size) + " bytes at " + Hex(address)};
     return out;
 }
@@ -476,7 +483,8 @@ std::vector<uint8_t> Runner::ReadBytes(uint32_t address, uint32_t size)
 void Runner::WriteBytes(uint32_t address, const void* data, uint32_t size)
 {
     TouchStack(address, size, false);
-    if (size > 0 && uc_mem_write(engine_->uc, address, data, size) != UC_ERR_OK)
+    if (size > 0 && !(sh_ ? sh_->Write(address, data, size)
+                          : uc_mem_write(engine_->uc, address, data, size) == UC_ERR_OK))
         throw GuestFault{"cannot write " + std::to_string(size) + " bytes at " + Hex(address)};
 }
 
@@ -494,11 +502,26 @@ void Runner::WriteU32(uint32_t address, uint32_t value)
 std::u16string Runner::ReadText(uint32_t address, uint32_t maxChars)
 {
     std::u16string text;
+    // Through qemu's stub a read is a round trip: SH text comes in pieces,
+    // none crossing a page, so that only an unmapped page stops it.
+    std::vector<uint16_t> piece;
+    uint32_t pieceAt = 0;
     for (uint32_t i = 0; i < maxChars; i++) {
-        uint16_t c;
-        if (i == 0 || ((address + 2 * i) & (kPage - 1)) == 0)
-            TouchStack(address + 2 * i, 2, false);
-        if (uc_mem_read(engine_->uc, address + 2 * i, &c, 2) != UC_ERR_OK)
+        uint16_t c = 0;
+        const uint32_t at = address + 2 * i;
+        if (i == 0 || (at & (kPage - 1)) == 0)
+            TouchStack(at, 2, false);
+        if (sh_ && (piece.empty() || at < pieceAt || at >= pieceAt + 2 * piece.size())) {
+            const uint32_t bytes = std::min<uint32_t>(256, kPage - (at & (kPage - 1))) & ~1u;
+            piece.assign(std::max<uint32_t>(bytes, 2) / 2, 0);
+            pieceAt = at;
+            if (!sh_->Read(at, piece.data(), 2 * (uint32_t)piece.size()))
+                piece.clear();
+        }
+        const bool ok = sh_ ? !piece.empty() : uc_mem_read(engine_->uc, at, &c, 2) == UC_ERR_OK;
+        if (ok && sh_)
+            c = piece[(at - pieceAt) / 2];
+        if (!ok)
             throw GuestFault{"text at " + Hex(address) + " runs into unmapped memory"};
         if (c == 0)
             return text;
@@ -522,6 +545,8 @@ uint32_t Runner::WriteScratchText(const char16_t* text)
 
 bool Runner::Execute(uint32_t pc, uint32_t* r0)
 {
+    if (sh_)
+        return ExecuteSh(pc, r0);
     Engine& e = *engine_;
     for (;;) {
         e.trapAddress = 0;
@@ -588,14 +613,21 @@ bool Runner::Execute(uint32_t pc, uint32_t* r0)
 
 bool Runner::Dispatch(size_t import)
 {
-    Engine& e = *engine_;
     const Binding& b = kBindings[bindings_[import]];
-    const uint32_t caller = e.Reg(e.cpu->returnAddress);
+    const uint32_t caller = sh_ ? sh_->Reg(kShPr) : engine_->Reg(engine_->cpu->returnAddress);
     std::vector<uint32_t> args;
     uint32_t result;
     try {
         for (int i = 0; i < b.arity; i++)
             args.push_back(Arg(i));
+        if (sh_) {
+            // A CE callee may keep r4-r7 in the argument area its caller
+            // reserved: the runner does, so a caller that reserved none
+            // finds its own frame overwritten, as on a device.
+            const uint32_t area[4] = {sh_->Reg(kShR4), sh_->Reg(kShR4 + 1), sh_->Reg(kShR4 + 2),
+                                      sh_->Reg(kShR4 + 3)};
+            WriteBytes(sh_->Reg(kShR15), area, sizeof(area));
+        }
         result = b.call(*this);
     } catch (const GuestFault& fault) {
         // A fault deeper down (in a dialog procedure the call ran) has
@@ -605,8 +637,19 @@ bool Runner::Dispatch(size_t import)
                                    : error_);
     }
     // COREDLL keeps only what the CPU's calling convention preserves.
-    e.cpu->clobber(e.uc);
-    e.SetReg(e.cpu->result, result);
+    if (sh_) {
+        // SH: r8-r15 (and PR, for the return); r1-r7, MACH, MACL and the T
+        // bit come back as whatever COREDLL left there.
+        sh_->SetReg(kShR0, result);
+        for (int r = 1; r <= 7; r++)
+            sh_->SetReg(kShR0 + r, 0xBAD0BAD0u | (uint32_t)r << 16);
+        sh_->SetReg(kShMach, 0xBADABAD0);
+        sh_->SetReg(kShMacl, 0xBADBBAD0);
+        sh_->SetReg(kShSr, sh_->Reg(kShSr) ^ kShSrT);
+    } else {
+        engine_->cpu->clobber(engine_->uc);
+        engine_->SetReg(engine_->cpu->result, result);
+    }
     if (log_) {
         std::string line = std::string(b.name) + "(";
         for (size_t i = 0; i < args.size(); i++) {
@@ -623,6 +666,8 @@ bool Runner::Dispatch(size_t import)
 
 uint32_t Runner::CallGuest(uint32_t address, const std::vector<uint32_t>& args)
 {
+    if (sh_)
+        return CallGuestSh(address, args);
     Engine& e = *engine_;
     // Below whatever the interrupted code has on its stack, 8-byte aligned,
     // with the CPU's home area and the arguments past the fourth above it.
@@ -657,13 +702,13 @@ uint32_t Runner::CallGuest(uint32_t address, const std::vector<uint32_t>& args)
 
 bool Runner::RunProgram(const char16_t* commandLine, int* status)
 {
-    if (!engine_)
+    if (!engine_ && !sh_)
         return Fail("no program loaded");
     error_.clear();
     try {
         const uint32_t line = commandLine == NULL ? 0 : WriteScratchText(commandLine);
         const uint32_t showWindow = 5;  // SW_SHOW
-        engine_->SetReg(engine_->cpu->sp, engine_->stackTop);
+        ResetStack();
         const uint32_t r0 = CallGuest(image_->imageBase + image_->entryRva,
                                       {image_->imageBase, 0, line, showWindow});
         *status = (int)r0;
@@ -676,14 +721,14 @@ bool Runner::RunProgram(const char16_t* commandLine, int* status)
 bool Runner::CallFunction(const std::string& name, const std::vector<uint32_t>& args,
                           uint32_t* result)
 {
-    if (!engine_)
+    if (!engine_ && !sh_)
         return Fail("no program loaded");
     error_.clear();
     auto it = symbols_.find(name);
     if (it == symbols_.end())
         return Fail("the program has no function " + name);
     try {
-        engine_->SetReg(engine_->cpu->sp, engine_->stackTop);
+        ResetStack();
         *result = CallGuest(it->second, args);
         return true;
     } catch (const GuestFault& fault) {
@@ -799,6 +844,14 @@ uint32_t Runner::LoadResource(uint32_t module, uint32_t resource)
         throw GuestFault{"not a resource handle: " + Hex(resource)};
     // CE's resources are already in memory: the address is the data's.
     return Instance() + ReadU32(resource);
+}
+
+void Runner::ResetStack()
+{
+    if (sh_)
+        sh_->SetReg(kShR15, kStackTop);
+    else
+        engine_->SetReg(engine_->cpu->sp, engine_->stackTop);
 }
 
 }  // namespace ce

@@ -17,7 +17,9 @@
 namespace ce {
 
 struct PeImage;
+struct Cpu;
 class Engine;
+class ShEngine;
 
 class Runner {
 public:
@@ -46,8 +48,11 @@ public:
 
     // Why the last call failed.
     const std::string& Error() const;
-    // Instructions executed inside the program's image so far.
+    // Instructions executed inside the program's image so far (on SH-3,
+    // where qemu counts nothing the runner can read, always 0).
     uint64_t Instructions() const;
+    // Whether Instructions() counts at all: false for SH-3.
+    bool CountsInstructions() const;
     // Receives one line per import called: name, arguments, result.
     void SetCallLog(std::function<void(const std::string&)> log);
 
@@ -82,9 +87,20 @@ private:
     void TouchStack(uint32_t address, uint32_t size, bool downward);
     // The image's CEUX resource HI_RES_AWARE, neutral language, holding 1.
     bool HasHiResAware();
+    // ARM and MIPS programs run on Unicorn, with the CPU's descriptor.
+    bool LoadUnicorn(const std::string& exePath, const Cpu* cpu);
+    // SH-3 programs run on qemu (sh_engine.h) under CE's SH convention.
+    bool LoadSh(const std::string& exePath);
+    bool ExecuteSh(uint32_t pc, uint32_t* r0);
+    uint32_t CallGuestSh(uint32_t address, const std::vector<uint32_t>& args);
+    void ResetStack();
 
     std::unique_ptr<PeImage> image_;
     std::unique_ptr<Engine> engine_;
+    std::unique_ptr<ShEngine> sh_;
+    // The SH stack's lowest usable address (the reserve's last page is
+    // never committed).
+    uint32_t shStackBottom_ = 0;
     std::map<std::string, uint32_t> symbols_;
     std::vector<std::pair<uint32_t, std::string>> functions_;  // by address
     std::vector<size_t> bindings_;  // per import: index into the binding table

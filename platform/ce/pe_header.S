@@ -4,7 +4,7 @@
  * Only .byte, .short and .long are used: they mean the same in every CPU's
  * assembler. The build gives the CPU's machine type as PE_MACHINE. */
 #ifndef PE_MACHINE
-#error PE_MACHINE: 0x01C0 (ARM) or 0x0166 (MIPS R4000)
+#error PE_MACHINE: 0x01C0 (ARM), 0x0166 (MIPS R4000) or 0x01A2 (SH-3)
 #endif
 #define BASE 0x10000
 #define RVA(s) ((s) - BASE)
@@ -22,7 +22,7 @@
 pe_signature:
         .ascii  "PE\0\0"
 /* IMAGE_FILE_HEADER */
-        .short  PE_MACHINE              /* ARM (ARM state) or R4000 (MIPS, little-endian) */
+        .short  PE_MACHINE              /* ARM (ARM state), R4000 (MIPS) or SH-3, little-endian */
         .short  3                       /* sections: .text .data .rsrc */
         .long   0                       /* no time stamp: same sources, same file */
         .long   0, 0                    /* no COFF symbol table */

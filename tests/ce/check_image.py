@@ -2,13 +2,13 @@
 """check_image.py: checks a device executable as the linker left it, before
 it ever reaches a device: headers the Windows CE loader accepts, imports
 only the device's libraries export, code its CPU runs (ARMv4 in ARM state,
-which StrongARM runs; or MIPS II as the NEC VR41xx runs it), and its size
-budget. The resources mode checks that its resources are the desktop
+which StrongARM runs; MIPS II as the NEC VR41xx runs it; or SH-3 code:
+sh3_audit.py), and its size budget. The resources mode checks that its resources are the desktop
 build's, leaf for leaf.
 
 usage:
   check_image.py image EXE ELF --objdump OBJDUMP --imports-list LIST
-                 --dlls DLL... --budget BYTES --exports DIR [--cpu arm|mips]
+                 --dlls DLL... --budget BYTES --exports DIR [--cpu arm|mips|sh3]
   check_image.py resources EXE DESKTOP-EXE
 
 Prints one line per check and ends with "N passed, M failed"; the exit
@@ -27,9 +27,10 @@ import pefile
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)),
                                 '..', '..', 'platform', 'ce'))
 import make_imports  # noqa: E402
+import sh3_audit  # noqa: E402
 
 IMAGE_BASE = 0x10000
-MACHINE = {'arm': 0x01C0, 'mips': 0x0166}
+MACHINE = {'arm': 0x01C0, 'mips': 0x0166, 'sh3': 0x01A2}
 SUBSYSTEM_WINDOWS_CE_GUI = 9
 RELOCS_STRIPPED = 0x0001
 DIR_IMPORT = pefile.DIRECTORY_ENTRY['IMAGE_DIRECTORY_ENTRY_IMPORT']
@@ -304,6 +305,20 @@ def audit_code(report, objdump, elf_path, pe, exe_bytes, cpu='arm'):
     report.check('shipped code', bool(code) and not differ, listing)
     if cpu == 'mips':
         audit_mips(report, elf, sections, pe, exe_bytes)
+        return
+    if cpu == 'sh3':
+        map_path = os.path.splitext(elf_path)[0] + '.map'
+        try:
+            audited, skipped, refused = sh3_audit.audit(objdump, elf_path, map_path)
+        except (OSError, subprocess.CalledProcessError) as error:
+            audited, skipped, refused = 0, 0, [str(error)]
+        if not audited:
+            refused.insert(0, 'no SH instructions found to audit')
+        report.check('SH-3 instructions', not refused, '%d instructions audited, %d data '
+                     'halfwords skipped%s' % (audited, skipped,
+                                              '; refused %d:' % len(refused) if refused else ''))
+        for line in refused[:40]:
+            print('    ' + line)
         return
 
     result = subprocess.run([objdump, '-d', elf_path], capture_output=True, text=True)

@@ -86,7 +86,8 @@ class Case:
     def rename_import(self, new):
         imp = self.first_import(len(new))
         self.poke(self.exe, imp.name_offset, '', new.encode().ljust(len(imp.name), b'\0'))
-        self.edit_list(lambda line: line.replace(' %s\n' % imp.name.decode(), ' %s\n' % new))
+        self.edit_list(lambda line: re.sub(r'(\s)%s(\s)' % imp.name.decode(), r'\g<1>%s\2' % new,
+                                           line))
 
     def edit_list(self, change):
         lines = open(self.list).readlines()
@@ -179,7 +180,7 @@ CASES = [
      {'imported DLLs'}, 'not allowed: COREDLL.dll'),
     ('an import by ordinal', by_ordinal, {'imports by name'}, 'by ordinal: COREDLL.dll #5'),
     ('an import missing from imports.list', lambda c: c.edit_list(
-        lambda line: None if line.split()[-1:] == [c.first_import().name.decode()] else line),
+        lambda line: None if line.split()[1:2] == [c.first_import().name.decode()] else line),
      {'imports listed'}, 'not listed for their DLL'),
     ('DialogBoxParamW imported (and listed)', lambda c: c.rename_import('DialogBoxParamW'),
      {'no DialogBoxParamW', 'exported by CE 3.0'}, 'imported from COREDLL.dll'),

@@ -1,0 +1,101 @@
+#!/usr/bin/env python3
+"""sh3_selftest.py: proves that the SH-3 build's two guards fail where they
+should. The instruction audit (sh3_audit.py) gets small linked programs, each
+with one thing an SH-3 must not run, and must refuse exactly that one, while
+literal pools and a case table pass as data. The compiler guard
+(platform/ce/sh3/treg_guard.py) must fail the compile of a file in which the
+faulty pass deletes a test, and let the same file through at -O0.
+
+usage: sh3_selftest.py --as AS --ld LD --cc CC --objdump OBJDUMP --guard GUARD --workdir DIR
+"""
+import argparse
+import os
+import subprocess
+import sys
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, HERE)
+import sh3_audit  # noqa: E402
+
+# A function with a literal pool and a GCC-style case table, all SH-3.
+CLEAN = '''
+        .text
+        .global f
+        .type f, @function
+f:      mov.l   1f, r0
+        mova    2f, r0
+        mov.w   @(r0,r4), r1
+        braf    r1
+        nop
+        .p2align 2
+2:      .short  3f - 2b, 4f - 2b
+3:      rts
+        mov     #1, r0
+4:      rts
+        mov     #2, r0
+        .p2align 2
+1:      .long   0xF00DF00D
+        .size f, . - f
+'''
+
+# (case, the instruction added to the clean function, what must be refused)
+CASES = [
+    ('an SH-4 cache instruction', 'movca.l r0, @r1', 'not an SH-3 instruction'),
+    ('an FPU instruction', 'fadd fr0, fr1', 'not an SH-3 instruction'),
+    ('a privileged instruction', 'ldc r0, sr', 'system register'),
+    ('a system call', 'trapa #1', 'system call'),
+    ('a halfword that is no instruction', '.short 0xfffd', 'not an SH-3 instruction'),
+]
+
+
+def link(args, name, extra):
+    base = os.path.join(args.workdir, name)
+    source = CLEAN.replace('f:      mov.l', 'f:      %s\n        mov.l' % extra) if extra else CLEAN
+    open(base + '.s', 'w').write(source)
+    subprocess.run([args.as_, '-little', '-isa=any', '-o', base + '.o', base + '.s'], check=True)
+    subprocess.run([args.ld, '-EL', '-Ttext=0x11000', '-e', 'f', '-Map', base + '.map',
+                    '-o', base + '.elf', base + '.o'], check=True)
+    return sh3_audit.audit(args.objdump, base + '.elf', base + '.map')
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    for option in ('--ld', '--cc', '--objdump', '--guard', '--workdir'):
+        parser.add_argument(option, required=True)
+    parser.add_argument('--as', dest='as_', required=True)
+    args = parser.parse_args()
+    os.makedirs(args.workdir, exist_ok=True)
+    failures = []
+
+    audited, skipped, refused = link(args, 'clean', None)
+    # The pool's word and the table's two entries are data, the rest code.
+    ok = not refused and skipped == 4 and audited > 0
+    print('%s  clean function: %d audited, %d data, refused %s' % (
+        'PASS' if ok else 'FAIL', audited, skipped, refused))
+    if not ok:
+        failures.append('clean')
+    for number, (case, extra, reason) in enumerate(CASES):
+        _, _, refused = link(args, 'case%d' % number, extra)
+        ok = len(refused) == 1 and reason in refused[0]
+        print('%s  %s: %s' % ('PASS' if ok else 'FAIL', case, refused))
+        if not ok:
+            failures.append(case)
+
+    repro = os.path.join(HERE, 'sh3', 'treg_repro.c')
+    for level, should_pass in (('-O1', False), ('-Os', False), ('-O0', True)):
+        out = os.path.join(args.workdir, 'repro%s.o' % level)
+        result = subprocess.run([sys.executable, args.guard, args.cc, '-m4-nofpu', '-ml', level,
+                                 '-c', repro, '-o', out], capture_output=True, text=True)
+        ok = (result.returncode == 0) == should_pass and (should_pass or (
+            'Unlock' in result.stderr and not os.path.exists(out)))
+        print('%s  compiler guard at %s: status %d %s' % (
+            'PASS' if ok else 'FAIL', level, result.returncode, result.stderr.strip()))
+        if not ok:
+            failures.append('guard ' + level)
+
+    print('%d failed' % len(failures))
+    return 1 if failures else 0
+
+
+if __name__ == '__main__':
+    sys.exit(main())
