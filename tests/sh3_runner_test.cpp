@@ -95,11 +95,12 @@ TEST(CeRunnerSh3, DamagedCopiesEndTheRunNamingTheInstruction)
         {"a push below the stack",
          {0xEF01, 0x4F28, 0x4F08, 0x4F08, 0x4F08, 0x4F00, 0x2F06},
          "unmapped or protected memory by the instruction 2f06"},
-        // r15 = 0xC01000, the top of the 64 KB reserve's last page, below
-        // 0xD00000: that page is never committed, so the push faults.
+        // r15 = 0xCF1000, the top of the last page of the 64 KB reserve
+        // below 0xD00000: that page is never committed, so the push (the
+        // seventh instruction, at the entry + 12) faults there.
         {"a push into the stack reserve's last page",
-         {0xEF0C, 0x4F18, 0x7F01, 0x4F18, 0x4F08, 0x4F08, 0x2F06},
-         "unmapped or protected memory by the instruction 2f06"},
+         {0xEF67, 0x4F00, 0x7F01, 0x4F18, 0x7F10, 0x4F18, 0x2F06},
+         "unmapped or protected memory by the instruction 2f06 at 0x0001100c"},
         {"a write to the read-only headers", {0x2402}, "unmapped or protected memory by the instruction 2402"},
         {"an undefined instruction", {0xFFFD}, "rejects the instruction fffd"},
         // r6 holds a good address before the call; CE's callee may leave
