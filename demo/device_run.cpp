@@ -71,8 +71,12 @@ bool RunAndReport(const char* tool, const std::string& exePath, const std::strin
         fprintf(stderr, "%s: %s\n", tool, runner.Error().c_str());
         return false;
     }
-    printf("%s %s, ARM code on an emulated StrongARM SA-1110\n", BaseName(exePath).c_str(),
-           arguments.empty() ? "(no arguments)" : arguments.c_str());
+    const std::string set = runner.InstructionSet();
+    const char* engine = set == "ARM"    ? "an emulated StrongARM SA-1110"
+                         : set == "MIPS" ? "an emulated MIPS core held to the VR41xx's set"
+                                         : "qemu's SH-4 model";
+    printf("%s %s, %s code on %s\n", BaseName(exePath).c_str(),
+           arguments.empty() ? "(no arguments)" : arguments.c_str(), set.c_str(), engine);
     printf("in front: %s\n\nsystem calls, as the program made them:\n",
            nameOf(host::Foreground()).c_str());
     runner.SetCallLog([](const std::string& line) { printf("  %s\n", line.c_str()); });
@@ -99,7 +103,8 @@ bool RunAndReport(const char* tool, const std::string& exePath, const std::strin
     }
     const std::vector<HWND> z = host::ZOrder();
     const std::string counted =
-        runner.CountsInstructions() ? std::to_string(runner.Instructions()) + " ARM instructions"
+        runner.CountsInstructions() ? std::to_string(runner.Instructions()) + " " +
+                                          runner.InstructionSet() + " instructions"
                                     : std::string("no instruction count (SH-3 on qemu)");
     printf("\nexit status %d after %lu ms, %s; in front now: %s; at the bottom: %s\n", status, ran,
            counted.c_str(), nameOf(host::Foreground()).c_str(),

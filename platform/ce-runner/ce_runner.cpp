@@ -222,6 +222,13 @@ bool Runner::CountsInstructions() const
     return engine_ != NULL;
 }
 
+const char* Runner::InstructionSet() const
+{
+    if (!engine_)
+        return "SH-3";
+    return engine_->cpu == &kCpuMips ? "MIPS" : "ARM";
+}
+
 void Runner::SetCallLog(std::function<void(const std::string&)> log)
 {
     log_ = log;

@@ -53,6 +53,8 @@ public:
     uint64_t Instructions() const;
     // Whether Instructions() counts at all: false for SH-3.
     bool CountsInstructions() const;
+    // What it counts, for people: "ARM", "MIPS" or "SH-3".
+    const char* InstructionSet() const;
     // Receives one line per import called: name, arguments, result.
     void SetCallLog(std::function<void(const std::string&)> log);
 
