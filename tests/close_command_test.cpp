@@ -189,6 +189,15 @@ const Expected kBackThenClosed[] = {
     {kDestroyed, 1},
     {kEnd},
 };
+// The /b pre-step takes the next window as it is, shell page or not.
+const Expected kBackThenShellPageBack[] = {
+    {kForeground, 4},
+    {kZOrder, 0, 0, kToBottom},
+    {kSleep, kNoWindow, 100},
+    {kForeground, 6},
+    {kZOrder, 4, 0, kToBottom},
+    {kEnd},
+};
 const Expected kPlayerCtrlQ[] = {
     {kMessage, 0, WM_CLOSE, 0, 0},
     {kSleep, kNoWindow, 100},
@@ -248,6 +257,7 @@ const PressCase kPresses[] = {
     {"/d then the next window", kTwoApps, u"/d", kBothClosed, 1, 3},
     {"/d wins over /b", kTwoApps, u"/b /d", kBothClosed, 1, 3},
     {"/b brings the next window forward", kTwoApps, u"/b", kBackThenClosed, 1, 3},
+    {"/b brings even a shell page forward", kSettingsInFront, u"/b", kBackThenShellPageBack, 1, 6},
     {"player quits on ctrl+q", kPlayerQuitsOnCtrlQ, u"", kPlayerCtrlQ, 1, 2},
     {"player quits on close", kPlayerQuitsOnClose, u"", kPlayerClosed, 1, kNoWindow},
     {"player ignores everything", kPlayerNeverQuits, u"", kPlayerKeysUnanswered, 1, 0},
@@ -571,12 +581,14 @@ TEST_P(PressLockTest, AHungWindowKeepsOnePressWaiting)
         host::SetCloseReaction(w[0], kCloses);
     });
 
-    HANDLE keepAlive = NULL;
+    // The test keeps window 0's lock in being throughout, as a press that
+    // has just made it would, so that how the presses leave it shows.
+    HANDLE keepAlive = CreateMutexW(NULL, FALSE, LockName(way, w[0]).c_str());
+    ASSERT_NE(nullptr, keepAlive);
     if (c.rival == Rival::kPressBefore) {
         EXPECT_EQ(1, PressAsProcess(way, u""));
     }
     if (c.rival == Rival::kOwnerDied) {
-        keepAlive = CreateMutexW(NULL, FALSE, LockName(way, w[0]).c_str());
         host::RunAsProcess([&] {
             HANDLE owner = CreateMutexW(NULL, FALSE, LockName(way, w[0]).c_str());
             ASSERT_EQ((DWORD)WAIT_OBJECT_0, WaitForSingleObject(owner, 0));
@@ -618,11 +630,13 @@ TEST_P(PressLockTest, AHungWindowKeepsOnePressWaiting)
         }
     }
 
-    // Every press has ended, let go of its locks and closed its handles.
-    if (keepAlive != NULL) {
-        EXPECT_EQ(0, host::MutexOwner(LockName(way, w[0])));
-        CloseHandle(keepAlive);
-    }
+    // Every press has ended, let go of its locks and closed its handles: a
+    // lock a press left abandoned, not released, would answer WAIT_ABANDONED.
+    EXPECT_EQ(0, host::MutexOwner(LockName(way, w[0])));
+    EXPECT_EQ((DWORD)WAIT_OBJECT_0, WaitForSingleObject(keepAlive, 0))
+        << "window 0's lock left abandoned";
+    ReleaseMutex(keepAlive);
+    CloseHandle(keepAlive);
     for (HWND window : w)
         EXPECT_FALSE(host::MutexExists(LockName(way, window)));
     EXPECT_EQ(0, host::KernelHandleCount());
