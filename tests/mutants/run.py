@@ -8,7 +8,9 @@ test command. It works on a copy of a commit, so the worktree may change
 meanwhile:
 
     tests/mutants/run.py [--commit HEAD] [--list tests/mutants/changes.txt]
-                         [--work /tmp/mutants] [--only N,M]
+                         [--work /tmp/mutants] [--only N,M] [--asan]
+
+--asan also builds and runs the host suite under ASan and UBSan.
 
 The list holds one change per block:
 
@@ -25,7 +27,10 @@ import subprocess
 import sys
 import time
 
-TESTS = ["closer_tests", "assigner_tests", "device_tests", "heap_tests"]
+TESTS = {
+    "host": ["closer_tests", "assigner_tests", "device_tests", "heap_tests"],
+    "host-asan": ["closer_tests", "assigner_tests", "device_tests"],
+}
 BUILD_TIMEOUT = 900
 TEST_TIMEOUT = 300
 
@@ -72,21 +77,22 @@ def run(cmd, cwd, timeout, log):
         return "timeout"
 
 
-def build(src, log):
-    for preset in ("ce-arm", "host"):
+def build(src, presets, log):
+    for preset in presets:
         if run(["cmake", "--build", "build/" + preset, "-j2"], src, BUILD_TIMEOUT, log) != 0:
             return False
     return True
 
 
-def run_tests(src, log):
+def run_tests(src, presets, log):
     """Names of the binaries that failed, crashed or hung."""
     failed = []
-    for t in TESTS:
-        rc = run([os.path.join(src, "build/host/tests", t), "--gtest_brief=1"], src,
-                 TEST_TIMEOUT, log)
-        if rc != 0:
-            failed.append("%s(%s)" % (t, rc))
+    for preset in presets:
+        for t in TESTS.get(preset, []):
+            rc = run([os.path.join(src, "build", preset, "tests", t), "--gtest_brief=1"], src,
+                     TEST_TIMEOUT, log)
+            if rc != 0:
+                failed.append("%s/%s(%s)" % (preset, t, rc))
     return failed
 
 
@@ -112,7 +118,9 @@ def main():
     ap.add_argument("--list", default=os.path.join(here, "changes.txt"))
     ap.add_argument("--work", default="/tmp/mutants")
     ap.add_argument("--only", default="")
+    ap.add_argument("--asan", action="store_true")
     args = ap.parse_args()
+    presets = ["ce-arm", "host"] + (["host-asan"] if args.asan else [])
 
     changes = parse(args.list)
     src = os.path.join(args.work, "src")
@@ -123,12 +131,12 @@ def main():
                              check=True).stdout
     subprocess.run(["tar", "-x", "-C", src], input=archive, check=True)
     log = open(os.path.join(args.work, "log.txt"), "w")
-    for preset in ("ce-arm", "host"):
+    for preset in presets:
         if run(["cmake", "--preset", preset], src, BUILD_TIMEOUT, log) != 0:
             sys.exit("configure %s failed, see %s" % (preset, log.name))
-    if not build(src, log):
+    if not build(src, presets, log):
         sys.exit("the unchanged commit does not build, see %s" % log.name)
-    failed = run_tests(src, log)
+    failed = run_tests(src, presets, log)
     if failed:
         sys.exit("the unchanged commit fails %s, see %s" % (failed, log.name))
 
@@ -145,11 +153,11 @@ def main():
             continue
         try:
             log.write("\n== %d %s\n" % (i, change["what"]))
-            if not build(src, log):
+            if not build(src, presets, log):
                 verdict, detail = "INVALID", "does not build"
                 invalid += 1
             else:
-                failed = run_tests(src, log)
+                failed = run_tests(src, presets, log)
                 if failed:
                     verdict, detail = "caught", " ".join(failed)
                     caught += 1
