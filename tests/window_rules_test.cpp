@@ -151,6 +151,38 @@ TEST(ClassifyWindow, TitleOfExactlyBufferLengthCounts)
     EXPECT_EQ(CategoryPlain, ClassifyWindow(settings));
 }
 
+// Names and titles of 255 characters fit their buffers whole; from 256 on
+// they are cut to 255, and nothing past the buffer is written.
+class BufferBoundaryTest : public ::testing::TestWithParam<Way> {};
+
+TEST_P(BufferBoundaryTest, NamesAndTitlesAreReadWholeUpTo255Characters)
+{
+    const struct {
+        Text className;
+        Text title;
+        Text childTitle;
+        WindowCategory expected;
+    } cases[] = {
+        {u"CPL_" + Text(251, u'x'), Text(255, u'y'), u"", CategoryTaskbarClose},
+        {u"CPL_" + Text(252, u'x'), Text(256, u'y'), u"", CategoryTaskbarClose},
+        {Text(255, u'A'), u"", u"", CategoryPlain},
+        {u"Dialog", Text(256, u't'), u"\x63A5\x7D9A", CategoryPlain},
+        {u"Dialog", u"", Text(255, u'p'), CategoryPlain},
+        {u"Dialog", u"", Text(256, u'p'), CategoryPlain},
+    };
+    for (const auto& c : cases) {
+        host::Reset();
+        HWND window = host::AddWindowWithChild(c.className, c.title, c.childTitle);
+        EXPECT_EQ(c.expected, Classify(GetParam(), window))
+            << c.className.size() << " / " << c.title.size() << " / " << c.childTitle.size();
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(BothWays, BufferBoundaryTest, ::testing::ValuesIn(kBothWays),
+                         [](const ::testing::TestParamInfo<Way>& info) {
+                             return std::string(WayName(info.param));
+                         });
+
 // ---- FindNextWindow ---------------------------------------------------------
 
 const char16_t kSystemPage[] = u"\x30B7\x30B9\x30C6\x30E0";
