@@ -270,6 +270,17 @@ TEST_P(SessionTest, OpensReadsAndWritesAsTheDeviceExpects)
     }
     EXPECT_TRUE(EveryCallCarries("RegEnumKeyExW", {kAnyArg, kAnyArg, 1, 260, 0, 0, 0, 0}));
     EXPECT_TRUE(EveryCallCarries("GetModuleFileNameW", {0, 1, 260}));
+
+    // The list is filled, set and read through SendDlgItemMessageW.
+    const std::vector<uintptr_t> listMessages[] = {
+        {kAnyArg, IDC_BUTTON_LIST, CB_ADDSTRING, 0, 1},
+        {kAnyArg, IDC_BUTTON_LIST, CB_SETCURSEL, 0, 0},
+        {kAnyArg, IDC_BUTTON_LIST, CB_GETCURSEL, 0, 0},
+    };
+    const std::vector<host::Call> sent = host::CallsOf("SendDlgItemMessageW");
+    ASSERT_EQ(3u, sent.size());
+    for (size_t i = 0; i < sent.size(); i++)
+        EXPECT_TRUE(CallMatches(sent[i], listMessages[i])) << DescribeCall(sent[i]);
 }
 
 // A key path of 259 characters fits its buffer; one of 260 does not, and
