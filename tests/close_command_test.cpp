@@ -581,10 +581,13 @@ TEST_P(PressLockTest, AHungWindowKeepsOnePressWaiting)
         host::SetCloseReaction(w[0], kCloses);
     });
 
-    // The test keeps window 0's lock in being throughout, as a press that
-    // has just made it would, so that how the presses leave it shows.
-    HANDLE keepAlive = CreateMutexW(NULL, FALSE, LockName(way, w[0]).c_str());
-    ASSERT_NE(nullptr, keepAlive);
+    // The test keeps every window's lock in being throughout, as a press
+    // that has just made it would, so that how the presses leave them shows.
+    std::vector<HANDLE> keepAlive;
+    for (HWND window : w) {
+        keepAlive.push_back(CreateMutexW(NULL, FALSE, LockName(way, window).c_str()));
+        ASSERT_NE(nullptr, keepAlive.back());
+    }
     if (c.rival == Rival::kPressBefore) {
         EXPECT_EQ(1, PressAsProcess(way, u""));
     }
@@ -632,11 +635,13 @@ TEST_P(PressLockTest, AHungWindowKeepsOnePressWaiting)
 
     // Every press has ended, let go of its locks and closed its handles: a
     // lock a press left abandoned, not released, would answer WAIT_ABANDONED.
-    EXPECT_EQ(0, host::MutexOwner(LockName(way, w[0])));
-    EXPECT_EQ((DWORD)WAIT_OBJECT_0, WaitForSingleObject(keepAlive, 0))
-        << "window 0's lock left abandoned";
-    ReleaseMutex(keepAlive);
-    CloseHandle(keepAlive);
+    for (size_t i = 0; i < w.size(); i++) {
+        EXPECT_EQ(0, host::MutexOwner(LockName(way, w[i]))) << "window " << i;
+        EXPECT_EQ((DWORD)WAIT_OBJECT_0, WaitForSingleObject(keepAlive[i], 0))
+            << "window " << i << "'s lock left abandoned";
+        ReleaseMutex(keepAlive[i]);
+        CloseHandle(keepAlive[i]);
+    }
     for (HWND window : w)
         EXPECT_FALSE(host::MutexExists(LockName(way, window)));
     EXPECT_EQ(0, host::KernelHandleCount());
