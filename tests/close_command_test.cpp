@@ -486,6 +486,7 @@ const LockCase kLockCases[] = {
      kBothPressesClosed, 1},
     {"/b: the window brought forward is held", kTwoApps, u"/b", Rival::kLiveOwner, 1, 0,
      kBackOnly, 1},
+    {"notes tapped through the bar", kNotesInFront, u"", Rival::kNone, kNoWindow, 0, kTapped, 1},
     {"the navigation bar is held", kNotesInFront, u"", Rival::kLiveOwner, 1, 0, kNothing, 1},
     {"a press killed while it held the lock", kPlainAboveToday, u"", Rival::kOwnerDied, kNoWindow,
      0, kClosed, 1},
