@@ -9,6 +9,7 @@
 #include "device_way.h"
 #include "host_scene.h"
 #include "resource.h"
+#include "trace_check.h"
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPWSTR commandLine, int);
 
@@ -113,6 +114,26 @@ TEST_P(OpenTest, OpensFullScreenWithTheButtonsListedAndNoOption)
     EXPECT_EQ((uintptr_t)SHCMBF_EMPTYBAR, setUp[1].b);
     EXPECT_EQ(0u, setUp[1].a) << "every other field of the bar's record is zero";
     EXPECT_EQ(setUp[0].window, setUp[1].window);
+
+    // Made with no owner and parameter 0; radio button 1000 is checked by a
+    // BM_SETCHECK sent to the window GetDlgItem finds for it.
+    EXPECT_TRUE(EveryCallCarries("DialogBoxIndirectParamW", {1, 0, 1, 0}));
+    int checks = 0;
+    const std::vector<host::Call>& calls = host::Calls();
+    for (size_t i = 0; i < calls.size(); i++) {
+        const host::Call& c = calls[i];
+        if ((c.name != "SendMessageW" || c.args[1] != BM_SETCHECK) &&
+            (c.name != "SendDlgItemMessageW" || c.args[2] != BM_SETCHECK))
+            continue;
+        checks++;
+        EXPECT_TRUE(c.name == "SendMessageW" &&
+                    CallMatches(c, {kAnyArg, BM_SETCHECK, BST_CHECKED, 0}))
+            << DescribeCall(c);
+        EXPECT_TRUE(i > 0 && calls[i - 1].name == "GetDlgItem" &&
+                    CallMatches(calls[i - 1], {kAnyArg, IDC_OPTION_NONE}))
+            << "sent to a window GetDlgItem did not find just before";
+    }
+    EXPECT_EQ(1, checks);
 }
 
 INSTANTIATE_TEST_SUITE_P(EveryWay, OpenTest, ::testing::ValuesIn(Ways()),
@@ -146,7 +167,8 @@ TEST(AssignDialog, TemplateIsFoundThroughTheInstanceOnly)
 {
     SetUpDevice(1);
     EXPECT_EQ(NULL, FindResourceW(NULL, MAKEINTRESOURCE(IDD_ASSIGN), RT_DIALOG));
-    EXPECT_NE(nullptr, FindResourceW(host::ProgramInstance(), MAKEINTRESOURCE(IDD_ASSIGN), RT_DIALOG));
+    EXPECT_NE(nullptr,
+              FindResourceW(host::ProgramInstance(), MAKEINTRESOURCE(IDD_ASSIGN), RT_DIALOG));
 
     host::SetDialogScript([](HWND d) { host::Click(d, IDCANCEL); });
     WCHAR commandLine[] = u"";
@@ -224,6 +246,72 @@ TEST_P(SessionTest, RegistersTheChosenButtonWithTheChosenOption)
         EXPECT_TRUE(host::DialogEnded()) << s.what;
         EXPECT_EQ(1, host::DialogResult()) << s.what;
         EXPECT_EQ(0, host::OpenKeyCount()) << s.what;
+    }
+}
+
+// The keys are opened with options 0, for reading with access 0 and for the
+// write with KEY_SET_VALUE; names and the module path come in 260 characters.
+TEST_P(SessionTest, OpensReadsAndWritesAsTheDeviceExpects)
+{
+    SetUpDevice(1);
+    host::SetDialogScript([](HWND d) { host::Click(d, IDOK); });
+    EXPECT_EQ(0, RunProgram(GetParam()));
+
+    const uintptr_t kMachine = (uintptr_t)HKEY_LOCAL_MACHINE;
+    const struct {
+        Text path;
+        uintptr_t access;
+    } opens[] = {{kKeys, 0}, {kKeys + u"\\40C1", 0}, {kKeys + u"\\40C1", KEY_SET_VALUE}};
+    const std::vector<host::Call> made = host::CallsOf("RegOpenKeyExW");
+    ASSERT_EQ(3u, made.size());
+    for (size_t i = 0; i < made.size(); i++) {
+        EXPECT_EQ(opens[i].path, made[i].text) << i;
+        EXPECT_TRUE(CallMatches(made[i], {kMachine, 0, opens[i].access, 1})) << DescribeCall(made[i]);
+    }
+    EXPECT_TRUE(EveryCallCarries("RegEnumKeyExW", {kAnyArg, kAnyArg, 1, 260, 0, 0, 0, 0}));
+    EXPECT_TRUE(EveryCallCarries("GetModuleFileNameW", {0, 1, 260}));
+
+    // The list is filled, set and read through SendDlgItemMessageW.
+    const std::vector<uintptr_t> listMessages[] = {
+        {kAnyArg, IDC_BUTTON_LIST, CB_ADDSTRING, 0, 1},
+        {kAnyArg, IDC_BUTTON_LIST, CB_SETCURSEL, 0, 0},
+        {kAnyArg, IDC_BUTTON_LIST, CB_GETCURSEL, 0, 0},
+    };
+    const std::vector<host::Call> sent = host::CallsOf("SendDlgItemMessageW");
+    ASSERT_EQ(3u, sent.size());
+    for (size_t i = 0; i < sent.size(); i++)
+        EXPECT_TRUE(CallMatches(sent[i], listMessages[i])) << DescribeCall(sent[i]);
+}
+
+// A key path of 259 characters fits its buffer; one of 260 does not, and
+// that button is listed with no name and can't be registered.
+TEST_P(SessionTest, KeyPathsUpTo259CharactersAreUsed)
+{
+    const struct {
+        size_t keyChars;  // SOFTWARE\Microsoft\Shell\Keys\ is 30 of the path's characters
+        Text listed;
+        bool written;
+    } cases[] = {
+        {229, u"Long", true},
+        {230, u"", false},
+    };
+    for (const auto& c : cases) {
+        host::Reset();
+        host::AddDialogResource(IDD_ASSIGN, kTemplate);
+        host::SetModulePath(u"\\Program Files\\FD\\KeyAssigner.exe");
+        const Text key = kKeys + u"\\" + Text(c.keyChars, u'k');
+        host::SetStringValue(key, u"Name", u"Long");
+        std::vector<Text> items;
+        host::SetDialogScript([&](HWND d) {
+            items = host::ComboItems(d, IDC_BUTTON_LIST);
+            host::Click(d, IDOK);
+        });
+        EXPECT_EQ(0, RunProgram(GetParam()));
+        EXPECT_EQ(std::vector<Text>{c.listed}, items) << c.keyChars;
+        EXPECT_EQ(c.written, host::GetValue(key, u"Default").exists) << c.keyChars;
+        auto boxes = host::TraceOf({host::kMessageBox});
+        ASSERT_EQ(1u, boxes.size());
+        EXPECT_EQ(c.written ? (uintptr_t)MB_OK : (uintptr_t)MB_ICONERROR, boxes[0].a) << c.keyChars;
     }
 }
 

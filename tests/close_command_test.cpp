@@ -226,6 +226,15 @@ const Expected kBackThenClosed[] = {
     {kDestroyed, 1},
     {kEnd},
 };
+// The /b pre-step takes the next window as it is, shell page or not.
+const Expected kBackThenShellPageBack[] = {
+    {kForeground, 4},
+    {kZOrder, 0, 0, kToBottom},
+    {kSleep, kNoWindow, 100},
+    {kForeground, 6},
+    {kZOrder, 4, 0, kToBottom},
+    {kEnd},
+};
 const Expected kPlayerCtrlQ[] = {
     {kMessage, 0, WM_CLOSE, 0, 0},
     {kSleep, kNoWindow, 100},
@@ -333,6 +342,7 @@ const PressCase kPresses[] = {
     {"/d then the next window", kTwoApps, u"/d", kBothClosed, 1, 3},
     {"/d wins over /b", kTwoApps, u"/b /d", kBothClosed, 1, 3},
     {"/b brings the next window forward", kTwoApps, u"/b", kBackThenClosed, 1, 3},
+    {"/b brings even a shell page forward", kSettingsInFront, u"/b", kBackThenShellPageBack, 1, 6},
     {"player quits on ctrl+q", kPlayerQuitsOnCtrlQ, u"", kPlayerCtrlQ, 1, 2},
     {"player quits on close", kPlayerQuitsOnClose, u"", kPlayerClosed, 1, kNoWindow},
     {"player ignores everything", kPlayerNeverQuits, u"", kPlayerKeysUnanswered, 1, 0},
@@ -577,6 +587,7 @@ const LockCase kLockCases[] = {
      kBothPressesClosed, 1},
     {"/b: the window brought forward is held", kTwoApps, u"/b", Rival::kLiveOwner, 1, 0,
      kBackOnly, 1},
+    {"notes tapped through the bar", kNotesInFront, u"", Rival::kNone, kNoWindow, 0, kTapped, 1},
     {"the navigation bar is held", kNotesInFront, u"", Rival::kLiveOwner, 1, 0, kNothing, 1},
     {"a press killed while it held the lock", kPlainAboveToday, u"", Rival::kOwnerDied, kNoWindow,
      0, kClosed, 1},
@@ -674,12 +685,17 @@ TEST_P(PressLockTest, AHungWindowKeepsOnePressWaiting)
         host::SetCloseReaction(w[0], kCloses);
     });
 
-    HANDLE keepAlive = NULL;
+    // The test keeps every window's lock in being throughout, as a press
+    // that has just made it would, so that how the presses leave them shows.
+    std::vector<HANDLE> keepAlive;
+    for (HWND window : w) {
+        keepAlive.push_back(CreateMutexW(NULL, FALSE, LockName(way, window).c_str()));
+        ASSERT_NE(nullptr, keepAlive.back());
+    }
     if (c.rival == Rival::kPressBefore) {
         EXPECT_EQ(1, PressAsProcess(way, u""));
     }
     if (c.rival == Rival::kOwnerDied) {
-        keepAlive = CreateMutexW(NULL, FALSE, LockName(way, w[0]).c_str());
         host::RunAsProcess([&] {
             HANDLE owner = CreateMutexW(NULL, FALSE, LockName(way, w[0]).c_str());
             ASSERT_EQ((DWORD)WAIT_OBJECT_0, WaitForSingleObject(owner, 0));
@@ -726,10 +742,14 @@ TEST_P(PressLockTest, AHungWindowKeepsOnePressWaiting)
         }
     }
 
-    // Every press has ended, let go of its locks and closed its handles.
-    if (keepAlive != NULL) {
-        EXPECT_EQ(0, host::MutexOwner(LockName(way, w[0])));
-        CloseHandle(keepAlive);
+    // Every press has ended, let go of its locks and closed its handles: a
+    // lock a press left abandoned, not released, would answer WAIT_ABANDONED.
+    for (size_t i = 0; i < w.size(); i++) {
+        EXPECT_EQ(0, host::MutexOwner(LockName(way, w[i]))) << "window " << i;
+        EXPECT_EQ((DWORD)WAIT_OBJECT_0, WaitForSingleObject(keepAlive[i], 0))
+            << "window " << i << "'s lock left abandoned";
+        ReleaseMutex(keepAlive[i]);
+        CloseHandle(keepAlive[i]);
     }
     for (HWND window : w)
         EXPECT_FALSE(host::MutexExists(LockName(way, window)));

@@ -58,4 +58,44 @@ inline ::testing::AssertionResult TraceMatches(const Expected* table,
            << host::Describe(actual);
 }
 
+// Stands for an argument a check leaves alone (a handle the stand-in made).
+const uintptr_t kAnyArg = ~(uintptr_t)0;
+
+inline std::string DescribeCall(const host::Call& call)
+{
+    std::string out = call.name + "(";
+    for (size_t i = 0; i < call.args.size(); i++)
+        out += (i > 0 ? ", " : "") + std::to_string((intptr_t)call.args[i]);
+    out += ")";
+    if (!call.text.empty())
+        out += " \"" + host::Narrow(call.text) + "\"";
+    return out;
+}
+
+inline bool CallMatches(const host::Call& call, const std::vector<uintptr_t>& args)
+{
+    if (call.args.size() != args.size())
+        return false;
+    for (size_t i = 0; i < args.size(); i++) {
+        if (args[i] != kAnyArg && args[i] != call.args[i])
+            return false;
+    }
+    return true;
+}
+
+// The program made the call at least once, and every time with these
+// arguments (kAnyArg where any value will do).
+inline ::testing::AssertionResult EveryCallCarries(const char* name,
+                                                   const std::vector<uintptr_t>& args)
+{
+    const std::vector<host::Call> calls = host::CallsOf(name);
+    if (calls.empty())
+        return ::testing::AssertionFailure() << "no " << name << " call";
+    for (const host::Call& call : calls) {
+        if (!CallMatches(call, args))
+            return ::testing::AssertionFailure() << DescribeCall(call);
+    }
+    return ::testing::AssertionSuccess();
+}
+
 #endif

@@ -4,13 +4,15 @@
 
 #include "device_way.h"
 #include "host_scene.h"
+#include "trace_check.h"
 #include "window_rules.h"
 
 namespace {
 
 using host::Text;
 
-enum Platform { kPocketPC, kOtherPlatform, kNoPlatform };
+// kLongerName begins with "PocketPC" and goes on: it is not a Pocket PC.
+enum Platform { kPocketPC, kOtherPlatform, kNoPlatform, kLongerName };
 
 struct ClassifyCase {
     const char16_t* className;
@@ -42,6 +44,9 @@ const ClassifyCase kClassifyCases[] = {
     {u"Explore", u"\xFF8C\xFF9F\xFF9B\xFF78\xFF9E\xFF97\xFF91", NULL, kPocketPC, CategoryShell},
     {u"Explore", u"\x30D7\x30ED\x30B0\x30E9\x30E0", NULL, kPocketPC, CategoryTaskbarClose},
     {u"Explore", u"My Documents", NULL, kPocketPC, CategoryTaskbarClose},
+    // ﾌﾟﾛｸﾞﾗﾑ ﾌｧｲﾙ, a folder whose name begins with the Programs title.
+    {u"Explore", u"\xFF8C\xFF9F\xFF9B\xFF78\xFF9E\xFF97\xFF91 \xFF8C\xFF67\xFF72\xFF99", NULL,
+     kPocketPC, CategoryTaskbarClose},
     {u"CPL_", u"", NULL, kPocketPC, CategoryTaskbarClose},
     {u"CPL_Owner", u"", NULL, kPocketPC, CategoryTaskbarClose},
     {u"CPL", u"", NULL, kPocketPC, CategoryPlain},
@@ -55,6 +60,8 @@ const ClassifyCase kClassifyCases[] = {
     {u"Dialog", u"", u"\x500B\x4EBA", kOtherPlatform, CategoryShell},
     {u"Dialog", u"", u"\x500B\x4EBA\x7528", kOtherPlatform, CategoryPlain},
     {u"Dialog", u"", u"\x500B\x4EBA", kNoPlatform, CategoryShell},
+    {u"Dialog", u"", u"\x500B\x4EBA", kLongerName, CategoryShell},
+    {u"Dialog", u"", u"\x500B\x4EBA\x7528", kLongerName, CategoryPlain},
     {u"Dialog", u"", u"\xFF7C\xFF7D\xFF83\xFF91", kPocketPC, CategoryShell},      // ｼｽﾃﾑ
     {u"Dialog", u"", u"\x30B7\x30B9\x30C6\x30E0", kOtherPlatform, CategoryShell},  // システム
     {u"Dialog", u"", u"\x63A5\x7D9A", kPocketPC, CategoryShell},                   // 接続
@@ -94,6 +101,8 @@ TEST_P(ClassifyWindowTest, GivesTheCategoryOfTheFirstMatchingRule)
         host::SetPlatformType(u"Jupiter");
     else if (c.platform == kNoPlatform)
         host::SetPlatformTypeUnavailable();
+    else if (c.platform == kLongerName)
+        host::SetPlatformType(u"PocketPC2");
     host::WindowSpec spec;
     spec.className = c.className;
     spec.title = c.title;
@@ -104,6 +113,10 @@ TEST_P(ClassifyWindowTest, GivesTheCategoryOfTheFirstMatchingRule)
     EXPECT_EQ(c.expected, Classify(std::get<1>(GetParam()), window))
         << host::Narrow(c.className) << " / " << host::Narrow(c.title);
     EXPECT_TRUE(host::Trace().empty()) << "classifying must change nothing";
+    // Names and titles into 256 characters, the platform type into 512 bytes.
+    EXPECT_TRUE(EveryCallCarries("GetClassNameW", {(uintptr_t)window, 1, 256}));
+    EXPECT_TRUE(EveryCallCarries("GetWindowTextW", {kAnyArg, 1, 256}));
+    EXPECT_TRUE(EveryCallCarries("SystemParametersInfoW", {SPI_GETPLATFORMTYPE, 512, 1, 0}));
 }
 
 INSTANTIATE_TEST_SUITE_P(Rules, ClassifyWindowTest,
@@ -137,6 +150,38 @@ TEST(ClassifyWindow, TitleOfExactlyBufferLengthCounts)
     HWND settings = host::AddWindowWithChild(u"Dialog", Text(255, u't'), u"\x63A5\x7D9A");
     EXPECT_EQ(CategoryPlain, ClassifyWindow(settings));
 }
+
+// Names and titles of 255 characters fit their buffers whole; from 256 on
+// they are cut to 255, and nothing past the buffer is written.
+class BufferBoundaryTest : public ::testing::TestWithParam<Way> {};
+
+TEST_P(BufferBoundaryTest, NamesAndTitlesAreReadWholeUpTo255Characters)
+{
+    const struct {
+        Text className;
+        Text title;
+        Text childTitle;
+        WindowCategory expected;
+    } cases[] = {
+        {u"CPL_" + Text(251, u'x'), Text(255, u'y'), u"", CategoryTaskbarClose},
+        {u"CPL_" + Text(252, u'x'), Text(256, u'y'), u"", CategoryTaskbarClose},
+        {Text(255, u'A'), u"", u"", CategoryPlain},
+        {u"Dialog", Text(256, u't'), u"\x63A5\x7D9A", CategoryPlain},
+        {u"Dialog", u"", Text(255, u'p'), CategoryPlain},
+        {u"Dialog", u"", Text(256, u'p'), CategoryPlain},
+    };
+    for (const auto& c : cases) {
+        host::Reset();
+        HWND window = host::AddWindowWithChild(c.className, c.title, c.childTitle);
+        EXPECT_EQ(c.expected, Classify(GetParam(), window))
+            << c.className.size() << " / " << c.title.size() << " / " << c.childTitle.size();
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryWay, BufferBoundaryTest, ::testing::ValuesIn(Ways()),
+                         [](const ::testing::TestParamInfo<Way>& info) {
+                             return std::string(WayName(info.param));
+                         });
 
 // ---- FindNextWindow ---------------------------------------------------------
 
@@ -254,6 +299,99 @@ TEST_P(FindNextWindowLoopTest, StopsWhenTheZOrderLoops)
 }
 
 INSTANTIATE_TEST_SUITE_P(Loop, FindNextWindowLoopTest, ::testing::ValuesIn(Ways()));
+
+// ---- What a read that fails leaves -------------------------------------------
+
+// A read that fails leaves an empty string, not what the same buffer held
+// for the window before: a device's stack keeps what an earlier call left.
+enum class Change {
+    kPlatformUnreadable,  // the platform type can no longer be read
+    kPageGone,            // window 2's page (its child) goes away
+    kWindowGone,          // window 2 goes away
+};
+
+struct LeftoverCase {
+    const char* name;
+    Stacked scene[4];  // top first; the walk starts below window 0
+    BOOL skipShell;
+    const char* call;  // the change happens as the nth call of this name starts
+    int nth;
+    Change change;
+    int expected;
+};
+
+const char16_t kProgramsTitle[] = u"\xFF8C\xFF9F\xFF9B\xFF78\xFF9E\xFF97\xFF91";
+const char16_t kPersonalPocketPC[] = u"\x500B\x4EBA\x7528";
+
+const LeftoverCase kLeftoverCases[] = {
+    // Not a Pocket PC once unreadable, so 個人用 is no shell page.
+    {"platform type unreadable for the second window",
+     {{u"App", u"", NULL, true},
+      {u"Explore", kProgramsTitle, NULL, true},
+      {u"Dialog", u"", kPersonalPocketPC, true},
+      {u"Calc", u"", NULL, true}},
+     TRUE, "SystemParametersInfoW", 2, Change::kPlatformUnreadable, 2},
+    // An untitled "Dialog" whose page reads empty is an ordinary window.
+    {"settings page gone as it is read",
+     {{u"App", u"", NULL, true},
+      {u"Dialog", u"", kSystemPage, true},
+      {u"Dialog", u"", kConnectionsPage, true},
+      {u"Calc", u"", NULL, true}},
+     TRUE, "GetWindowTextW", 4, Change::kPageGone, 2},
+    // An empty class name is none of the helper windows'.
+    {"window gone as its class is read",
+     {{u"App", u"", NULL, true},
+      {u"HHTaskBar", u"", NULL, true},
+      {u"App2", u"", NULL, true},
+      {u"Calc", u"", NULL, true}},
+     FALSE, "GetClassNameW", 2, Change::kWindowGone, 2},
+};
+
+void PrintTo(const LeftoverCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
+class LeftoverTest : public ::testing::TestWithParam<std::tuple<LeftoverCase, Way>> {};
+
+TEST_P(LeftoverTest, AFailedReadLeavesNothingOfTheWindowBefore)
+{
+    const LeftoverCase& c = std::get<0>(GetParam());
+    host::Reset();
+    std::vector<HWND> w = Build(c.scene, 4);
+    HWND page = GetWindow(w[2], GW_CHILD);
+    int seen = 0;
+    host::SetCallHook([&](const char* call) {
+        if (std::string(call) != c.call || ++seen != c.nth)
+            return;
+        if (c.change == Change::kPlatformUnreadable)
+            host::SetPlatformTypeUnavailable();
+        else
+            host::DestroyWindowSilently(c.change == Change::kPageGone ? page : w[2]);
+    });
+    uintptr_t found = 0, expected = (uintptr_t)w[c.expected];
+    if (std::get<1>(GetParam()) == Way::kHost) {
+        found = (uintptr_t)FindNextWindow(w[0], c.skipShell);
+    } else {
+        ce::Runner device;
+        uint32_t result = 0;
+        ASSERT_TRUE(LoadDeviceProgram(std::get<1>(GetParam()), kDeviceCloser, &device));
+        ASSERT_TRUE(CallDeviceFunction(&device, "FindNextWindow",
+                                       {device.GuestHandle((uintptr_t)w[0]), (uint32_t)c.skipShell},
+                                       &result));
+        found = result;
+        expected = device.GuestHandle(expected);
+    }
+    EXPECT_LE(c.nth, seen) << "the change was never made";
+    EXPECT_EQ(expected, found);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Reads, LeftoverTest,
+    ::testing::Combine(::testing::ValuesIn(kLeftoverCases), ::testing::ValuesIn(Ways())),
+    [](const ::testing::TestParamInfo<std::tuple<LeftoverCase, Way>>& info) {
+        return CaseName(std::get<0>(info.param).name, std::get<1>(info.param));
+    });
 
 TEST(FindNextWindow, NoStartWindowFindsNothing)
 {

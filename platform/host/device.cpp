@@ -117,6 +117,7 @@ void Reset()
     d.now = 0;
     d.scheduled.clear();
     d.trace.clear();
+    d.callLog.clear();
     d.hook = nullptr;
     d.calls.clear();
 }
@@ -129,6 +130,21 @@ void SetCallHook(std::function<void(const char*)> hook)
 bool InProgramCode()
 {
     return platformDepth == 0;
+}
+
+const std::vector<Call>& Calls()
+{
+    return D().callLog;
+}
+
+std::vector<Call> CallsOf(const char* name)
+{
+    std::vector<Call> out;
+    for (const Call& c : D().callLog) {
+        if (c.name == name)
+            out.push_back(c);
+    }
+    return out;
 }
 
 int CallCount(const char* call)

@@ -133,6 +133,7 @@ struct Device {
     std::multimap<DWORD, std::function<void()>> scheduled;
 
     std::vector<TraceEntry> trace;
+    std::vector<Call> callLog;
     std::function<void(const char*)> hook;
     std::map<std::string, int> calls;
 };
@@ -143,11 +144,18 @@ Device& D();
 // model's own, not the program's.
 extern int platformDepth;
 
-// Marks one modelled platform call: counts it and runs the test's hook.
+// Marks one modelled platform call: counts it, logs it with its arguments
+// when the program made it (not the stand-in on its behalf) and runs the
+// test's hook.
 struct PlatformCall {
-    explicit PlatformCall(const char* call)
+    explicit PlatformCall(const char* call, std::initializer_list<uintptr_t> args = {},
+                          const WCHAR* text = NULL)
     {
+        const bool byProgram = platformDepth == 0;
         platformDepth++;
+        if (byProgram)
+            D().callLog.push_back(
+                Call{call, std::vector<uintptr_t>(args), text == NULL ? Text() : Text(text)});
         D().calls[call]++;
         if (D().hook)
             D().hook(call);
@@ -171,6 +179,17 @@ HWND NewHandle();
 void Destroy(HWND handle, bool traced);
 // Moves the clock on to `time`, running each effect that falls due.
 void AdvanceTo(DWORD time);
+
+// A pointer argument as the log shows it: whether it is NULL.
+inline uintptr_t Given(const void* pointer)
+{
+    return pointer != NULL;
+}
+// lParam as the log shows it: CB_ADDSTRING's is a pointer to the text.
+inline uintptr_t MessageParam(UINT message, LPARAM lParam)
+{
+    return message == CB_ADDSTRING ? Given((const void*)lParam) : (uintptr_t)lParam;
+}
 
 int CopyOut(const Text& text, LPWSTR buffer, int capacity);
 char16_t Fold(char16_t c);

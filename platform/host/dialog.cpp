@@ -195,7 +195,9 @@ using namespace host::detail;
 INT_PTR DialogBoxIndirectParamW(HINSTANCE, LPCDLGTEMPLATEW dialogTemplate, HWND owner,
                                 DLGPROC dialogProc, LPARAM initParam)
 {
-    PlatformCall scope("DialogBoxIndirectParamW");
+    PlatformCall scope("DialogBoxIndirectParamW",
+                       {Given(dialogTemplate), (uintptr_t)owner, Given((const void*)dialogProc),
+                        (uintptr_t)initParam});
     if (dialogTemplate == NULL || dialogProc == NULL)
         return -1;
     if (owner != NULL || D().dialogRan)
@@ -241,7 +243,7 @@ INT_PTR DialogBoxIndirectParamW(HINSTANCE, LPCDLGTEMPLATEW dialogTemplate, HWND 
 
 HWND GetDlgItem(HWND dialog, int id)
 {
-    PlatformCall scope("GetDlgItem");
+    PlatformCall scope("GetDlgItem", {(uintptr_t)dialog, (uintptr_t)id});
     Dialog* d = DialogOf(dialog);
     if (d == NULL)
         return NULL;
@@ -254,7 +256,8 @@ HWND GetDlgItem(HWND dialog, int id)
 
 LRESULT SendDlgItemMessageW(HWND dialog, int id, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    PlatformCall scope("SendDlgItemMessageW");
+    PlatformCall scope("SendDlgItemMessageW", {(uintptr_t)dialog, (uintptr_t)id, message, wParam,
+                                               MessageParam(message, lParam)});
     HWND control = GetDlgItem(dialog, id);
     if (control == NULL)
         return 0;
@@ -263,7 +266,7 @@ LRESULT SendDlgItemMessageW(HWND dialog, int id, UINT message, WPARAM wParam, LP
 
 BOOL EndDialog(HWND dialog, INT_PTR result)
 {
-    PlatformCall scope("EndDialog");
+    PlatformCall scope("EndDialog", {(uintptr_t)dialog, (uintptr_t)result});
     Record(kEndDialog, dialog, (uintptr_t)result);
     Dialog* d = DialogOf(dialog);
     if (d == NULL || d->ended)

@@ -94,6 +94,19 @@ bool Exists(HWND window);
 // Called at the start of every modelled platform call with the call's name,
 // before it acts; lets a test change the scene between two calls.
 void SetCallHook(std::function<void(const char* call)> hook);
+// One platform call the program made, in order; the calls the stand-in
+// makes on its behalf (SendDlgItemMessageW's own GetDlgItem) are left out.
+// args holds what the call is given that decides its effect: numbers,
+// sizes, flags and masks as passed, handles as their values, and each
+// pointer as 1 or 0 (given or NULL); text holds the name or path it is
+// given, if any. Each call's list is written next to it in the stand-in.
+struct Call {
+    std::string name;
+    std::vector<uintptr_t> args;
+    Text text;
+};
+const std::vector<Call>& Calls();
+std::vector<Call> CallsOf(const char* name);
 // Number of modelled platform calls of that name made since Reset().
 int CallCount(const char* call);
 // False while the stand-in itself is running (inside a modelled call, or a

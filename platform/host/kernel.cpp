@@ -105,9 +105,10 @@ void FailCreateMutex(bool fail)
 using namespace host;
 using namespace host::detail;
 
-HANDLE CreateMutexW(LPSECURITY_ATTRIBUTES, BOOL initialOwner, LPCWSTR name)
+HANDLE CreateMutexW(LPSECURITY_ATTRIBUTES attributes, BOOL initialOwner, LPCWSTR name)
 {
-    PlatformCall call("CreateMutexW");
+    PlatformCall call("CreateMutexW", {Given(attributes), (uintptr_t)initialOwner, Given(name)},
+                      name);
     Device& d = D();
     if (d.failCreateMutex)
         return NULL;
@@ -135,7 +136,7 @@ HANDLE CreateMutexW(LPSECURITY_ATTRIBUTES, BOOL initialOwner, LPCWSTR name)
 
 DWORD WaitForSingleObject(HANDLE handle, DWORD milliseconds)
 {
-    PlatformCall call("WaitForSingleObject");
+    PlatformCall call("WaitForSingleObject", {(uintptr_t)handle, milliseconds});
     Device& d = D();
     Mutex* m = MutexOf(handle);
     if (m == NULL)
@@ -157,7 +158,7 @@ DWORD WaitForSingleObject(HANDLE handle, DWORD milliseconds)
 
 BOOL ReleaseMutex(HANDLE handle)
 {
-    PlatformCall call("ReleaseMutex");
+    PlatformCall call("ReleaseMutex", {(uintptr_t)handle});
     Mutex* m = MutexOf(handle);
     if (m == NULL || m->owner != D().process)
         return FALSE;
@@ -168,7 +169,7 @@ BOOL ReleaseMutex(HANDLE handle)
 
 BOOL CloseHandle(HANDLE handle)
 {
-    PlatformCall call("CloseHandle");
+    PlatformCall call("CloseHandle", {(uintptr_t)handle});
     Device& d = D();
     auto h = d.kernelHandles.find((uintptr_t)handle);
     if (h == d.kernelHandles.end() || h->second.process != d.process)

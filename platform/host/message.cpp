@@ -7,7 +7,8 @@ using namespace host::detail;
 
 LRESULT SendMessageW(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    PlatformCall scope("SendMessageW");
+    PlatformCall scope("SendMessageW",
+                       {(uintptr_t)window, message, wParam, MessageParam(message, lParam)});
     if (Control* control = ControlOf(window))
         return ControlMessage(window, control, message, wParam, lParam);
     // A hung window's thread takes the message only when it recovers; the
@@ -32,7 +33,7 @@ LRESULT SendMessageW(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 
 void keybd_event(BYTE key, BYTE scan, DWORD flags, ULONG_PTR extraInfo)
 {
-    PlatformCall scope("keybd_event");
+    PlatformCall scope("keybd_event", {key, scan, flags, extraInfo});
     if (scan != 0 || extraInfo != 0 || (flags & ~(DWORD)KEYEVENTF_KEYUP) != 0)
         Unmodelled("keybd_event with a scan code, extra info or flags other than key-up");
     Record(kKeyEvent, NULL, key, flags);
@@ -49,14 +50,14 @@ void keybd_event(BYTE key, BYTE scan, DWORD flags, ULONG_PTR extraInfo)
 
 void Sleep(DWORD milliseconds)
 {
-    PlatformCall scope("Sleep");
+    PlatformCall scope("Sleep", {milliseconds});
     Record(kSleep, NULL, milliseconds);
     AdvanceTo(D().now + milliseconds);
 }
 
 int MessageBoxW(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type)
 {
-    PlatformCall scope("MessageBoxW");
+    PlatformCall scope("MessageBoxW", {(uintptr_t)owner, Given(text), Given(caption), type});
     Record(kMessageBox, owner, type, 0, 0, caption == NULL ? Text() : Text(caption),
            text == NULL ? Text() : Text(text));
     return IDOK;
@@ -64,7 +65,7 @@ int MessageBoxW(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type)
 
 BOOL MessageBeep(UINT type)
 {
-    PlatformCall scope("MessageBeep");
+    PlatformCall scope("MessageBeep", {type});
     Record(kBeep, NULL, type);
     return TRUE;
 }

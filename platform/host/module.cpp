@@ -35,7 +35,7 @@ using namespace host::detail;
 
 DWORD GetModuleFileNameW(HMODULE module, LPWSTR buffer, DWORD capacity)
 {
-    PlatformCall scope("GetModuleFileNameW");
+    PlatformCall scope("GetModuleFileNameW", {(uintptr_t)module, Given(buffer), capacity});
     if (module != NULL)
         Unmodelled("GetModuleFileNameW for another module");
     if (buffer == NULL || capacity == 0)
@@ -51,7 +51,7 @@ DWORD GetModuleFileNameW(HMODULE module, LPWSTR buffer, DWORD capacity)
 // here: the search finds nothing.
 HRSRC FindResourceW(HMODULE module, LPCWSTR name, LPCWSTR type)
 {
-    PlatformCall scope("FindResourceW");
+    PlatformCall scope("FindResourceW", {(uintptr_t)module, (uintptr_t)name, (uintptr_t)type});
     if (module == NULL)
         return NULL;
     if (module != ProgramInstance() || type != RT_DIALOG || ((uintptr_t)name >> 16) != 0)
@@ -66,7 +66,7 @@ HRSRC FindResourceW(HMODULE module, LPCWSTR name, LPCWSTR type)
 // LoadResource does take NULL for the program's own module on CE 2.0 and later.
 HGLOBAL LoadResource(HMODULE module, HRSRC resource)
 {
-    PlatformCall scope("LoadResource");
+    PlatformCall scope("LoadResource", {(uintptr_t)module, Given(resource)});
     if (module != NULL && module != ProgramInstance())
         Unmodelled("LoadResource from another module");
     return (HGLOBAL)resource;

@@ -217,9 +217,9 @@ int OpenKeyCount()
 using namespace host;
 using namespace host::detail;
 
-LONG RegOpenKeyExW(HKEY key, LPCWSTR subKey, DWORD options, REGSAM, PHKEY result)
+LONG RegOpenKeyExW(HKEY key, LPCWSTR subKey, DWORD options, REGSAM access, PHKEY result)
 {
-    PlatformCall scope("RegOpenKeyExW");
+    PlatformCall scope("RegOpenKeyExW", {(uintptr_t)key, options, access, Given(result)}, subKey);
     if (options != 0 || result == NULL)
         Unmodelled("RegOpenKeyExW with options or without a result");
     Key* from;
@@ -254,7 +254,9 @@ LONG RegOpenKeyExW(HKEY key, LPCWSTR subKey, DWORD options, REGSAM, PHKEY result
 LONG RegEnumKeyExW(HKEY key, DWORD index, LPWSTR name, LPDWORD nameChars, LPDWORD reserved,
                    LPWSTR className, LPDWORD classChars, PFILETIME lastWrite)
 {
-    PlatformCall scope("RegEnumKeyExW");
+    PlatformCall scope("RegEnumKeyExW",
+                       {(uintptr_t)key, index, Given(name), nameChars == NULL ? 0 : *nameChars,
+                        Given(reserved), Given(className), Given(classChars), Given(lastWrite)});
     if (reserved != NULL || className != NULL || classChars != NULL || lastWrite != NULL ||
         name == NULL || nameChars == NULL)
         Unmodelled("RegEnumKeyExW asking for more than the subkey's name");
@@ -274,7 +276,10 @@ LONG RegEnumKeyExW(HKEY key, DWORD index, LPWSTR name, LPDWORD nameChars, LPDWOR
 LONG RegQueryValueExW(HKEY key, LPCWSTR valueName, LPDWORD reserved, LPDWORD type, LPBYTE data,
                       LPDWORD dataBytes)
 {
-    PlatformCall scope("RegQueryValueExW");
+    PlatformCall scope("RegQueryValueExW",
+                       {(uintptr_t)key, Given(reserved), Given(type), Given(data),
+                        dataBytes == NULL ? 0 : *dataBytes},
+                       valueName);
     if (reserved != NULL)
         Unmodelled("RegQueryValueExW with the reserved argument");
     OpenKey* open = FindOpenKey(key);
@@ -305,7 +310,8 @@ LONG RegQueryValueExW(HKEY key, LPCWSTR valueName, LPDWORD reserved, LPDWORD typ
 LONG RegSetValueExW(HKEY key, LPCWSTR valueName, DWORD reserved, DWORD type, const BYTE* data,
                     DWORD dataBytes)
 {
-    PlatformCall scope("RegSetValueExW");
+    PlatformCall scope("RegSetValueExW", {(uintptr_t)key, reserved, type, Given(data), dataBytes},
+                       valueName);
     if (reserved != 0)
         Unmodelled("RegSetValueExW with the reserved argument");
     OpenKey* open = FindOpenKey(key);
@@ -327,7 +333,7 @@ LONG RegSetValueExW(HKEY key, LPCWSTR valueName, DWORD reserved, DWORD type, con
 
 LONG RegCloseKey(HKEY key)
 {
-    PlatformCall scope("RegCloseKey");
+    PlatformCall scope("RegCloseKey", {(uintptr_t)key});
     if (key == HKEY_LOCAL_MACHINE)
         return ERROR_SUCCESS;
     if (D().openKeys.erase((uintptr_t)key) == 0)

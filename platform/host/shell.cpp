@@ -9,7 +9,7 @@ using namespace host::detail;
 
 BOOL SHInitDialog(PSHINITDLGINFO info)
 {
-    PlatformCall scope("SHInitDialog");
+    PlatformCall scope("SHInitDialog", {Given(info)});
     if (info == NULL)
         Unmodelled("SHInitDialog without its record");
     Record(kInitDialog, info->hDlg, info->dwMask, info->dwFlags);
@@ -18,7 +18,7 @@ BOOL SHInitDialog(PSHINITDLGINFO info)
 
 BOOL SHCreateMenuBar(SHMENUBARINFO* info)
 {
-    PlatformCall scope("SHCreateMenuBar");
+    PlatformCall scope("SHCreateMenuBar", {Given(info)});
     if (info == NULL || info->cbSize != sizeof(SHMENUBARINFO))
         Unmodelled("SHCreateMenuBar without a sized record");
     // Every field but the owner and the flags must be left zero.

@@ -202,7 +202,7 @@ HWND GetForegroundWindow(void)
 
 BOOL SetForegroundWindow(HWND window)
 {
-    PlatformCall scope("SetForegroundWindow");
+    PlatformCall scope("SetForegroundWindow", {(uintptr_t)window});
     Record(kForeground, window);
     Window* w = Find(window);
     if (w == NULL || w->isChild || w->dialog != NULL)
@@ -214,7 +214,7 @@ BOOL SetForegroundWindow(HWND window)
 
 HWND GetWindow(HWND window, UINT command)
 {
-    PlatformCall scope("GetWindow");
+    PlatformCall scope("GetWindow", {(uintptr_t)window, command});
     Window* w = Find(window);
     if (command == GW_CHILD)
         return w == NULL ? NULL : w->child;
@@ -233,39 +233,36 @@ HWND GetWindow(HWND window, UINT command)
 
 int GetClassNameW(HWND window, LPWSTR buffer, int capacity)
 {
-    PlatformCall scope("GetClassNameW");
+    PlatformCall scope("GetClassNameW", {(uintptr_t)window, Given(buffer), (uintptr_t)capacity});
     Window* w = Find(window);
     return w == NULL ? 0 : CopyOut(w->className, buffer, capacity);
 }
 
 int GetWindowTextW(HWND window, LPWSTR buffer, int capacity)
 {
-    PlatformCall scope("GetWindowTextW");
+    PlatformCall scope("GetWindowTextW", {(uintptr_t)window, Given(buffer), (uintptr_t)capacity});
+    // As GetClassNameW, a call that finds no window writes nothing: what
+    // the buffer held before is still there.
     Window* w = Find(window);
-    if (w == NULL) {
-        if (buffer != NULL && capacity > 0)
-            buffer[0] = 0;
-        return 0;
-    }
-    return CopyOut(w->title, buffer, capacity);
+    return w == NULL ? 0 : CopyOut(w->title, buffer, capacity);
 }
 
 BOOL IsWindowVisible(HWND window)
 {
-    PlatformCall scope("IsWindowVisible");
+    PlatformCall scope("IsWindowVisible", {(uintptr_t)window});
     Window* w = Find(window);
     return w != NULL && w->visible;
 }
 
 BOOL IsWindow(HWND window)
 {
-    PlatformCall scope("IsWindow");
+    PlatformCall scope("IsWindow", {(uintptr_t)window});
     return Find(window) != NULL;
 }
 
 HWND FindWindowW(LPCWSTR className, LPCWSTR title)
 {
-    PlatformCall scope("FindWindowW");
+    PlatformCall scope("FindWindowW", {Given(className), Given(title)}, className);
     if (title != NULL || className == NULL)
         Unmodelled("FindWindowW other than by class name alone");
     Text wanted(className);
@@ -278,7 +275,7 @@ HWND FindWindowW(LPCWSTR className, LPCWSTR title)
 
 BOOL GetWindowRect(HWND window, LPRECT rect)
 {
-    PlatformCall scope("GetWindowRect");
+    PlatformCall scope("GetWindowRect", {(uintptr_t)window, Given(rect)});
     Window* w = Find(window);
     if (w == NULL || rect == NULL)
         return FALSE;
@@ -296,7 +293,8 @@ BOOL GetWindowRect(HWND window, LPRECT rect)
 
 BOOL SetWindowPos(HWND window, HWND after, int x, int y, int cx, int cy, UINT flags)
 {
-    PlatformCall scope("SetWindowPos");
+    PlatformCall scope("SetWindowPos", {(uintptr_t)window, (uintptr_t)after, (uintptr_t)x,
+                                        (uintptr_t)y, (uintptr_t)cx, (uintptr_t)cy, flags});
     if (after != HWND_BOTTOM || x != 0 || y != 0 || cx != 0 || cy != 0 ||
         flags != (SWP_NOSIZE | SWP_NOMOVE | SWP_NOACTIVATE))
         Unmodelled("SetWindowPos other than to the bottom, unmoved and unactivated");
@@ -311,7 +309,7 @@ BOOL SetWindowPos(HWND window, HWND after, int x, int y, int cx, int cy, UINT fl
 
 BOOL SystemParametersInfoW(UINT action, UINT param, LPVOID buffer, UINT winIni)
 {
-    PlatformCall scope("SystemParametersInfoW");
+    PlatformCall scope("SystemParametersInfoW", {action, param, Given(buffer), winIni});
     if (action != SPI_GETPLATFORMTYPE || winIni != 0 || buffer == NULL)
         Unmodelled("SystemParametersInfoW other than reading the platform type");
     if (!D().platformAvailable)
