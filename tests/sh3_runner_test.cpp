@@ -96,11 +96,19 @@ TEST(CeRunnerSh3, DamagedCopiesEndTheRunNamingTheInstruction)
          {0xEF01, 0x4F28, 0x4F08, 0x4F08, 0x4F08, 0x4F00, 0x2F06},
          "unmapped or protected memory by the instruction 2f06"},
         // r15 = 0xCF1000, the top of the last page of the 64 KB reserve
-        // below 0xD00000: that page is never committed, so the push (the
-        // seventh instruction, at the entry + 12) faults there.
-        {"a push into the stack reserve's last page",
+        // below 0xD00000, in one step: the push (the seventh instruction,
+        // at the entry + 12) skips the guard page under the top one.
+        {"a push far below the guard page",
          {0xEF67, 0x4F00, 0x7F01, 0x4F18, 0x7F10, 0x4F18, 0x2F06},
-         "unmapped or protected memory by the instruction 2f06 at 0x0001100c"},
+         "access to 0x00cf0ffc, below the stack's guard page at 0x00cfe000, by the instruction "
+         "2f06 at 0x0001100c"},
+        // r15 -= 0x2000, then a push: a frame over a page.
+        {"a frame over a page", {0xE120, 0x4118, 0x3F18, 0x2F06},
+         "below the stack's guard page at 0x00cfe000, by the instruction 2f06"},
+        // Pushes for ever: the stack grows a page at a time, through every
+        // guard page, until the guard is the reserve's last page.
+        {"a descent page by page through the whole reserve", {0x2F06, 0xAFFD, 0x0009},
+         "in the last page of the stack's 65536-byte reserve, by the instruction 2f06"},
         {"a write to the read-only headers", {0x2402}, "unmapped or protected memory by the instruction 2402"},
         {"an undefined instruction", {0xFFFD}, "rejects the instruction fffd"},
         // r6 holds a good address before the call; CE's callee may leave

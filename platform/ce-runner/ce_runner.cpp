@@ -452,25 +452,33 @@ uint32_t Runner::Arg(int index)
 // system writes a callback's frame from the top down.
 void Runner::TouchStack(uint32_t address, uint32_t size, bool downward)
 {
-    // The SH stack is committed whole but for its last page (LoadSh).
-    if (sh_)
-        return;
-    Engine& e = *engine_;
+    const uint32_t top = sh_ ? kStackTop : engine_->stackTop;
+    const uint32_t bottom = sh_ ? shStackBottom_ - kPage : engine_->stackBottom;
     const uint64_t end = (uint64_t)address + size;
-    if (size == 0 || address >= e.stackTop || end <= e.stackBottom)
+    if (size == 0 || address >= top || end <= bottom)
         return;
-    const uint32_t first = PageOf(std::max(address, e.stackBottom));
-    const uint32_t last = PageOf((uint32_t)(std::min<uint64_t>(end, e.stackTop) - 1));
+    const uint32_t first = PageOf(std::max(address, bottom));
+    const uint32_t last = PageOf((uint32_t)(std::min<uint64_t>(end, top) - 1));
     for (uint32_t i = 0; i <= (last - first) / kPage; i++) {
         const uint32_t page = downward ? last - i * kPage : first + i * kPage;
         const uint32_t at = std::max(address, page);
-        const Engine::Touch touch = e.TouchStack(page);
-        if (touch == Engine::kBelowGuard)
+        const uint32_t guard = sh_ ? shGuardPage_ : engine_->guardPage;
+        bool below = false, overflow = false;
+        if (sh_) {
+            const ShTouch touch = TouchShStack(page);
+            below = touch == kShBelowGuard;
+            overflow = touch == kShOverflow;
+        } else {
+            const Engine::Touch touch = engine_->TouchStack(page);
+            below = touch == Engine::kBelowGuard;
+            overflow = touch == Engine::kOverflow;
+        }
+        if (below)
             throw GuestFault{"the system's access to " + Hex(at) + " lies below the stack's guard page at " +
-                             Hex(e.guardPage) + ": a device ends the program here"};
-        if (touch == Engine::kOverflow)
+                             Hex(guard) + ": a device ends the program here"};
+        if (overflow)
             throw GuestFault{"the system's access to " + Hex(at) + " uses up the stack's " +
-                             std::to_string(e.stackTop - e.stackBottom) +
+                             std::to_string(top - bottom) +
                              "-byte reserve: a device ends the program here"};
     }
 }

@@ -101,8 +101,15 @@ private:
     std::unique_ptr<Engine> engine_;
     std::unique_ptr<ShEngine> sh_;
     // The SH stack's lowest usable address (the reserve's last page is
-    // never committed).
+    // never committed) and its guard page: everything from the guard page
+    // down is mapped but inaccessible until the stack grows into it.
     uint32_t shStackBottom_ = 0;
+    uint32_t shGuardPage_ = 0;
+    // What touching one address of the SH stack does (as Engine::Touch).
+    enum ShTouch { kShNotStack, kShCommitted, kShBelowGuard, kShOverflow };
+    ShTouch TouchShStack(uint32_t address);
+    // The stack fault an SH access fault stands for, or "" when it is none.
+    std::string ShStackFault(uint32_t pc, uint16_t instruction, bool* resume);
     std::map<std::string, uint32_t> symbols_;
     std::vector<std::pair<uint32_t, std::string>> functions_;  // by address
     std::vector<size_t> bindings_;  // per import: index into the binding table

@@ -70,20 +70,22 @@ bool Runner::LoadSh(const std::string& exePath)
         if (!sh_->Write(base + s.rva, im.file.data() + s.rawOffset, std::min(s.rawSize, size)))
             return Fail(exePath + ": cannot load section " + s.name);
     }
-    // The stack's reserve as the header asks, committed at once but for its
-    // last page, which stays unmapped: a device ends the program that
-    // reaches it, and so does qemu. (On ARM and MIPS the runner commits a
-    // page at a time behind a guard page, so an access that skips the
-    // guard faults there; qemu's stub offers no fault to resume from, so on
-    // SH-3 only the last page is enforced.)
+    // The stack's reserve as the header asks, filled, then committed a page
+    // at a time as CE grows it: the top page is usable, the one below is
+    // the guard, and everything under it is inaccessible. A fault on the
+    // guard page commits it (ShStackFault); a fault below it, as a frame
+    // over a page makes, ends the run. The reserve's last page is never
+    // mapped at all.
     const uint32_t reserve = PageAlign(im.stackReserve);
     shStackBottom_ = kStackTop - reserve + kPage;
+    shGuardPage_ = kStackTop - 2 * kPage;
     const uint32_t committed = kStackTop - shStackBottom_;
     const std::vector<uint8_t> poison(std::max(committed, kScratchSize), kPoisonByte);
     if (!map(shStackBottom_, committed, ShEngine::kRead | ShEngine::kWrite) ||
         !map(kScratchBase, kScratchSize, ShEngine::kRead | ShEngine::kWrite) ||
         !sh_->Write(shStackBottom_, poison.data(), committed) ||
-        !sh_->Write(kScratchBase, poison.data(), kScratchSize))
+        !sh_->Write(kScratchBase, poison.data(), kScratchSize) ||
+        !sh_->Protect(shStackBottom_, shGuardPage_ + kPage - shStackBottom_, 0))
         return Fail("cannot map the SH stack");
     // The trap page holds zeros, which the SH does not run: only the
     // breakpoints on its words, one per import, are ever reached.
@@ -106,6 +108,124 @@ bool Runner::LoadSh(const std::string& exePath)
             return Fail("cannot protect the SH image");
     }
     return true;
+}
+
+namespace {
+
+// The data address an SH-3 instruction reads or writes through a register,
+// as the CPU forms it before the access; false for any other instruction.
+bool ShDataAddress(uint16_t op, const ShEngine& sh, uint32_t* address)
+{
+    const int n = (op >> 8) & 15, m = (op >> 4) & 15, low = op & 15;
+    const uint32_t rn = sh.Reg(n), rm = sh.Reg(m), r0 = sh.Reg(0);
+    static const uint32_t kSize[] = {1, 2, 4};
+    switch (op >> 12) {
+    case 0x0:  // mov.x Rm,@(R0,Rn) and mov.x @(R0,Rm),Rn
+        if (low >= 4 && low <= 6)
+            return *address = r0 + rn, true;
+        if (low >= 12 && low <= 14)
+            return *address = r0 + rm, true;
+        return false;
+    case 0x1:  // mov.l Rm,@(disp,Rn)
+        return *address = rn + 4 * (uint32_t)low, true;
+    case 0x2:  // mov.x Rm,@Rn and mov.x Rm,@-Rn
+        if (low <= 2)
+            return *address = rn, true;
+        if (low >= 4 && low <= 6)
+            return *address = rn - kSize[low - 4], true;
+        return false;
+    case 0x4:  // sts.l/stc.l x,@-Rn and lds.l/ldc.l @Rm+,x
+        if (low == 2 || low == 3)
+            return *address = rn - 4, true;
+        if (low == 6 || low == 7)
+            return *address = rn, true;
+        return false;
+    case 0x5:  // mov.l @(disp,Rm),Rn
+        return *address = rm + 4 * (uint32_t)low, true;
+    case 0x6:  // mov.x @Rm,Rn and mov.x @Rm+,Rn
+        if (low <= 2 || (low >= 4 && low <= 6))
+            return *address = rm, true;
+        return false;
+    case 0x8:  // mov.b/w R0,@(disp,Rn) and mov.b/w @(disp,Rm),R0
+        switch (n) {
+        case 0: return *address = rm + low, true;
+        case 1: return *address = rm + 2 * (uint32_t)low, true;
+        case 4: return *address = rm + low, true;
+        case 5: return *address = rm + 2 * (uint32_t)low, true;
+        }
+        return false;
+    }
+    return false;
+}
+
+// Branches whose next instruction runs in their delay slot, where a fault
+// is reported at the branch.
+bool ShDelayedBranch(uint16_t op)
+{
+    const uint16_t top = op & 0xF000, low = op & 0xF0FF;
+    return top == 0xA000 || top == 0xB000 || (op & 0xFF00) == 0x8D00 || (op & 0xFF00) == 0x8F00 ||
+           op == 0x000B || op == 0x002B || low == 0x0003 || low == 0x0023 || low == 0x400B ||
+           low == 0x402B;
+}
+
+std::string Hex32(uint32_t v)
+{
+    char text[16];
+    snprintf(text, sizeof(text), "0x%08x", v);
+    return text;
+}
+
+}  // namespace
+
+Runner::ShTouch Runner::TouchShStack(uint32_t address)
+{
+    const uint32_t reserveBottom = shStackBottom_ - kPage;
+    if (address < reserveBottom || address >= kStackTop)
+        return kShNotStack;
+    if (address >= shGuardPage_ + kPage)
+        return kShCommitted;
+    if (address < shGuardPage_)
+        return kShBelowGuard;
+    if (shGuardPage_ == reserveBottom)
+        return kShOverflow;
+    if (!sh_->Protect(shGuardPage_, kPage, ShEngine::kRead | ShEngine::kWrite))
+        throw GuestFault{"cannot commit the SH stack's page at " + Hex32(shGuardPage_)};
+    shGuardPage_ -= kPage;
+    return kShCommitted;
+}
+
+std::string Runner::ShStackFault(uint32_t pc, uint16_t instruction, bool* resume)
+{
+    *resume = false;
+    uint32_t at = pc;
+    uint16_t op = instruction;
+    uint32_t address = 0;
+    if (!ShDataAddress(op, *sh_, &address)) {
+        uint16_t slot = 0;
+        if (!ShDelayedBranch(op) || !sh_->Read(pc + 2, &slot, 2) ||
+            !ShDataAddress(slot, *sh_, &address))
+            return "";
+        at = pc + 2;
+        op = slot;
+    }
+    char code[8];
+    snprintf(code, sizeof(code), "%04x", op);
+    const uint32_t guard = shGuardPage_;
+    std::string by = std::string(", by the instruction ") + code + " at " + Where(at) +
+                     ": a device ends the program here";
+    switch (TouchShStack(address)) {
+    case kShNotStack:
+        return "";
+    case kShCommitted:
+        *resume = true;
+        return "";
+    case kShBelowGuard:
+        return "access to " + Hex32(address) + ", below the stack's guard page at " + Hex32(guard) + by;
+    case kShOverflow:
+        return "access to " + Hex32(address) + ", in the last page of the stack's " +
+               std::to_string(kStackTop - (shStackBottom_ - kPage)) + "-byte reserve" + by;
+    }
+    return "";
 }
 
 bool Runner::ExecuteSh(uint32_t pc, uint32_t* r0)
@@ -137,6 +257,16 @@ bool Runner::ExecuteSh(uint32_t pc, uint32_t* r0)
             if (stop.signal == SIGBUS)
                 return Fail(std::string("misaligned access by the instruction ") + code + " at " +
                             Where(stop.pc) + ": a device ends the program here");
+            if (stop.signal == SIGSEGV) {
+                bool resume = false;
+                const std::string fault = ShStackFault(stop.pc, instruction, &resume);
+                if (resume) {
+                    pc = stop.pc;  // the guard page is committed now: run it again
+                    continue;
+                }
+                if (!fault.empty())
+                    return Fail(fault);
+            }
             if (stop.signal == SIGSEGV)
                 return Fail(std::string("access to unmapped or protected memory by the "
                                         "instruction ") + code + " at " + Where(stop.pc) +
@@ -174,6 +304,7 @@ uint32_t Runner::CallGuestSh(uint32_t address, const std::vector<uint32_t>& args
     if (sp < shStackBottom_ + 256 || sp > sh_->Reg(kShR15))
         throw GuestFault{"the guest's stack pointer " + Where(sh_->Reg(kShR15)) +
                          " leaves no room on its stack"};
+    TouchStack(sp, sh_->Reg(kShR15) - sp, true);
     for (uint32_t i = 0; i < extra; i++)
         WriteU32(sp + 16 + 4 * i, args[4 + i]);
     for (size_t i = 0; i < args.size() && i < 4; i++)
