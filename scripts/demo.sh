@@ -1,14 +1,14 @@
 #!/bin/bash
 # demo.sh: the main job. Builds the Windows programs and shows ForegroundDismisser
 # dismissing windows on a Pocket PC-like screen under Wine, with screenshots,
-# then one press by the device (ARM) build under the CE runner, and the
-# device's installation cabinet read back.
+# then one press by each device build (ARM, MIPS, SH-3) under the CE runner,
+# and the installation cabinets read back.
 #
 # Usage: scripts/demo.sh
 # Output: a report per press on stdout (also in out/demo/demo.txt) and
 # out/demo/pressN-before.png, pressN-after.png, the button pressed end to end
 # (out/demo/button.txt, button-before.png, button-after.png), and
-# out/demo/device-press.txt and out/demo/cab.txt.
+# out/demo/device-press[-mips|-sh3].txt and out/demo/cab[-mips|-sh3].txt.
 # Uses $DISPLAY when it answers,
 # otherwise a private 240x320 Xvfb.
 set -u
@@ -71,30 +71,44 @@ echo
 run_with_snaps button.txt "$press" "$build/assigner/KeyAssigner.exe" "$closer" --demo "$out"
 
 # ---------------------------------------------------------------------------
-# The device build: one press by ForegroundDismisser.exe as built for Pocket
-# PC (ARM), its own machine code run on an emulated StrongARM by the CE
-# runner, printing every system call it makes.
+# The device builds: one press by ForegroundDismisser.exe as built for each
+# Pocket PC CPU, its own machine code run by the CE runner (ARM on an
+# emulated StrongARM, MIPS on Unicorn's MIPS under the VR41xx guard, SH-3 on
+# qemu-sh4), printing every system call it makes.
 # ---------------------------------------------------------------------------
-echo
-echo "== The device build: one press, ARM code under the CE runner =="
-cmake --preset ce-arm >/dev/null || exit 1
-cmake --build --preset ce-arm || exit 1
 cmake --preset host >/dev/null || exit 1
 cmake --build --preset host --target device_demo || exit 1
-echo
-"$root/build/host/demo/device_demo" "$root/build/ce-arm/closer/ForegroundDismisser.exe" /n |
-    tee "$out/device-press.txt"
-[ "${PIPESTATUS[0]}" -eq 0 ] || exit 1
+for cpu in arm mips sh3; do
+    echo
+    echo "== The device build: one press, ce-$cpu code under the CE runner =="
+    cmake --preset "ce-$cpu" >/dev/null || exit 1
+    cmake --build --preset "ce-$cpu" || exit 1
+    echo
+    suffix=$([ "$cpu" = arm ] || echo "-$cpu")
+    "$root/build/host/demo/device_demo" "$root/build/ce-$cpu/closer/ForegroundDismisser.exe" /n |
+        tee "$out/device-press$suffix.txt"
+    [ "${PIPESTATUS[0]}" -eq 0 ] || exit 1
+done
 
 # ---------------------------------------------------------------------------
-# The installation cabinet a Pocket PC user taps, read back: where each
-# file goes, the Start menu shortcut, and what the device must be.
+# The installation cabinets a Pocket PC user taps, one per CPU, read back:
+# where each file goes, the Start menu shortcut, and what the device must
+# be; then the Application Manager's file that offers them from the PC.
 # ---------------------------------------------------------------------------
+status=0
+for cpu in arm mips sh3; do
+    echo
+    echo "== The ce-$cpu installation cabinet, read back =="
+    cab=$(ls "$root"/build/ce-$cpu/ForegroundDismisser-*-ce-$cpu.cab)
+    echo "$cab"
+    suffix=$([ "$cpu" = arm ] || echo "-$cpu")
+    /usr/bin/python3 "$root/tests/ce/check_cab.py" "$cab" --cabextract "$(command -v cabextract)" \
+        --cpu "$cpu" \
+        --closer "$root/build/ce-$cpu/closer/ForegroundDismisser.exe" \
+        --assigner "$root/build/ce-$cpu/assigner/KeyAssigner.exe" | tee "$out/cab$suffix.txt"
+    [ "${PIPESTATUS[0]}" -eq 0 ] || status=1
+done
 echo
-echo "== The installation cabinet, read back =="
-cab=$(ls "$root"/build/ce-arm/ForegroundDismisser-*-ce-arm.cab)
-echo "$cab"
-/usr/bin/python3 "$root/tests/ce/check_cab.py" "$cab" --cabextract "$(command -v cabextract)" \
-    --closer "$root/build/ce-arm/closer/ForegroundDismisser.exe" \
-    --assigner "$root/build/ce-arm/assigner/KeyAssigner.exe" | tee "$out/cab.txt"
-exit "${PIPESTATUS[0]}"
+echo "== ForegroundDismisser.ini, for ActiveSync's Application Manager =="
+cat "$root"/build/ce-arm/ForegroundDismisser.ini
+exit "$status"
