@@ -98,21 +98,11 @@ public:
     }
     void SetReg(int reg, uint32_t v) { uc_reg_write(uc, reg, &v); }
 
-    enum Touch { kNotStack, kCommitted, kBelowGuard, kOverflow };
     // What touching one address does to the stack.
-    Touch TouchStack(uint32_t address)
+    StackTouch TouchStack(uint32_t address)
     {
-        if (address < stackBottom || address >= stackTop)
-            return kNotStack;
-        if (address >= guardPage + kPage)
-            return kCommitted;
-        if (address < guardPage)
-            return kBelowGuard;
-        if (guardPage == stackBottom)
-            return kOverflow;
-        CommitPage(guardPage);
-        guardPage -= kPage;
-        return kCommitted;
+        return TouchGuardedStack(address, stackBottom, stackTop, &guardPage,
+                                 [this](uint32_t page) { CommitPage(page); });
     }
     // A device's stack holds whatever was there before, not zeros: a buffer
     // the program forgets to empty before a read that fails must not look
@@ -156,13 +146,13 @@ bool OnBadAccess(uc_engine*, uc_mem_type type, uint64_t address, int, int64_t, v
 {
     Engine* e = (Engine*)data;
     if (type == UC_MEM_READ_UNMAPPED || type == UC_MEM_WRITE_UNMAPPED) {
-        const Engine::Touch touch = e->TouchStack((uint32_t)address);
-        if (touch == Engine::kCommitted)
+        const StackTouch touch = e->TouchStack((uint32_t)address);
+        if (touch == kCommitted)
             return true;  // the guard page, now committed: the access goes on
-        if (touch != Engine::kNotStack) {
+        if (touch != kNotStack) {
             e->stackFault = true;
             e->stackFaultWrite = type == UC_MEM_WRITE_UNMAPPED;
-            e->stackOverflow = touch == Engine::kOverflow;
+            e->stackOverflow = touch == kOverflow;
             e->stackFaultAddress = (uint32_t)address;
             e->stackFaultPc = e->Reg(e->cpu->pc);
             return false;
@@ -465,13 +455,13 @@ void Runner::TouchStack(uint32_t address, uint32_t size, bool downward)
         const uint32_t guard = sh_ ? shGuardPage_ : engine_->guardPage;
         bool below = false, overflow = false;
         if (sh_) {
-            const ShTouch touch = TouchShStack(page);
-            below = touch == kShBelowGuard;
-            overflow = touch == kShOverflow;
+            const StackTouch touch = (StackTouch)TouchShStack(page);
+            below = touch == kBelowGuard;
+            overflow = touch == kOverflow;
         } else {
-            const Engine::Touch touch = engine_->TouchStack(page);
-            below = touch == Engine::kBelowGuard;
-            overflow = touch == Engine::kOverflow;
+            const StackTouch touch = engine_->TouchStack(page);
+            below = touch == kBelowGuard;
+            overflow = touch == kOverflow;
         }
         if (below)
             throw GuestFault{"the system's access to " + Hex(at) + " lies below the stack's guard page at " +

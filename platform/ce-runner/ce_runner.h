@@ -105,9 +105,8 @@ private:
     // down is mapped but inaccessible until the stack grows into it.
     uint32_t shStackBottom_ = 0;
     uint32_t shGuardPage_ = 0;
-    // What touching one address of the SH stack does (as Engine::Touch).
-    enum ShTouch { kShNotStack, kShCommitted, kShBelowGuard, kShOverflow };
-    ShTouch TouchShStack(uint32_t address);
+    // What touching one address of the SH stack does (a layout::StackTouch).
+    int TouchShStack(uint32_t address);
     // The stack fault an SH access fault stands for, or "" when it is none.
     std::string ShStackFault(uint32_t pc, uint16_t instruction, bool* resume);
     std::map<std::string, uint32_t> symbols_;

@@ -177,21 +177,14 @@ std::string Hex32(uint32_t v)
 
 }  // namespace
 
-Runner::ShTouch Runner::TouchShStack(uint32_t address)
+int Runner::TouchShStack(uint32_t address)
 {
-    const uint32_t reserveBottom = shStackBottom_ - kPage;
-    if (address < reserveBottom || address >= kStackTop)
-        return kShNotStack;
-    if (address >= shGuardPage_ + kPage)
-        return kShCommitted;
-    if (address < shGuardPage_)
-        return kShBelowGuard;
-    if (shGuardPage_ == reserveBottom)
-        return kShOverflow;
-    if (!sh_->Protect(shGuardPage_, kPage, ShEngine::kRead | ShEngine::kWrite))
-        throw GuestFault{"cannot commit the SH stack's page at " + Hex32(shGuardPage_)};
-    shGuardPage_ -= kPage;
-    return kShCommitted;
+    return TouchGuardedStack(address, shStackBottom_ - kPage, kStackTop, &shGuardPage_,
+                             [this](uint32_t page) {
+                                 if (!sh_->Protect(page, kPage, ShEngine::kRead | ShEngine::kWrite))
+                                     throw GuestFault{"cannot commit the SH stack's page at " +
+                                                      Hex32(page)};
+                             });
 }
 
 std::string Runner::ShStackFault(uint32_t pc, uint16_t instruction, bool* resume)
@@ -213,15 +206,15 @@ std::string Runner::ShStackFault(uint32_t pc, uint16_t instruction, bool* resume
     const uint32_t guard = shGuardPage_;
     std::string by = std::string(", by the instruction ") + code + " at " + Where(at) +
                      ": a device ends the program here";
-    switch (TouchShStack(address)) {
-    case kShNotStack:
+    switch ((StackTouch)TouchShStack(address)) {
+    case kNotStack:
         return "";
-    case kShCommitted:
+    case kCommitted:
         *resume = true;
         return "";
-    case kShBelowGuard:
+    case kBelowGuard:
         return "access to " + Hex32(address) + ", below the stack's guard page at " + Hex32(guard) + by;
-    case kShOverflow:
+    case kOverflow:
         return "access to " + Hex32(address) + ", in the last page of the stack's " +
                std::to_string(kStackTop - (shStackBottom_ - kPage)) + "-byte reserve" + by;
     }
