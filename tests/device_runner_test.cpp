@@ -136,17 +136,7 @@ void ExpectRefusals(Way way, const std::vector<Damage>& damages)
     for (const Damage& d : damages) {
         std::vector<uint8_t> file = original;
         d.apply(&file);
-        WriteFile(path, file);
-        host::Reset();
-        ce::Runner runner;
-        const bool loaded = runner.Load(path);
-        EXPECT_EQ(!d.failsAtLoad, loaded) << d.what << ": " << runner.Error();
-        if (loaded) {
-            int status;
-            EXPECT_FALSE(runner.RunProgram(NULL, &status)) << d.what;
-        }
-        EXPECT_NE(std::string::npos, runner.Error().find(d.message))
-            << d.what << ": the runner said: " << runner.Error();
+        EXPECT_TRUE(RefusesDamagedCopy(path, file, d.failsAtLoad, d.message)) << d.what;
     }
     remove(path.c_str());
     remove(symbols.c_str());
