@@ -5,6 +5,7 @@
 
 #include "window_lock.h"
 #include "window_rules.h"
+#include "window_services.h"
 
 namespace {
 
@@ -13,7 +14,6 @@ const WCHAR kOptionBackFirst[] = TEXT("/b");
 const WCHAR kOptionNextWindow[] = TEXT("/n");
 const WCHAR kOptionNextSkipShell[] = TEXT("/ns");
 
-const WCHAR kClassDesktop[] = TEXT("DesktopExplorerWindow");
 const WCHAR kClassNavigationBar[] = TEXT("HHTaskBar");
 
 const DWORD kCloseWaitMs = 200;
@@ -63,6 +63,24 @@ void TapNavigationBarClose()
     SendMessageW(bar, WM_LBUTTONDOWN, 0, position);
     SendMessageW(bar, WM_LBUTTONUP, 0, position);
     UnlockWindow(&lock);
+}
+
+// The window's own close button, pressed for what it does. Up to 6.5 it is at
+// the navigation bar's right end. From 6.5.3 on it sits in the bottom bar
+// and the top bar opens the status tray, so nothing is tapped: a window
+// showing OK gets the IDOK its button sends, and any other gets what X does,
+// Smart Minimize: behind the Today screen, with the next window forward, and
+// no message to the window. CE's ShowWindow has no SW_MINIMIZE for this.
+void PressCloseButton(HWND front)
+{
+    if (!ShellHasBottomBar()) {
+        TapNavigationBarClose();
+        return;
+    }
+    if (((DWORD)GetWindowLongW(front, GWL_EXSTYLE) & WS_EX_CAPTIONOKBTN) != 0)
+        SendMessageW(front, WM_COMMAND, IDOK, 0);
+    else
+        SendToBack(front, FindNextWindow(front, FALSE));
 }
 
 void KeyEvent(BYTE key, DWORD flags)
@@ -121,7 +139,7 @@ int Dismiss(HWND front, LPCWSTR commandLine)
         return 1;
     }
     case CategoryTaskbarClose:
-        TapNavigationBarClose();
+        PressCloseButton(front);
         return 1;
     case CategoryMediaPlayer:
         CloseMediaPlayer(front);

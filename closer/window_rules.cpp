@@ -2,6 +2,8 @@
 // comes forward when it is sent to the back. Reads windows, changes nothing.
 #include "window_rules.h"
 
+const WCHAR kClassDesktop[] = TEXT("DesktopExplorerWindow");
+
 namespace {
 
 // Titles and class names of the platform's own windows. Half-width and
@@ -16,7 +18,6 @@ const WCHAR kClassNotes[] = TEXT("Notes");
 const WCHAR kClassMediaPlayer[] = TEXT("WMP for Pocket PC");
 const WCHAR kClassMediaPlayer75[] = TEXT("WMP7.5 for Pocket PC");
 const WCHAR kClassMediaPlayerMobile[] = TEXT("WMP for Mobile Devices");
-const WCHAR kClassDesktop[] = TEXT("DesktopExplorerWindow");
 const WCHAR kClassExplore[] = TEXT("Explore");
 // ﾌﾟﾛｸﾞﾗﾑ, the Programs folder, half-width only.
 const WCHAR kTitleProgramsHalfWidth[] = TEXT("\xFF8C\xFF9F\xFF9B\xFF78\xFF9E\xFF97\xFF91");

@@ -13,6 +13,9 @@ enum WindowCategory {
     CategoryDesktop = 4,       // the Today screen: left alone
 };
 
+// The Today screen's class.
+extern const WCHAR kClassDesktop[];
+
 // Window class names and titles are read into buffers of this many characters.
 const int kWindowTextChars = 256;
 

@@ -1,6 +1,7 @@
 // screen_test.cpp: the navigation-bar tap on every screen a Pocket PC has,
 // for the program as built (high-resolution aware) and for one the system
-// runs through its legacy layer, where the high-dpi taps must miss.
+// runs through its legacy layer, where the high-dpi taps must miss; and the
+// close-button press on every Pocket PC release, 6.5.3's bottom bar among them.
 #include <gtest/gtest.h>
 
 #include <unistd.h>
@@ -11,6 +12,14 @@
 #include "close_command.h"
 #include "device_way.h"
 #include "host_scene.h"
+#include "trace_check.h"
+
+namespace host {
+void PrintTo(const DeviceProfile& profile, std::ostream* os)
+{
+    *os << profile.name;
+}
+}  // namespace host
 
 namespace {
 
@@ -102,21 +111,28 @@ void Press(Way way, Image image)
     return ::testing::AssertionSuccess();
 }
 
+// Notes in front (or the window given), the navigation bar across the top
+// of the screen, the Today screen below: front, bar, Today.
+std::vector<HWND> BuildScene(const host::Screen& s, const host::WindowSpec* front = NULL)
+{
+    host::SetScreen(s);
+    HWND handle = front != NULL ? host::AddWindow(*front) : host::AddWindow(u"Notes", u"Notes");
+    host::WindowSpec bar;
+    bar.className = u"HHTaskBar";
+    bar.rect = RECT{0, 0, s.width, 26 * s.dpi / 96};
+    bar.onClose = host::kIgnoresClose;
+    std::vector<HWND> scene = {handle, host::AddWindow(bar),
+                               host::AddWindow(u"DesktopExplorerWindow", u"")};
+    host::SetForeground(handle);
+    return scene;
+}
+
 class ScreenTest : public ::testing::TestWithParam<std::tuple<ScreenCase, Way>> {
 protected:
     HWND BuildScene(const host::Screen& s)
     {
         host::Reset();
-        host::SetScreen(s);
-        HWND notes = host::AddWindow(u"Notes", u"Notes");
-        host::WindowSpec bar;
-        bar.className = u"HHTaskBar";
-        bar.rect = RECT{0, 0, s.width, 26 * s.dpi / 96};
-        bar.onClose = host::kIgnoresClose;
-        HWND handle = host::AddWindow(bar);
-        host::AddWindow(u"DesktopExplorerWindow", u"");
-        host::SetForeground(notes);
-        return handle;
+        return ::BuildScene(s)[1];
     }
 };
 
@@ -141,6 +157,79 @@ INSTANTIATE_TEST_SUITE_P(
     Screens, ScreenTest, ::testing::Combine(::testing::ValuesIn(kScreens), ::testing::ValuesIn(Ways())),
     [](const ::testing::TestParamInfo<std::tuple<ScreenCase, Way>>& info) {
         return CaseName(std::get<0>(info.param).name, std::get<1>(info.param));
+    });
+
+// ---- Every release ----------------------------------------------------------
+
+// What is in front when the button is pressed.
+enum class Front {
+    kX,              // Notes: its button is X
+    kOk,             // a Settings property page showing OK (WS_EX_CAPTIONOKBTN)
+    kVersionFails,   // Notes, and GetVersionExW fails: taken for a release before 6.5.3
+};
+
+struct ReleaseCase {
+    const char* name;
+    Front front;
+};
+
+void PrintTo(const ReleaseCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
+const ReleaseCase kFronts[] = {{"X", Front::kX}, {"OK", Front::kOk}, {"no version", Front::kVersionFails}};
+
+const Expected kSmartMinimized[] = {{host::kForeground, 2}, {host::kZOrder, 0, 0, 0x13}, {host::kEnd}};
+const Expected kOkPressed[] = {{host::kMessage, 0, WM_COMMAND, IDOK, 0}, {host::kEnd}};
+
+class ReleaseTest
+    : public ::testing::TestWithParam<std::tuple<host::DeviceProfile, ReleaseCase, Way>> {};
+
+TEST_P(ReleaseTest, PressesTheCloseButtonTheReleaseHas)
+{
+    const host::DeviceProfile& profile = std::get<0>(GetParam());
+    const Front front = std::get<1>(GetParam()).front;
+    host::Reset();
+    host::SetProfile(profile);
+    if (front == Front::kVersionFails)
+        host::SetVersionUnavailable();
+    host::WindowSpec page;
+    page.className = u"Dialog";
+    page.hasChild = true;
+    page.childTitle = u"\x30D7\x30ED\x30D1\x30C6\x30A3";  // プロパティ
+    page.exStyle = WS_EX_CAPTIONOKBTN;
+    const std::vector<HWND> scene =
+        front == Front::kOk ? BuildScene(profile.screen, &page) : BuildScene(profile.screen);
+    Press(std::get<2>(GetParam()), Image::kAsBuilt);
+
+    const bool bottomBar = profile.topBar == host::kTopBarStatusTray && front != Front::kVersionFails;
+    const std::vector<host::TraceEntry> tray = host::TraceOf({host::kTrayOpened});
+    if (!bottomBar) {
+        EXPECT_TRUE(TapsHitCloseButton(scene[1], profile.screen));
+        // Only 6.5.3's top bar opens the tray, even when the version can't be read.
+        EXPECT_EQ(profile.topBar == host::kTopBarStatusTray, tray.size() == 1) << host::Describe(tray);
+        EXPECT_EQ(0, host::CallCount("GetWindowLongW"));
+    } else {
+        EXPECT_TRUE(TraceMatches(front == Front::kOk ? kOkPressed : kSmartMinimized, scene,
+                                 host::Trace()));
+        EXPECT_TRUE(EveryCallCarries("GetWindowLongW", {(uintptr_t)scene[0], (uintptr_t)GWL_EXSTYLE}));
+        EXPECT_EQ(1, host::CallCount("GetWindowLongW"));
+    }
+    EXPECT_TRUE(host::Exists(scene[0])) << "the window is never closed";
+    // One query, with the record's size filled in.
+    EXPECT_EQ(1, host::CallCount("GetVersionExW"));
+    EXPECT_TRUE(EveryCallCarries("GetVersionExW", {1, sizeof(OSVERSIONINFOW)}));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Releases, ReleaseTest,
+    ::testing::Combine(::testing::ValuesIn(host::Profiles()), ::testing::ValuesIn(kFronts),
+                       ::testing::ValuesIn(Ways())),
+    [](const ::testing::TestParamInfo<std::tuple<host::DeviceProfile, ReleaseCase, Way>>& info) {
+        const std::string name = std::string(std::get<0>(info.param).name) + " " +
+                                 std::get<1>(info.param).name;
+        return CaseName(name.c_str(), std::get<2>(info.param));
     });
 
 }  // namespace

@@ -12,7 +12,8 @@ namespace {
 using host::Text;
 
 // kLongerName begins with "PocketPC" and goes on: it is not a Pocket PC.
-enum Platform { kPocketPC, kOtherPlatform, kNoPlatform, kLongerName };
+// kPocketPC2000 is that release's device, which answers "Palm PC2".
+enum Platform { kPocketPC, kOtherPlatform, kNoPlatform, kLongerName, kPocketPC2000 };
 
 struct ClassifyCase {
     const char16_t* className;
@@ -62,6 +63,9 @@ const ClassifyCase kClassifyCases[] = {
     {u"Dialog", u"", u"\x500B\x4EBA", kNoPlatform, CategoryShell},
     {u"Dialog", u"", u"\x500B\x4EBA", kLongerName, CategoryShell},
     {u"Dialog", u"", u"\x500B\x4EBA\x7528", kLongerName, CategoryPlain},
+    {u"Dialog", u"", u"\x500B\x4EBA", kPocketPC2000, CategoryShell},
+    {u"Dialog", u"", u"\x500B\x4EBA\x7528", kPocketPC2000, CategoryPlain},
+    {u"Dialog", u"", u"\x30B7\x30B9\x30C6\x30E0", kPocketPC2000, CategoryShell},
     {u"Dialog", u"", u"\xFF7C\xFF7D\xFF83\xFF91", kPocketPC, CategoryShell},      // ｼｽﾃﾑ
     {u"Dialog", u"", u"\x30B7\x30B9\x30C6\x30E0", kOtherPlatform, CategoryShell},  // システム
     {u"Dialog", u"", u"\x63A5\x7D9A", kPocketPC, CategoryShell},                   // 接続
@@ -103,6 +107,8 @@ TEST_P(ClassifyWindowTest, GivesTheCategoryOfTheFirstMatchingRule)
         host::SetPlatformTypeUnavailable();
     else if (c.platform == kLongerName)
         host::SetPlatformType(u"PocketPC2");
+    else if (c.platform == kPocketPC2000)
+        host::SetProfile(*host::FindProfile("ppc2000"));
     host::WindowSpec spec;
     spec.className = c.className;
     spec.title = c.title;

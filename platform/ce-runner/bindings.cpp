@@ -220,6 +220,21 @@ uint32_t CallSystemParametersInfoW(Runner& r)
     return ok;
 }
 
+uint32_t CallGetWindowLongW(Runner& r)
+{
+    return (uint32_t)GetWindowLongW(Window(r, 0), (int)r.Arg(1));
+}
+
+uint32_t CallGetVersionExW(Runner& r)
+{
+    // Five DWORDs and 128 WCHARs: the same 276 bytes on both sides.
+    static_assert(sizeof(OSVERSIONINFOW) == 276, "the device's OSVERSIONINFOW");
+    InOut<OSVERSIONINFOW> info(r, r.Arg(0), 1);
+    const BOOL ok = GetVersionExW(info.get());
+    info.Flush();
+    return ok;
+}
+
 // ---- Registry -----------------------------------------------------------
 
 uint32_t CallRegOpenKeyExW(Runner& r)
@@ -593,6 +608,8 @@ const Binding kBindings[] = {
     {"COREDLL.dll", "keybd_event", 4, CallKeybdEvent},
     {"COREDLL.dll", "Sleep", 1, CallSleep},
     {"COREDLL.dll", "SystemParametersInfoW", 4, CallSystemParametersInfoW},
+    {"COREDLL.dll", "GetWindowLongW", 2, CallGetWindowLongW},
+    {"COREDLL.dll", "GetVersionExW", 1, CallGetVersionExW},
     {"COREDLL.dll", "CreateMutexW", 3, CallCreateMutexW},
     {"COREDLL.dll", "WaitForSingleObject", 2, CallWaitForSingleObject},
     {"COREDLL.dll", "ReleaseMutex", 1, CallReleaseMutex},

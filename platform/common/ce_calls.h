@@ -13,6 +13,20 @@
 #define SWP_NOMOVE 0x0002
 #define SWP_NOACTIVATE 0x0010
 #define SPI_GETPLATFORMTYPE 257
+#define GWL_EXSTYLE (-20)
+// The window shows OK rather than X in the shell's bar (SHDoneButton).
+#define WS_EX_CAPTIONOKBTN 0x80000000L
+
+// System version
+#define VER_PLATFORM_WIN32_CE 3
+typedef struct _OSVERSIONINFOW {
+    DWORD dwOSVersionInfoSize;
+    DWORD dwMajorVersion;
+    DWORD dwMinorVersion;
+    DWORD dwBuildNumber;
+    DWORD dwPlatformId;
+    WCHAR szCSDVersion[128];
+} OSVERSIONINFOW, *LPOSVERSIONINFOW;
 
 // Messages
 #define WM_CLOSE 0x0010
@@ -83,6 +97,9 @@ LRESULT SendMessageW(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 void keybd_event(BYTE key, BYTE scan, DWORD flags, ULONG_PTR extraInfo);
 void Sleep(DWORD milliseconds);
 BOOL SystemParametersInfoW(UINT action, UINT param, LPVOID buffer, UINT winIni);
+LONG GetWindowLongW(HWND window, int index);
+// dwOSVersionInfoSize must hold sizeof(OSVERSIONINFOW) on the way in.
+BOOL GetVersionExW(LPOSVERSIONINFOW info);
 
 // Registry
 LONG RegOpenKeyExW(HKEY key, LPCWSTR subKey, DWORD options, REGSAM access, PHKEY result);

@@ -91,10 +91,8 @@ void Reset()
     d.windows.clear();
     d.zOrder.clear();
     d.foreground = NULL;
-    d.platformAvailable = true;
-    d.platformType = u"PocketPC";
+    SetProfile(DefaultProfile());
     d.ctrlDown = false;
-    d.screen = Screen();
     d.legacyProgram = true;
     d.zOrderLoops = false;
     d.registryRoot = Key();

@@ -38,6 +38,7 @@ struct Window {
     DWORD closeDelay = 0;
     bool closing = false;  // its delayed close is under way
     DWORD hungUntil = 0;
+    DWORD exStyle = 0;
     RECT rect = {0, 0, 0, 0};
     HWND child = NULL;     // first child, for top-level windows
     bool isChild = false;  // a child window (it has no Z order of its own)
@@ -101,6 +102,8 @@ struct Device {
     uintptr_t nextHandle = 0x10000;
     bool platformAvailable = true;
     Text platformType = u"PocketPC";
+    const DeviceProfile* profile = &DefaultProfile();
+    bool versionAvailable = true;
     bool ctrlDown = false;
     Screen screen;
     bool legacyProgram = true;

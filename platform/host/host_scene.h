@@ -37,11 +37,14 @@ struct WindowSpec {
     // The window answers no message before the clock reaches this time: a
     // SendMessageW to it waits until then.
     DWORD hungUntil = 0;
+    // Its extended style, as GetWindowLongW(GWL_EXSTYLE) reads it:
+    // WS_EX_CAPTIONOKBTN for a window that shows OK rather than X.
+    DWORD exStyle = 0;
 };
 
-// Empties the whole device: windows, foreground, platform type ("PocketPC"),
-// processes and mutexes, registry, module path, resources, dialog script,
-// trace, hooks.
+// Empties the whole device: windows, foreground, the release (the default
+// profile below, platform type "PocketPC"), processes and mutexes, registry,
+// module path, resources, dialog script, trace, hooks.
 void Reset();
 
 // Adds a top-level window at the bottom of the Z order and returns it.
@@ -85,6 +88,40 @@ Screen GetScreen();
 // Reset() makes the program legacy, as any program is until it says otherwise.
 void SetLegacyProgram(bool legacy);
 bool IsLegacyProgram();
+
+// ---- Pocket PC generations ------------------------------------------------
+
+// What the shell's top bar does with a tap at its right end.
+enum TopBar {
+    kTopBarCloseButton,  // up to 6.5: the navigation bar, its close/OK button at the right end
+    kTopBarStatusTray,   // 6.5.3 and later: a status bar; a tap opens the tray (kTrayOpened)
+};
+
+// One release of the platform as a device shows it to a program.
+struct DeviceProfile {
+    const char* name;     // as a scene names it: "ppc2000", "wm653", ...
+    const char* release;  // "Pocket PC 2000", for people
+    DWORD major, minor, build;  // GetVersionExW's answer, platform id Windows CE
+    const char16_t* platformType;  // SPI_GETPLATFORMTYPE's answer
+    const char* cpus;     // the CPUs it shipped with, for people
+    Screen screen;        // a typical screen of its devices
+    TopBar topBar;
+};
+
+// Every profile, oldest first: Pocket PC 2000, 2002, Windows Mobile 2003,
+// 2003 SE, 5.0, 6.0, 6.1, 6.5 and 6.5.3.
+const std::vector<DeviceProfile>& Profiles();
+// The profile of that name, or NULL.
+const DeviceProfile* FindProfile(const std::string& name);
+// What Reset() puts on the device: Windows Mobile 6.1, "PocketPC", 240x320
+// at 96 dpi.
+const DeviceProfile& DefaultProfile();
+// Makes the device that release: its version, platform type, typical screen
+// and top bar.
+void SetProfile(const DeviceProfile& profile);
+const DeviceProfile& CurrentProfile();
+// Fault: GetVersionExW fails.
+void SetVersionUnavailable();
 
 // Top-level windows that still exist, top first.
 std::vector<HWND> ZOrder();
@@ -243,6 +280,7 @@ enum TraceKind {
     kMenuBar,         // SHCreateMenuBar: owner, flags
     kEndDialog,       // EndDialog: dialog, result
     kWaited,          // SendMessageW waited for a hung window to answer: window, milliseconds
+    kTrayOpened,      // a tap on 6.5.3's top bar opened the status tray: the bar
 };
 
 struct TraceEntry {

@@ -20,6 +20,10 @@ LRESULT SendMessageW(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
     }
     Record(kMessage, window, message, wParam, lParam);
     w = Find(window);
+    // From 6.5.3 on the top bar holds only status icons: a tap opens their tray.
+    if (w != NULL && message == WM_LBUTTONUP && SameName(w->className, u"HHTaskBar") &&
+        D().profile->topBar == kTopBarStatusTray)
+        Record(kTrayOpened, window);
     if (w == NULL || message != WM_CLOSE || w->onClose != kClosesOnClose || w->isChild)
         return 0;
     if (w->closeDelay == 0) {

@@ -95,7 +95,7 @@ std::string Describe(const TraceEntry& e)
     static const char* const kNames[] = {
         "end", "message", "foreground", "z-order", "key", "sleep", "destroyed",
         "control", "reg-set", "beep", "message-box", "init-dialog", "menu-bar", "end-dialog",
-        "waited",
+        "waited", "tray-opened",
     };
     std::string out = kNames[e.kind];
     out += " window=" + Hex((uintptr_t)e.window);

@@ -74,6 +74,7 @@ HWND AddWindow(const WindowSpec& spec)
     w.onClose = spec.onClose;
     w.closeDelay = spec.closeDelay;
     w.hungUntil = spec.hungUntil;
+    w.exStyle = spec.exStyle;
     w.rect = spec.rect;
     if (spec.hasChild) {
         HWND child = NewHandle();
@@ -305,6 +306,15 @@ BOOL SetWindowPos(HWND window, HWND after, int x, int y, int cx, int cy, UINT fl
     RemoveFromZOrder(window);
     D().zOrder.push_back(window);
     return TRUE;
+}
+
+LONG GetWindowLongW(HWND window, int index)
+{
+    PlatformCall scope("GetWindowLongW", {(uintptr_t)window, (uintptr_t)(intptr_t)index});
+    if (index != GWL_EXSTYLE)
+        Unmodelled("GetWindowLongW other than the extended style");
+    const Window* w = Find(window);
+    return w == NULL ? 0 : (LONG)w->exStyle;
 }
 
 BOOL SystemParametersInfoW(UINT action, UINT param, LPVOID buffer, UINT winIni)

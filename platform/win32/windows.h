@@ -27,6 +27,14 @@
 #define SPI_GETPLATFORMTYPE 257
 #endif
 
+// A window that shows OK rather than X in the Pocket PC shell's bar.
+#ifndef WS_EX_CAPTIONOKBTN
+#define WS_EX_CAPTIONOKBTN 0x80000000L
+#endif
+#ifndef VER_PLATFORM_WIN32_CE
+#define VER_PLATFORM_WIN32_CE 3
+#endif
+
 #endif  // RC_INVOKED
 
 #endif
