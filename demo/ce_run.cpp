@@ -6,16 +6,22 @@
 //
 // A scene file is read line by line; blank lines and lines starting with #
 // are skipped, fields within a line are separated by |:
+//   profile NAME                       the Pocket PC release (wm61): its system
+//                                      version, platform type, typical screen
+//                                      and top bar; screen and platform lines
+//                                      change it. ppc2000 ppc2002 wm2003
+//                                      wm2003se wm5 wm6 wm61 wm65 wm653
 //   screen WIDTH HEIGHT DPI            the screen in real pixels (240 320 96),
 //                                      up to 65535 each
 //   platform TYPE                      SPI_GETPLATFORMTYPE's answer (PocketPC);
 //                                      "platform -": the call fails
-//   window CLASS|TITLE|CHILD|SHOWN|ON_CLOSE[|hung-MS]
+//   window CLASS|TITLE|CHILD|SHOWN|ON_CLOSE[|hung-MS][|ok]
 //                                      a top-level window, top first; CHILD is
 //                                      its first child's title, empty for none;
 //                                      SHOWN is visible or hidden; ON_CLOSE is
 //                                      closes, ignores, ctrl-q or closes-after-MS;
-//                                      hung-MS: answers nothing for MS ms
+//                                      hung-MS: answers nothing for MS ms;
+//                                      ok: it shows OK rather than X
 //   front N                            window N (from 1) is in front, 0: none;
 //                                      the first window unless it says so
 //   key PATH                           a registry key under HKEY_LOCAL_MACHINE
@@ -62,9 +68,12 @@ struct DialogAction {
 };
 
 struct Scene {
-    host::Screen screen;
+    const host::DeviceProfile* profile = &host::DefaultProfile();
+    host::Screen screen = host::DefaultProfile().screen;
+    bool screenGiven = false;
+    bool platformGiven = false;
     bool platformAvailable = true;
-    Text platform = u"PocketPC";
+    Text platform;
     std::vector<WindowRow> windows;
     int front = 1;  // from 1; 0: no window in front
     bool frontGiven = false;
@@ -115,7 +124,18 @@ bool ReadLine(const std::string& line, int number, Scene* scene, std::string* wh
     const std::string rest = space == std::string::npos ? "" : line.substr(space + 1);
     const std::vector<std::string> words = Split(rest, ' ');
     const std::vector<std::string> fields = Split(rest, '|');
-    if (keyword == "screen") {
+    if (keyword == "profile") {
+        scene->profile = host::FindProfile(rest);
+        if (scene->profile == NULL) {
+            std::string names;
+            for (const host::DeviceProfile& p : host::Profiles())
+                names += std::string(names.empty() ? "" : " ") + p.name;
+            *why = "profile is one of " + names + ", not \"" + rest + "\"";
+            return false;
+        }
+        if (!scene->screenGiven)
+            scene->screen = scene->profile->screen;
+    } else if (keyword == "screen") {
         if (words.size() != 3 || !Number(words[0], &scene->screen.width) ||
             !Number(words[1], &scene->screen.height) || !Number(words[2], &scene->screen.dpi) ||
             scene->screen.width == 0 || scene->screen.height == 0 || scene->screen.dpi < 96 ||
@@ -123,16 +143,18 @@ bool ReadLine(const std::string& line, int number, Scene* scene, std::string* wh
             *why = "screen wants WIDTH HEIGHT DPI: 1 to 65535 pixels each way, 96 to 65535 dpi";
             return false;
         }
+        scene->screenGiven = true;
     } else if (keyword == "platform") {
         if (rest.empty()) {
             *why = "platform wants a type, or - for none";
             return false;
         }
+        scene->platformGiven = true;
         scene->platformAvailable = rest != "-";
         scene->platform = WidenUtf8(rest);
     } else if (keyword == "window") {
-        if (fields.size() != 5 && fields.size() != 6) {
-            *why = "window wants CLASS|TITLE|CHILD|SHOWN|ON_CLOSE[|hung-MS]";
+        if (fields.size() < 5 || fields.size() > 7) {
+            *why = "window wants CLASS|TITLE|CHILD|SHOWN|ON_CLOSE[|hung-MS][|ok]";
             return false;
         }
         WindowRow row;
@@ -166,14 +188,17 @@ bool ReadLine(const std::string& line, int number, Scene* scene, std::string* wh
             *why = "ON_CLOSE is closes, ignores, ctrl-q or closes-after-MS, not \"" + fields[4] + "\"";
             return false;
         }
-        if (fields.size() == 6) {
+        for (size_t i = 5; i < fields.size(); i++) {
             const std::string hung = "hung-";
-            if (fields[5].compare(0, hung.size(), hung) != 0 ||
-                !Number(fields[5].substr(hung.size()), &ms)) {
-                *why = "the sixth field is hung-MS, not \"" + fields[5] + "\"";
+            if (fields[i] == "ok" && spec.exStyle == 0) {
+                spec.exStyle = WS_EX_CAPTIONOKBTN;
+            } else if (fields[i].compare(0, hung.size(), hung) == 0 && spec.hungUntil == 0 &&
+                       Number(fields[i].substr(hung.size()), &ms)) {
+                spec.hungUntil = (DWORD)ms;
+            } else {
+                *why = "a field after ON_CLOSE is hung-MS or ok, once each, not \"" + fields[i] + "\"";
                 return false;
             }
-            spec.hungUntil = (DWORD)ms;
         }
         row.name = fields[0] + (fields[1].empty() ? "" : " \"" + fields[1] + "\"");
         scene->windows.push_back(row);
@@ -329,10 +354,11 @@ void WorkDialog(const Scene& scene, HWND dialog)
 std::vector<HWND> BuildDevice(const Scene& scene)
 {
     host::Reset();
+    host::SetProfile(*scene.profile);
     host::SetScreen(scene.screen);
-    if (scene.platformAvailable)
+    if (scene.platformGiven && scene.platformAvailable)
         host::SetPlatformType(scene.platform);
-    else
+    else if (scene.platformGiven)
         host::SetPlatformTypeUnavailable();
     std::vector<HWND> windows;
     for (WindowRow row : scene.windows) {
@@ -382,6 +408,10 @@ int main(int argc, char** argv)
     if (scenePath == NULL)
         scene = DefaultScene(exe);
     const std::vector<HWND> windows = BuildDevice(scene);
+    const host::DeviceProfile& p = host::CurrentProfile();
+    const host::Screen screen = host::GetScreen();
+    printf("device: %s (%u.%u.%u), %dx%d at %d dpi, shipped on %s\n", p.release, (unsigned)p.major,
+           (unsigned)p.minor, (unsigned)p.build, screen.width, screen.height, screen.dpi, p.cpus);
     auto nameOf = [&](HWND w) -> std::string {
         for (size_t i = 0; i < windows.size(); i++) {
             if (windows[i] == w)

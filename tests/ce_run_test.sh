@@ -61,6 +61,32 @@ expect "closer, /d over a slow window" 0 \
     '^  message window=0x[0-9a-f]+ a=0x10 .*\[AppB "B"\]$' \
     '^exit status 1 after 200 ms, [0-9]+ ARM instructions; in front now: DesktopExplorerWindow;'
 
+# Notes on Windows Mobile 6.5.3: its close button is in the bottom bar, so
+# the top bar is not tapped and Notes goes behind the Today screen; a page
+# showing OK gets IDOK.
+cat >"$work/wm653.scene" <<'SCENE'
+profile wm653
+window Notes|Note 1||visible|closes
+window HHTaskBar|||visible|ignores
+window DesktopExplorerWindow|||visible|ignores
+SCENE
+ce_run --scene "$work/wm653.scene" "$closer"
+expect "closer, Notes on 6.5.3" 0 \
+    '^device: Windows Mobile 6.5.3 \(5.2.23090\), 480x800 at 192 dpi, shipped on ARM$' \
+    '^  foreground .*\[DesktopExplorerWindow\]$' \
+    '^  z-order .*\[Notes "Note 1"\]$' \
+    '^exit status 1 after 0 ms, .*at the bottom: Notes "Note 1"'
+if grep -Eq 'tray-opened|a=0x201' "$work/out"; then
+    echo "FAIL closer, Notes on 6.5.3: the top bar was tapped"
+    failures=$((failures + 1))
+fi
+sed -i 's/^window Notes.*/window Dialog||プロパティ|visible|closes|ok/' "$work/wm653.scene"
+ce_run --scene "$work/wm653.scene" "$closer"
+expect "closer, a page showing OK on 6.5.3" 0 '^  message window=0x[0-9a-f]+ a=0x111 b=0x1 c=0x0  \[Dialog\]$'
+printf 'profile wm7\n' >"$work/wm7.scene"
+ce_run --scene "$work/wm7.scene" "$closer"
+expect "an unknown profile" 2 "^ce-run: $work/wm7.scene:1: profile is one of ppc2000 .* wm653, not \"wm7\"$"
+
 ce_run "$assigner"
 expect "assigner, default buttons, first one and OK" 0 \
     'reg-set .*"SOFTWARE\\Microsoft\\Shell\\Keys\\40C1" bytes=122 +\[none\] value: "\\Program Files\\ForegroundDismisser\\ForegroundDismisser.exe"$' \
