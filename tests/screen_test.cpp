@@ -10,6 +10,7 @@
 #include <iterator>
 
 #include "close_command.h"
+#include "window_services.h"
 #include "device_way.h"
 #include "host_scene.h"
 #include "trace_check.h"
@@ -111,19 +112,24 @@ void Press(Way way, Image image)
     return ::testing::AssertionSuccess();
 }
 
-// Notes in front (or the window given), the navigation bar across the top
-// of the screen, the Today screen below: front, bar, Today.
-std::vector<HWND> BuildScene(const host::Screen& s, const host::WindowSpec* front = NULL)
+// The windows given (Notes when none), the first in front, over the
+// navigation bar across the top of the screen and the Today screen: the bar
+// and Today are the last two.
+std::vector<HWND> BuildScene(const host::Screen& s, std::vector<host::WindowSpec> above = {})
 {
     host::SetScreen(s);
-    HWND handle = front != NULL ? host::AddWindow(*front) : host::AddWindow(u"Notes", u"Notes");
+    if (above.empty())
+        above.resize(1);
+    std::vector<HWND> scene;
+    for (const host::WindowSpec& w : above)
+        scene.push_back(w.className.empty() ? host::AddWindow(u"Notes", u"Notes") : host::AddWindow(w));
     host::WindowSpec bar;
     bar.className = u"HHTaskBar";
     bar.rect = RECT{0, 0, s.width, 26 * s.dpi / 96};
     bar.onClose = host::kIgnoresClose;
-    std::vector<HWND> scene = {handle, host::AddWindow(bar),
-                               host::AddWindow(u"DesktopExplorerWindow", u"")};
-    host::SetForeground(handle);
+    scene.push_back(host::AddWindow(bar));
+    scene.push_back(host::AddWindow(u"DesktopExplorerWindow", u""));
+    host::SetForeground(scene[0]);
     return scene;
 }
 
@@ -132,7 +138,7 @@ protected:
     HWND BuildScene(const host::Screen& s)
     {
         host::Reset();
-        return ::BuildScene(s)[1];
+        return ::BuildScene(s)[1];  // the bar
     }
 };
 
@@ -163,9 +169,10 @@ INSTANTIATE_TEST_SUITE_P(
 
 // What is in front when the button is pressed.
 enum class Front {
-    kX,              // Notes: its button is X
-    kOk,             // a Settings property page showing OK (WS_EX_CAPTIONOKBTN)
-    kVersionFails,   // Notes, and GetVersionExW fails: taken for a release before 6.5.3
+    kX,             // Notes: its button is X
+    kXOverPage,     // Notes over a Settings page, which comes forward when Notes goes back
+    kOk,            // a Settings property page showing OK (WS_EX_CAPTIONOKBTN)
+    kVersionFails,  // Notes, and GetVersionExW fails: taken for a release before 6.5.3
 };
 
 struct ReleaseCase {
@@ -178,10 +185,25 @@ void PrintTo(const ReleaseCase& c, std::ostream* os)
     *os << c.name;
 }
 
-const ReleaseCase kFronts[] = {{"X", Front::kX}, {"OK", Front::kOk}, {"no version", Front::kVersionFails}};
+const ReleaseCase kFronts[] = {{"X", Front::kX},
+                               {"X over a page", Front::kXOverPage},
+                               {"OK", Front::kOk},
+                               {"no version", Front::kVersionFails}};
 
-const Expected kSmartMinimized[] = {{host::kForeground, 2}, {host::kZOrder, 0, 0, 0x13}, {host::kEnd}};
+// Window indices: 0 in front; the Today screen last.
+const Expected kSmartMinimizedToToday[] = {{host::kForeground, 2}, {host::kZOrder, 0, 0, 0x13}, {host::kEnd}};
+const Expected kSmartMinimizedToPage[] = {{host::kForeground, 1}, {host::kZOrder, 0, 0, 0x13}, {host::kEnd}};
 const Expected kOkPressed[] = {{host::kMessage, 0, WM_COMMAND, IDOK, 0}, {host::kEnd}};
+
+host::WindowSpec SettingsPage(const char16_t* title, DWORD exStyle)
+{
+    host::WindowSpec page;
+    page.className = u"Dialog";
+    page.hasChild = true;
+    page.childTitle = title;
+    page.exStyle = exStyle;
+    return page;
+}
 
 class ReleaseTest
     : public ::testing::TestWithParam<std::tuple<host::DeviceProfile, ReleaseCase, Way>> {};
@@ -194,25 +216,29 @@ TEST_P(ReleaseTest, PressesTheCloseButtonTheReleaseHas)
     host::SetProfile(profile);
     if (front == Front::kVersionFails)
         host::SetVersionUnavailable();
-    host::WindowSpec page;
-    page.className = u"Dialog";
-    page.hasChild = true;
-    page.childTitle = u"\x30D7\x30ED\x30D1\x30C6\x30A3";  // プロパティ
-    page.exStyle = WS_EX_CAPTIONOKBTN;
-    const std::vector<HWND> scene =
-        front == Front::kOk ? BuildScene(profile.screen, &page) : BuildScene(profile.screen);
+    const char16_t kProperties[] = u"\x30D7\x30ED\x30D1\x30C6\x30A3";  // プロパティ
+    const char16_t kSystem[] = u"\x30B7\x30B9\x30C6\x30E0";            // システム
+    std::vector<host::WindowSpec> above;
+    if (front == Front::kOk)
+        above = {SettingsPage(kProperties, WS_EX_CAPTIONOKBTN)};
+    else if (front == Front::kXOverPage)
+        above = {host::WindowSpec(), SettingsPage(kSystem, 0)};
+    const std::vector<HWND> scene = BuildScene(profile.screen, above);
+    HWND bar = scene[scene.size() - 2];
     Press(std::get<2>(GetParam()), Image::kAsBuilt);
 
     const bool bottomBar = profile.topBar == host::kTopBarStatusTray && front != Front::kVersionFails;
     const std::vector<host::TraceEntry> tray = host::TraceOf({host::kTrayOpened});
     if (!bottomBar) {
-        EXPECT_TRUE(TapsHitCloseButton(scene[1], profile.screen));
+        EXPECT_TRUE(TapsHitCloseButton(bar, profile.screen));
         // Only 6.5.3's top bar opens the tray, even when the version can't be read.
         EXPECT_EQ(profile.topBar == host::kTopBarStatusTray, tray.size() == 1) << host::Describe(tray);
         EXPECT_EQ(0, host::CallCount("GetWindowLongW"));
     } else {
-        EXPECT_TRUE(TraceMatches(front == Front::kOk ? kOkPressed : kSmartMinimized, scene,
-                                 host::Trace()));
+        const Expected* expected = front == Front::kOk          ? kOkPressed
+                                   : front == Front::kXOverPage ? kSmartMinimizedToPage
+                                                                : kSmartMinimizedToToday;
+        EXPECT_TRUE(TraceMatches(expected, scene, host::Trace()));
         EXPECT_TRUE(EveryCallCarries("GetWindowLongW", {(uintptr_t)scene[0], (uintptr_t)GWL_EXSTYLE}));
         EXPECT_EQ(1, host::CallCount("GetWindowLongW"));
     }
@@ -231,5 +257,47 @@ INSTANTIATE_TEST_SUITE_P(
                                  std::get<1>(info.param).name;
         return CaseName(name.c_str(), std::get<2>(info.param));
     });
+
+// Which system versions have the bottom bar, between and beyond the releases.
+struct VersionCase {
+    DWORD major, minor, build, platformId;
+    bool bottomBar;
+};
+
+const VersionCase kVersions[] = {
+    {5, 2, 22999, VER_PLATFORM_WIN32_CE, false}, {5, 2, 23000, VER_PLATFORM_WIN32_CE, true},
+    {5, 2, 28230, VER_PLATFORM_WIN32_CE, true},  {5, 3, 0, VER_PLATFORM_WIN32_CE, true},
+    {6, 0, 0, VER_PLATFORM_WIN32_CE, true},      {5, 1, 30000, VER_PLATFORM_WIN32_CE, false},
+    {4, 21, 30000, VER_PLATFORM_WIN32_CE, false},
+    {5, 2, 23090, 2, false},  // a desktop Windows (VER_PLATFORM_WIN32_NT)
+};
+
+void PrintTo(const VersionCase& c, std::ostream* os)
+{
+    *os << c.major << "." << c.minor << "." << c.build << " platform " << c.platformId;
+}
+
+class VersionTest : public ::testing::TestWithParam<std::tuple<VersionCase, Way>> {};
+
+TEST_P(VersionTest, BottomBarFromVersion5_2_23000On)
+{
+    const VersionCase& c = std::get<0>(GetParam());
+    host::Reset();
+    host::SetVersion(c.major, c.minor, c.build, c.platformId);
+    bool bottomBar = false;
+    if (std::get<1>(GetParam()) == Way::kHost) {
+        bottomBar = ShellHasBottomBar();
+    } else {
+        ce::Runner device;
+        uint32_t result = 0xFFFFFFFF;
+        ASSERT_TRUE(LoadDeviceProgram(std::get<1>(GetParam()), kDeviceCloser, &device));
+        ASSERT_TRUE(CallDeviceFunction(&device, "ShellHasBottomBar", {}, &result));
+        bottomBar = (result & 0xFF) != 0;
+    }
+    EXPECT_EQ(c.bottomBar, bottomBar);
+}
+
+INSTANTIATE_TEST_SUITE_P(Versions, VersionTest,
+                         ::testing::Combine(::testing::ValuesIn(kVersions), ::testing::ValuesIn(Ways())));
 
 }  // namespace

@@ -104,6 +104,7 @@ struct Device {
     Text platformType = u"PocketPC";
     const DeviceProfile* profile = &DefaultProfile();
     bool versionAvailable = true;
+    OSVERSIONINFOW version = {sizeof(OSVERSIONINFOW), 0, 0, 0, 0, {0}};
     bool ctrlDown = false;
     Screen screen;
     bool legacyProgram = true;

@@ -120,6 +120,9 @@ const DeviceProfile& DefaultProfile();
 // and top bar.
 void SetProfile(const DeviceProfile& profile);
 const DeviceProfile& CurrentProfile();
+// GetVersionExW's answer on its own, for releases and systems between the
+// profiles; a platform id other than VER_PLATFORM_WIN32_CE is a desktop's.
+void SetVersion(DWORD major, DWORD minor, DWORD build, DWORD platformId = VER_PLATFORM_WIN32_CE);
 // Fault: GetVersionExW fails.
 void SetVersionUnavailable();
 

@@ -49,7 +49,7 @@ const DeviceProfile& DefaultProfile()
 void SetProfile(const DeviceProfile& profile)
 {
     D().profile = &profile;
-    D().versionAvailable = true;
+    SetVersion(profile.major, profile.minor, profile.build);
     SetPlatformType(profile.platformType);
     SetScreen(profile.screen);
 }
@@ -57,6 +57,15 @@ void SetProfile(const DeviceProfile& profile)
 const DeviceProfile& CurrentProfile()
 {
     return *D().profile;
+}
+
+void SetVersion(DWORD major, DWORD minor, DWORD build, DWORD platformId)
+{
+    D().versionAvailable = true;
+    D().version.dwMajorVersion = major;
+    D().version.dwMinorVersion = minor;
+    D().version.dwBuildNumber = build;
+    D().version.dwPlatformId = platformId;
 }
 
 void SetVersionUnavailable()
@@ -77,11 +86,6 @@ BOOL GetVersionExW(LPOSVERSIONINFOW info)
     if (info == NULL || info->dwOSVersionInfoSize != sizeof(OSVERSIONINFOW) ||
         !D().versionAvailable)
         return FALSE;
-    const DeviceProfile& p = *D().profile;
-    info->dwMajorVersion = p.major;
-    info->dwMinorVersion = p.minor;
-    info->dwBuildNumber = p.build;
-    info->dwPlatformId = VER_PLATFORM_WIN32_CE;
-    info->szCSDVersion[0] = 0;
+    *info = D().version;
     return TRUE;
 }
