@@ -36,21 +36,18 @@ struct WindowsScene {
     host::Text commandLine;
 };
 
-// Builds the scene on the stand-in, which the caller has reset.
+// Builds the scene on the stand-in, which the caller has reset. The release
+// and the windows showing OK are read last, so that an input written before
+// they existed still reads as the default release with no OK windows.
 inline WindowsScene BuildWindowsScene(FuzzedDataProvider& in)
 {
     using namespace windows_scene;
     WindowsScene scene;
-    switch (in.ConsumeIntegralInRange<int>(0, 3)) {
-    case 0: break;  // "PocketPC"
-    case 1: host::SetPlatformTypeUnavailable(); break;
-    case 2: host::SetPlatformType(u"Jupiter"); break;
-    default: host::SetPlatformType(ArbitraryText(in, 300)); break;
-    }
+    const int platform = in.ConsumeIntegralInRange<int>(0, 3);
+    const Text platformText = platform == 3 ? ArbitraryText(in, 300) : Text();
 
-    const int count = in.ConsumeIntegralInRange<int>(0, 14);
-    for (int i = 0; i < count; i++) {
-        host::WindowSpec spec;
+    std::vector<host::WindowSpec> specs(in.ConsumeIntegralInRange<int>(0, 14));
+    for (host::WindowSpec& spec : specs) {
         spec.className = PickText(in, kClasses, 300);
         spec.title = PickText(in, kTitles, 300);
         spec.visible = in.ConsumeIntegralInRange<int>(0, 3) != 0;
@@ -59,17 +56,35 @@ inline WindowsScene BuildWindowsScene(FuzzedDataProvider& in)
             spec.childTitle = PickText(in, kTitles, 300);
         spec.onClose = (host::CloseReaction)in.ConsumeIntegralInRange<int>(0, 2);
         spec.rect.right = in.ConsumeIntegral<int32_t>();
-        scene.windows.push_back(host::AddWindow(spec));
-        scene.classes.push_back(spec.className);
     }
-    if (!scene.windows.empty() && in.ConsumeIntegralInRange<int>(0, 7) != 0)
-        host::SetForeground(
-            scene.windows[in.ConsumeIntegralInRange<size_t>(0, scene.windows.size() - 1)]);
+    size_t front = specs.size();  // none
+    if (!specs.empty() && in.ConsumeIntegralInRange<int>(0, 7) != 0)
+        front = in.ConsumeIntegralInRange<size_t>(0, specs.size() - 1);
 
     const int parts = in.ConsumeIntegralInRange<int>(0, 4);
     for (int i = 0; i < parts; i++)
         scene.commandLine +=
             in.ConsumeBool() ? PickText(in, kCommandParts, 0) : ArbitraryText(in, 8);
+
+    // 0: the default release; 1 on: each release, oldest first.
+    const int release = in.ConsumeIntegralInRange<int>(0, (int)host::Profiles().size());
+    const uint16_t showsOk = in.ConsumeIntegral<uint16_t>();
+    if (release > 0)
+        host::SetProfile(host::Profiles()[release - 1]);
+    switch (platform) {
+    case 0: break;  // the release's own
+    case 1: host::SetPlatformTypeUnavailable(); break;
+    case 2: host::SetPlatformType(u"Jupiter"); break;
+    default: host::SetPlatformType(platformText); break;
+    }
+    for (size_t i = 0; i < specs.size(); i++) {
+        if (showsOk & (1u << i))
+            specs[i].exStyle = WS_EX_CAPTIONOKBTN;
+        scene.windows.push_back(host::AddWindow(specs[i]));
+        scene.classes.push_back(specs[i].className);
+    }
+    if (front < specs.size())
+        host::SetForeground(scene.windows[front]);
     return scene;
 }
 

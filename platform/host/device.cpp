@@ -93,6 +93,7 @@ void Reset()
     d.foreground = NULL;
     SetProfile(DefaultProfile());
     d.ctrlDown = false;
+    d.screen = Screen();
     d.legacyProgram = true;
     d.zOrderLoops = false;
     d.registryRoot = Key();

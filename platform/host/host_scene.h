@@ -116,8 +116,9 @@ const DeviceProfile* FindProfile(const std::string& name);
 // What Reset() puts on the device: Windows Mobile 6.1, "PocketPC", 240x320
 // at 96 dpi.
 const DeviceProfile& DefaultProfile();
-// Makes the device that release: its version, platform type, typical screen
-// and top bar.
+// Makes the device that release: its version, platform type and top bar.
+// Its typical screen is for the scene to set (SetScreen): a scene that
+// compares the host build with a device program keeps a 96-dpi screen.
 void SetProfile(const DeviceProfile& profile);
 const DeviceProfile& CurrentProfile();
 // GetVersionExW's answer on its own, for releases and systems between the

@@ -51,7 +51,6 @@ void SetProfile(const DeviceProfile& profile)
     D().profile = &profile;
     SetVersion(profile.major, profile.minor, profile.build);
     SetPlatformType(profile.platformType);
-    SetScreen(profile.screen);
 }
 
 const DeviceProfile& CurrentProfile()
