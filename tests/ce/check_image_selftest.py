@@ -313,7 +313,7 @@ def main():
     args = parser.parse_args()
 
     shutil.rmtree(args.workdir, ignore_errors=True)
-    passed = failed = 0
+    report = check_image.Report()
     own = {'arm': ARM_CASES, 'mips': MIPS_CASES, 'sh3': SH3_CASES}[args.cpu]
     for number, (what, damage, expected, text) in enumerate(CASES + own):
         case = Case(args, os.path.join(args.workdir, 'case%02d' % number))
@@ -338,15 +338,11 @@ def main():
             problems.append('report does not say "%s"' % text)
         if result.stderr:
             problems.append('stderr: ' + result.stderr.strip())
-        print('%s  %s: %s' % ('FAIL' if problems else 'PASS', what, '; '.join(problems) or (
-            'fails ' + ', '.join(sorted(expected)) if expected else 'passes')))
+        report.check(what, not problems, '; '.join(problems) or (
+            'fails ' + ', '.join(sorted(expected)) if expected else 'passes'))
         if problems:
             print('\n'.join('    | ' + line for line in lines))
-            failed += 1
-        else:
-            passed += 1
-    print('%d passed, %d failed' % (passed, failed))
-    return 1 if failed else 0
+    return report.finish()
 
 
 if __name__ == '__main__':
