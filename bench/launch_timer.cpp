@@ -1,7 +1,10 @@
 // launch_timer.cpp: times a program from CreateProcess to its exit under
 // Wine, with a real window in front: a plain application window (which
 // ignores WM_CLOSE, so it stays for the next press) or a Settings page (put
-// back in front before each press). Prints the median of the runs.
+// back in front before each press). A baseline program takes turns with it,
+// run by run, so that a machine slowing down or speeding up during the
+// runs moves both alike; prints the median of each, and the median and the
+// quartiles of each run's time over the baseline run beside it.
 #include <windows.h>
 
 #include <stdio.h>
@@ -42,10 +45,14 @@ void Pump()
     }
 }
 
-// Runs the command line once, pumping messages (the closer sends to our
-// windows) until it exits; returns the milliseconds it took.
-double RunOnce(const wchar_t* commandLine)
+// Puts the window back in front, runs the command line once, pumping
+// messages (the closer sends to our windows) until it exits; returns the
+// milliseconds it took.
+double RunOnce(const wchar_t* commandLine, HWND front)
 {
+    SetForegroundWindow(front);
+    SetWindowPos(front, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+    Pump();
     wchar_t line[1024];
     wcsncpy(line, commandLine, 1023);
     line[1023] = 0;
@@ -68,17 +75,30 @@ double RunOnce(const wchar_t* commandLine)
     return (end.QuadPart - start.QuadPart) * 1000.0 / frequency.QuadPart;
 }
 
+// The value a quarter, half or three quarters of the way up.
+double Quartile(std::vector<double> values, int quarter)
+{
+    std::sort(values.begin(), values.end());
+    return values[std::min(values.size() - 1, values.size() * quarter / 4)];
+}
+
+void Quote(wchar_t (&commandLine)[1024], const wchar_t* program)
+{
+    _snwprintf(commandLine, 1023, L"\"%ls\"", program);
+    commandLine[1023] = 0;
+}
+
 }  // namespace
 
-// launch_timer PROGRAM plain|shell RUNS
+// launch_timer BASELINE PROGRAM plain|shell RUNS
 int wmain(int argc, wchar_t** argv)
 {
-    if (argc < 4) {
-        fwprintf(stderr, L"usage: launch_timer PROGRAM plain|shell RUNS\n");
+    if (argc < 5 || _wtoi(argv[4]) < 1) {
+        fwprintf(stderr, L"usage: launch_timer BASELINE PROGRAM plain|shell RUNS\n");
         return 2;
     }
-    const bool shell = wcscmp(argv[2], L"shell") == 0;
-    const int runs = _wtoi(argv[3]);
+    const bool shell = wcscmp(argv[3], L"shell") == 0;
+    const int runs = _wtoi(argv[4]);
 
     MakeWindow(L"DesktopExplorerWindow", L"", 240);
     HWND front;
@@ -89,18 +109,31 @@ int wmain(int argc, wchar_t** argv)
         front = MakeWindow(L"BenchApp", L"Bench", 0);
     }
 
-    wchar_t commandLine[1024];
-    _snwprintf(commandLine, 1023, L"\"%ls\"", argv[1]);
-    commandLine[1023] = 0;
-    std::vector<double> times;
-    RunOnce(commandLine);  // warm-up: the first start loads the DLLs
+    wchar_t baseline[1024], program[1024];
+    Quote(baseline, argv[1]);
+    Quote(program, argv[2]);
+    // Warm-up: the first start of each loads its DLLs.
+    RunOnce(baseline, front);
+    RunOnce(program, front);
+    std::vector<double> baseTimes, times, ratios;
+    // Which of a pair goes first alternates (baseline, program, program,
+    // baseline, ...): under Wine the second of two starts in a row tends to
+    // take a little longer, and alternating cancels that out of the ratios.
     for (int i = 0; i < runs; i++) {
-        SetForegroundWindow(front);
-        SetWindowPos(front, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
-        Pump();
-        times.push_back(RunOnce(commandLine));
+        double base, time;
+        if (i % 2 == 0) {
+            base = RunOnce(baseline, front);
+            time = RunOnce(program, front);
+        } else {
+            time = RunOnce(program, front);
+            base = RunOnce(baseline, front);
+        }
+        baseTimes.push_back(base);
+        times.push_back(time);
+        ratios.push_back(time / base);
     }
-    std::sort(times.begin(), times.end());
-    printf("%.1f\n", times[times.size() / 2]);
+    // The ratios' middle half says how far the machine let them scatter.
+    printf("%.1f %.1f %.2f %.2f %.2f\n", Quartile(baseTimes, 2), Quartile(times, 2),
+           Quartile(ratios, 2), Quartile(ratios, 1), Quartile(ratios, 3));
     return 0;
 }

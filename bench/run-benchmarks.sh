@@ -1,8 +1,9 @@
 #!/bin/bash
 # run-benchmarks.sh: prints the figures behind the README's performance table:
 # start-to-exit time under Wine of ForegroundDismisser beside an empty GUI
-# program started the same way, and callgrind's instruction count per press
-# on the host and of ARM instructions on the device for growing Z orders.
+# program started the same way, the two taking turns, and callgrind's
+# instruction count per press on the host and of ARM instructions on the
+# device for growing Z orders.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 runs=${1:-20}
@@ -20,19 +21,26 @@ timer=build/win64/bench/launch_timer.exe
 closer=$(wine_exe build/win64/closer/ForegroundDismisser.exe)
 empty=$(wine_exe build/win64/bench/empty_gui.exe)
 
+# The empty program and the closer take turns, run by run, in one timer:
+# prints the median of each and the median and quartiles of the closer's
+# runs each over the empty run beside it, figures that drift of the machine
+# cancels.
 time_of() {
-    tests/wine/run-under-wine.sh "$timer" "$1" "$2" "$runs" | tr -d '\r' | tail -n 1
+    tests/wine/run-under-wine.sh "$timer" "$empty" "$closer" "$1" "$runs" | tr -d '\r' | tail -n 1
 }
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN{printf "%.2f", a/b}'; }
 
-echo "Start to exit under Wine, median of $runs runs (ms):"
-empty_plain=$(time_of "$empty" plain)
-closer_plain=$(time_of "$closer" plain)
-closer_shell=$(time_of "$closer" shell)
-printf '  %-44s %8s\n' "empty GUI program" "$empty_plain"
-printf '  %-44s %8s  (x%s)\n' "ForegroundDismisser, plain window in front" "$closer_plain" \
-    "$(awk -v a="$closer_plain" -v b="$empty_plain" 'BEGIN{printf "%.2f", a/b}')"
-printf '  %-44s %8s  (x%s)\n' "ForegroundDismisser, settings page in front" "$closer_shell" \
-    "$(awk -v a="$closer_shell" -v b="$empty_plain" 'BEGIN{printf "%.2f", a/b}')"
+echo "Start to exit under Wine, median of $runs runs (ms), the empty program and"
+echo "the closer taking turns; \"paired\": median of each closer run over the empty"
+echo "run beside it, and the middle half of those ratios:"
+for scene in plain shell; do
+    read -r empty_ms closer_ms paired low high <<<"$(time_of $scene)"
+    if [ $scene = plain ]; then front="plain window in front"; else front="settings page in front"; fi
+    printf '  %-44s %8s\n' "empty GUI program, $front" "$empty_ms"
+    printf '  %-44s %8s  (x%s, paired x%s, middle half x%s-x%s)\n' \
+        "ForegroundDismisser, $front" "$closer_ms" "$(ratio "$closer_ms" "$empty_ms")" \
+        "$paired" "$low" "$high"
+done
 
 echo
 echo "Instructions per press on the host, \"/ns\" with a settings page in front and"

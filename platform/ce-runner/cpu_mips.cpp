@@ -4,6 +4,7 @@
 // first held against the VR41xx's set, so nothing the 4Kc has and the
 // VR41xx lacks can pass unnoticed.
 #include "cpu.h"
+#include "vr41xx_set.h"  // generated from platform/ce/vr41xx_set.py
 
 namespace ce {
 namespace {
@@ -31,47 +32,15 @@ const char* RefusalMips(uint32_t word)
 {
     const uint32_t op = word >> 26;
     if (op == 0) {
-        switch (word & 0x3F) {
-        case 0x00: case 0x03: case 0x04: case 0x07: case 0x0C: case 0x0D:
-        case 0x10: case 0x11: case 0x12: case 0x13: case 0x18: case 0x19: case 0x1B:
-        case 0x20: case 0x21: case 0x22: case 0x23: case 0x24: case 0x25: case 0x26:
-        case 0x27: case 0x2A: case 0x2B: case 0x30: case 0x31: case 0x32: case 0x33:
-        case 0x34: case 0x36:
-            return nullptr;
-        case 0x02:
-            return (word >> 21) & 0x1F ? "rotr (MIPS32r2)" : nullptr;
-        case 0x06:
-            return (word >> 6) & 0x1F ? "rotrv (MIPS32r2)" : nullptr;
-        case 0x08: case 0x09:
-            return (word >> 6) & 0x1F ? "a jump with a hazard barrier (MIPS32r2)" : nullptr;
-        case 0x0A: case 0x0B: case 0x01:
-            return "a conditional move (MIPS IV)";
-        case 0x0F:
-            return "sync";
-        case 0x1A:
-            return "signed div, wrong on the VR4120 core for a negative operand";
-        default:
-            return "a 64-bit or MIPS32 SPECIAL instruction";
-        }
+        const uint32_t funct = word & 0x3F;
+        for (const Vr41xxField& field : kVr41xxNonzeroField)
+            if (field.funct == funct && (word >> field.shift) & 0x1F)
+                return field.why;
+        return kVr41xxSpecial[funct];
     }
-    if (op == 1) {
-        const uint32_t rt = (word >> 16) & 0x1F;
-        return rt <= 0x03 || (rt >= 0x08 && rt <= 0x0C) || rt == 0x0E || (rt >= 0x10 && rt <= 0x13)
-                   ? nullptr
-                   : "a REGIMM instruction outside MIPS II";
-    }
-    if ((op >= 0x02 && op <= 0x0F) || (op >= 0x14 && op <= 0x17) || (op >= 0x20 && op <= 0x26) ||
-        (op >= 0x28 && op <= 0x2B) || op == 0x2E)
-        return nullptr;
-    switch (op) {
-    case 0x10: case 0x2F: return "a privileged instruction";
-    case 0x11: case 0x13: case 0x31: case 0x35: case 0x39: case 0x3D: return "an FPU instruction";
-    case 0x1C: return "a MIPS32 instruction (mul, madd, clz)";
-    case 0x1F: return "a MIPS32r2 instruction (ext, ins, seb)";
-    case 0x30: case 0x38: return "ll/sc, which the VR41xx lacks";
-    case 0x33: return "pref (MIPS IV)";
-    default: return "not a MIPS II instruction";
-    }
+    if (op == 1)
+        return kVr41xxRegimm[(word >> 16) & 0x1F];
+    return kVr41xxOpcode[op];
 }
 
 }  // namespace

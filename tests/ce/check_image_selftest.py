@@ -1,13 +1,14 @@
 #!/usr/bin/env python3
-"""check_image_selftest.py: proves that check_image.py fails where it should.
-Each case damages one thing in copies of a real image and its ELF (a header
-field, an import, one instruction, a resource) or in what the image is held
-to (allowed DLLs, imports.list, budget), runs the checker, and expects
-exactly the checks that guard that thing to fail, naming the fault; the
-untouched copies and ARMv4 forms must pass.
+"""check_image_selftest.py: proves that check_image.py fails where it should,
+on any CPU's closer. Each case damages one thing in copies of a real image
+and its ELF (a header field, an import, one instruction, a resource) or in
+what the image is held to (allowed DLLs, imports.list, budget), runs the
+checker, and expects exactly the checks that guard that thing to fail,
+naming the fault; the untouched copies and the instructions the CPU runs
+must pass. The rows for every CPU come first, then the CPU's own.
 
-usage: check_image_selftest.py EXE ELF --imports-list LIST --exports DIR --objdump OBJDUMP
-                               --as AS --workdir DIR
+usage: check_image_selftest.py EXE ELF --cpu arm|mips|sh3 --imports-list LIST
+                               --exports DIR --objdump OBJDUMP [--as AS] --workdir DIR
 """
 import argparse
 import os
@@ -22,6 +23,7 @@ import pefile
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, HERE)
 import check_image  # noqa: E402
+from audit_common import read_elf  # noqa: E402
 
 CHECKER = os.path.join(HERE, 'check_image.py')
 
@@ -34,12 +36,17 @@ class Case:
         self.tools, self.dir = args, directory
         self.exe = shutil.copy(args.exe, os.path.join(directory, os.path.basename(args.exe)))
         self.elf = shutil.copy(args.elf, os.path.join(directory, os.path.basename(args.elf)))
+        # The SH-3 audit reads the link map beside the ELF.
+        link_map = os.path.splitext(args.elf)[0] + '.map'
+        if os.path.exists(link_map):
+            shutil.copy(link_map, os.path.splitext(self.elf)[0] + '.map')
         self.list = shutil.copy(args.imports_list, os.path.join(directory, 'imports.list'))
         self.desktop = shutil.copy(args.exe, os.path.join(directory, 'desktop.exe'))
         self.objdump = args.objdump
         self.exports = args.exports
         self.dlls = ['COREDLL.dll']
         self.budget = 12288
+        self.cpu = args.cpu
         self.pe = pefile.PE(data=open(self.exe, 'rb').read())
 
     def poke(self, path, offset, fmt, value):
@@ -59,19 +66,21 @@ class Case:
         subprocess.run([self.tools.as_, '-o', path + '.o', path + '.s'], check=True)
         return path + '.o'
 
-    def instruction(self, text, arch='armv7-a'):
-        # The same word over the first instruction of .text in both the .exe
-        # and the .elf, so that only the audit of the code can object.
-        obj = self.assemble('        .arch %s\n        .arm\n        %s' % (arch, text))
-        data, sections, _ = check_image.read_elf(obj)
-        _, _, offset, size, _ = next(s for s in sections if s[0] == '.text')
-        word = data[offset:offset + 4]
-        assert size == 4, text
-        _, sections, _ = check_image.read_elf(self.elf)
+    def code(self, data, at=0):
+        # The same bytes over the start of .text (the entry point) in both
+        # the .exe and the .elf, so that only the audit of the code can object.
+        _, sections, _ = read_elf(self.elf)
         _, _, elf_text, _, _ = next(s for s in sections if s[0] == '.text')
-        self.poke(self.elf, elf_text, '', word)
+        self.poke(self.elf, elf_text + at, '', data)
         text_section = next(s for s in self.pe.sections if s.Name.startswith(b'.text'))
-        self.poke(self.exe, text_section.PointerToRawData, '', word)
+        self.poke(self.exe, text_section.PointerToRawData + at, '', data)
+
+    def instruction(self, text, arch='armv7-a'):
+        obj = self.assemble('        .arch %s\n        .arm\n        %s' % (arch, text))
+        data, sections, _ = read_elf(obj)
+        _, _, offset, size, _ = next(s for s in sections if s[0] == '.text')
+        assert size == 4, text
+        self.code(data[offset:offset + 4])
 
     def wrap_objdump(self, body):
         self.objdump = os.path.join(self.dir, 'objdump')
@@ -119,8 +128,6 @@ def flip_leaf_byte(c):
     c.poke(c.desktop, offset, 'B', c.pe.__data__[offset] ^ 0xFF)
 
 
-
-
 def drop_leaf(c, path):
     _, name, _ = c.first_leaf()
     languages = name.directory.struct
@@ -149,11 +156,12 @@ g:      movs r0, #1
         mov pc, lr''')
 
 
-
-
 HEADER = 'OPTIONAL_HEADER'
 ARMV4 = 'ARMv4 instructions'
-# (what is damaged, how, the checks that must fail, text the report must hold)
+MIPS = 'MIPS II instructions'
+SH3 = 'SH-3 instructions'
+# (what is damaged, how, the checks that must fail, text the report must hold);
+# a check or a text may be worked out from the case.
 CASES = [
     ('nothing: the real image', lambda c: None, set(), '0 failed'),
     ('budget one byte short', lambda c: setattr(c, 'budget', os.path.getsize(c.exe) - 1),
@@ -165,14 +173,15 @@ CASES = [
      {'subsystem'}, 'expected 9'),
     ('OS version 4.00', lambda c: c.header(HEADER, 'MajorOperatingSystemVersion', '<H', 4),
      {'OS version'}, '4.00'),
+    # The MIPS audit finds its functions through the image base as well.
     ('image base 0x400000', lambda c: c.header(HEADER, 'ImageBase', '<I', 0x400000),
-     {'image base', 'shipped code'}, '0x400000'),
+     {'image base', 'shipped code', lambda c: MIPS if c.cpu == 'mips' else None}, '0x400000'),
     ('.rsrc raw size past the end of the file', lambda c: c.header(
         lambda pe: section(pe, b'.rsrc'), 'SizeOfRawData', '<I', lambda v: v + 0x200),
      {'section file offsets'}, '.rsrc past the end of the file'),
     ('RELOCS_STRIPPED cleared', lambda c: c.header(
         'FILE_HEADER', 'Characteristics', '<H', lambda v: v & ~1), {'relocations stripped'},
-     '0x010e'),
+     lambda c: '%#06x' % (c.pe.FILE_HEADER.Characteristics & ~1)),
     ('a base relocation directory', lambda c: c.header(
         directory(5), 'Size', '<I', 8), {'no base relocations'}, '8 bytes'),
 
@@ -188,6 +197,18 @@ CASES = [
     ('an import CE 3.0 lacks (listed)', lambda c: c.rename_import('ExitProcess'),
      {'exported by CE 3.0'}, 'not exported: COREDLL.dll ExitProcess'),
 
+    ('resources: the same file', lambda c: None, set(), '0 failed'),
+    ('resources: one byte of a leaf', flip_leaf_byte, {leaf_label}, 'first difference'),
+    # Named types sort first, so the first leaf is ForegroundDismisser's HI_RES_AWARE.
+    ('resources: a leaf the device lacks', lambda c: drop_leaf(c, c.exe),
+     {'resource leaves', 'HI_RES_AWARE resource'}, 'only on the desktop'),
+    ('resources, legacy expected: the same file', lambda c: None,
+     {'no HI_RES_AWARE resource'}, '"CEUX"/"HI_RES_AWARE"/0x0'),
+    ('resources: no desktop build', lambda c: os.remove(c.desktop), {'desktop build'},
+     'build the win64 preset first'),
+]
+
+ARM_CASES = [
     ('a Thumb function', thumb_object, {'ARM state', 'shipped code'}, '$t mapping symbols'),
     ('objdump printing nothing', lambda c: c.wrap_objdump('exit 0'), {ARMV4},
      'no ARM instructions found'),
@@ -211,17 +232,61 @@ CASES = [
         ('mul r0, r0, r1', 'armv6', 'destination is the first operand'),
         ('.inst 0xe6100010', 'armv4', 'undecodable'),       # no instruction at all
     )
-] + [
-    ('resources: the same file', lambda c: None, set(), '0 failed'),
-    ('resources: one byte of a leaf', flip_leaf_byte, {leaf_label}, 'first difference'),
-    # Named types sort first, so the first leaf is ForegroundDismisser's HI_RES_AWARE.
-    ('resources: a leaf the device lacks', lambda c: drop_leaf(c, c.exe),
-     {'resource leaves', 'HI_RES_AWARE resource'}, 'only on the desktop'),
-    ('resources, legacy expected: the same file', lambda c: None,
-     {'no HI_RES_AWARE resource'}, '"CEUX"/"HI_RES_AWARE"/0x0'),
-    ('resources: no desktop build', lambda c: os.remove(c.desktop), {'desktop build'},
-     'build the win64 preset first'),
 ]
+
+# One word over the entry point: what the VR41xx lacks is refused with its
+# reason, what it runs passes.
+MIPS_CASES = [
+    (text, lambda c, word=word: c.code(struct.pack('<I', word)),
+     {MIPS} if refused else set(), '%08x (%s' % (word, refused) if refused else '0 failed')
+    for text, word, refused in (
+        ('mul $v0,$a0,$a1', 0x70851002, 'a MIPS32 instruction (mul, madd, clz)'),
+        ('madd $a0,$a1', 0x70850000, 'a MIPS32 instruction'),
+        ('clz $v0,$a0', 0x70821020, 'a MIPS32 instruction'),
+        ('ext $v0,$a0,0,8', 0x7C823800, 'a MIPS32r2 instruction (ext, ins, seb)'),
+        ('ins $v0,$a0,0,8', 0x7C823804, 'a MIPS32r2 instruction'),
+        ('seb $v0,$a0', 0x7C041420, 'a MIPS32r2 instruction'),
+        ('rotr $v0,$a0,3', 0x002410C2, 'rotr (MIPS32r2)'),
+        ('movn $v0,$a0,$a1', 0x0085100B, 'a conditional move (MIPS IV)'),
+        ('movz $v0,$a0,$a1', 0x0085100A, 'a conditional move (MIPS IV)'),
+        ('pref 0,0($a0)', 0xCC800000, 'pref (MIPS IV)'),
+        ('ll $v0,0($a0)', 0xC0820000, 'll/sc, which the VR41xx lacks'),
+        ('sc $v0,0($a0)', 0xE0820000, 'll/sc, which the VR41xx lacks'),
+        ('sync', 0x0000000F, 'sync'),
+        ('lwc1 $f0,0($a0)', 0xC4800000, 'an FPU instruction'),
+        ('add.s $f0,$f1,$f2', 0x46020800, 'an FPU instruction'),
+        ('daddiu $v0,$a0,1', 0x64820001, 'a 64-bit instruction'),
+        ('ld $v0,0($a0)', 0xDC820000, 'a 64-bit instruction'),
+        ('dsll $v0,$a0,1', 0x00041078, 'a 64-bit or MIPS32 SPECIAL instruction'),
+        ('div $zero,$a0,$a1', 0x0085001A, 'signed div'),
+        ('lw $v0,0($gp)', 0x8F820000, 'uses $gp'),
+        ('addu $v0,$gp,$a0', 0x03841021, 'uses $gp'),
+        ('addiu $sp,$sp,-8', 0x27BDFFF8, None),
+        ('divu $zero,$a0,$a1', 0x0085001B, None),
+        ('mult $a0,$a1', 0x00850018, None),
+        ('beql $a0,$a1,.', 0x5085FFFF, None),
+        ('teq $a1,$zero,7', 0x00A001F4, None),
+        ('break 7', 0x0007000D, None),
+        ('lwl $v0,3($a0)', 0x88820003, None),
+    )
+]
+
+# One halfword over the entry's delay slot (its first instruction loads the
+# jump's target from a pool, which must stay data).
+SH3_CASES = [
+    (text, lambda c, half=half: c.code(struct.pack('<H', half), 4),
+     {SH3} if refused else set(), refused or '0 failed')
+    for text, half, refused in (
+        ('trapa #1', 0xC301, 'trapa #1 (privileged or a system call'),
+        ('ldc r0,sr', 0x400E, '(reaches a system register'),
+        ('fadd fr0,fr1', 0xF100, '(not an SH-3 instruction'),
+        ('nop', 0x0009, None),
+    )
+] + [
+    ('objdump printing nothing', lambda c: c.wrap_objdump('exit 0'), {SH3},
+     'no SH instructions found'),
+]
+
 
 def run(case_args, mode, legacy=False):
     command = [sys.executable, CHECKER, mode, case_args.exe]
@@ -230,7 +295,8 @@ def run(case_args, mode, legacy=False):
     else:
         command += [case_args.elf, '--objdump', case_args.objdump,
                     '--imports-list', case_args.list, '--dlls'] + case_args.dlls + [
-                    '--budget', str(case_args.budget), '--exports', case_args.exports]
+                    '--budget', str(case_args.budget), '--exports', case_args.exports,
+                    '--cpu', case_args.cpu]
     return subprocess.run(command, capture_output=True, text=True)
 
 
@@ -241,15 +307,18 @@ def main():
     parser.add_argument('--imports-list', required=True)
     parser.add_argument('--exports', required=True)
     parser.add_argument('--objdump', required=True)
-    parser.add_argument('--as', dest='as_', required=True)
+    parser.add_argument('--cpu', choices=('arm', 'mips', 'sh3'), required=True)
+    parser.add_argument('--as', dest='as_', help='the ARM assembler, for the ARM rows')
     parser.add_argument('--workdir', required=True)
     args = parser.parse_args()
 
     shutil.rmtree(args.workdir, ignore_errors=True)
-    passed = failed = 0
-    for number, (what, damage, expected, text) in enumerate(CASES):
+    report = check_image.Report()
+    own = {'arm': ARM_CASES, 'mips': MIPS_CASES, 'sh3': SH3_CASES}[args.cpu]
+    for number, (what, damage, expected, text) in enumerate(CASES + own):
         case = Case(args, os.path.join(args.workdir, 'case%02d' % number))
-        expected = {e(case) if callable(e) else e for e in expected}
+        expected = {e(case) if callable(e) else e for e in expected} - {None}
+        text = text(case) if callable(text) else text
         damage(case)
         result = run(case, 'resources' if what.startswith('resources') else 'image',
                      what.startswith('resources, legacy'))
@@ -269,15 +338,11 @@ def main():
             problems.append('report does not say "%s"' % text)
         if result.stderr:
             problems.append('stderr: ' + result.stderr.strip())
-        print('%s  %s: %s' % ('FAIL' if problems else 'PASS', what, '; '.join(problems) or (
-            'fails ' + ', '.join(sorted(expected)) if expected else 'passes')))
+        report.check(what, not problems, '; '.join(problems) or (
+            'fails ' + ', '.join(sorted(expected)) if expected else 'passes'))
         if problems:
             print('\n'.join('    | ' + line for line in lines))
-            failed += 1
-        else:
-            passed += 1
-    print('%d passed, %d failed' % (passed, failed))
-    return 1 if failed else 0
+    return report.finish()
 
 
 if __name__ == '__main__':

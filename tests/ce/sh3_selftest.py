@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
 """sh3_selftest.py: proves that the SH-3 build's two guards fail where they
-should. The instruction audit (sh3_audit.py) gets small linked programs, each
+should. The instruction audit (audit_sh3.py) gets small linked programs, each
 with one thing an SH-3 must not run, and must refuse exactly that one, while
 literal pools and a case table pass as data. The compiler guard
 (platform/ce/sh3/treg_guard.py) must fail the compile of a file in which the
@@ -15,7 +15,8 @@ import sys
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, HERE)
-import sh3_audit  # noqa: E402
+import audit_sh3  # noqa: E402
+from check_image import Report  # noqa: E402
 
 # A function with a literal pool and a GCC-style case table, all SH-3.
 CLEAN = '''
@@ -55,7 +56,7 @@ def link(args, name, extra):
     subprocess.run([args.as_, '-little', '-isa=any', '-o', base + '.o', base + '.s'], check=True)
     subprocess.run([args.ld, '-EL', '-Ttext=0x11000', '-e', 'f', '-Map', base + '.map',
                     '-o', base + '.elf', base + '.o'], check=True)
-    return sh3_audit.audit(args.objdump, base + '.elf', base + '.map')
+    return audit_sh3.refusals(args.objdump, base + '.elf', base + '.map')
 
 
 def main():
@@ -65,36 +66,25 @@ def main():
     parser.add_argument('--as', dest='as_', required=True)
     args = parser.parse_args()
     os.makedirs(args.workdir, exist_ok=True)
-    failures = []
+    report = Report()
 
     audited, skipped, refused = link(args, 'clean', None)
     # The pool's word and the table's two entries are data, the rest code.
-    ok = not refused and skipped == 4 and audited > 0
-    print('%s  clean function: %d audited, %d data, refused %s' % (
-        'PASS' if ok else 'FAIL', audited, skipped, refused))
-    if not ok:
-        failures.append('clean')
+    report.check('clean function', not refused and skipped == 4 and audited > 0,
+                 '%d audited, %d data, refused %s' % (audited, skipped, refused))
     for number, (case, extra, reason) in enumerate(CASES):
         _, _, refused = link(args, 'case%d' % number, extra)
-        ok = len(refused) == 1 and reason in refused[0]
-        print('%s  %s: %s' % ('PASS' if ok else 'FAIL', case, refused))
-        if not ok:
-            failures.append(case)
+        report.check(case, len(refused) == 1 and reason in refused[0], refused)
 
     repro = os.path.join(HERE, 'sh3', 'treg_repro.c')
     for level, should_pass in (('-O1', False), ('-Os', False), ('-O0', True)):
         out = os.path.join(args.workdir, 'repro%s.o' % level)
         result = subprocess.run([sys.executable, args.guard, args.cc, '-m4-nofpu', '-ml', level,
                                  '-c', repro, '-o', out], capture_output=True, text=True)
-        ok = (result.returncode == 0) == should_pass and (should_pass or (
-            'Unlock' in result.stderr and not os.path.exists(out)))
-        print('%s  compiler guard at %s: status %d %s' % (
-            'PASS' if ok else 'FAIL', level, result.returncode, result.stderr.strip()))
-        if not ok:
-            failures.append('guard ' + level)
-
-    print('%d failed' % len(failures))
-    return 1 if failures else 0
+        report.check('compiler guard at ' + level, (result.returncode == 0) == should_pass and (
+            should_pass or ('Unlock' in result.stderr and not os.path.exists(out))),
+            'status %d %s' % (result.returncode, result.stderr.strip()))
+    return report.finish()
 
 
 if __name__ == '__main__':

@@ -1,4 +1,4 @@
-"""sh3_audit.py: the instruction audit of an SH-3 device image, for
+"""audit_sh3.py: the instruction audit of an SH-3 device image, for
 check_image.py. Debian's compiler knows only SH-4 models; the SH-3 lacks
 the FPU and the SH-4's additions (movca.l, ocbi, fsca, the double-precision
 moves...). The assembler was told to refuse those, and this audit checks the
@@ -12,8 +12,11 @@ shares the output section is not code. Inside code, the constants that
 PC-relative loads read (literal pools) and the jump tables that mova
 addresses are data; a jump table is read up to the first case it jumps to.
 """
+import os
 import re
 import subprocess
+
+from audit_common import conclude
 
 INSTRUCTION = re.compile(r'\s+([0-9a-f]+):\s+([0-9a-f]{2}) ([0-9a-f]{2})\s+\t(\S+)\s*(.*)')
 MAP_SECTION = re.compile(r'^ (\.text[\w.$]*)(?:\s+0x([0-9a-f]+)\s+0x([0-9a-f]+)\s+(\S+))?\s*$')
@@ -104,7 +107,7 @@ def refusal(mnemonic, operands):
     return None
 
 
-def audit(objdump, elf_path, map_path):
+def refusals(objdump, elf_path, map_path):
     """(instructions audited, data halfwords skipped, refusals)."""
     ranges = code_ranges(map_path)
     listing = disassemble(objdump, elf_path)
@@ -128,3 +131,15 @@ def audit(objdump, elf_path, map_path):
     if not ranges:
         refused.insert(0, 'no .text input sections in the link map')
     return audited, skipped, refused
+
+
+def audit(report, image):
+    map_path = os.path.splitext(image.elf_path)[0] + '.map'
+    try:
+        audited, skipped, refused = refusals(image.objdump, image.elf_path, map_path)
+    except (OSError, subprocess.CalledProcessError) as error:
+        audited, skipped, refused = 0, 0, [str(error)]
+    if not audited:
+        refused.insert(0, 'no SH instructions found to audit')
+    conclude(report, 'SH-3 instructions', refused,
+             '%d instructions audited, %d data halfwords skipped' % (audited, skipped))
