@@ -70,17 +70,14 @@ std::string Hex(uintptr_t value)
 
 std::string MessageName(uintptr_t message)
 {
-    switch (message) {
-    case WM_CLOSE:
-        return "WM_CLOSE";
-    case WM_LBUTTONDOWN:
-        return "WM_LBUTTONDOWN";
-    case WM_LBUTTONUP:
-        return "WM_LBUTTONUP";
-    case WM_KEYDOWN:
-        return "WM_KEYDOWN";
-    case WM_KEYUP:
-        return "WM_KEYUP";
+    static const struct {
+        UINT message;
+        const char* name;
+    } kNames[] = {{WM_CLOSE, "WM_CLOSE"}, {WM_LBUTTONDOWN, "WM_LBUTTONDOWN"},
+                  {WM_LBUTTONUP, "WM_LBUTTONUP"}, {WM_KEYDOWN, "WM_KEYDOWN"}, {WM_KEYUP, "WM_KEYUP"}};
+    for (const auto& n : kNames) {
+        if (n.message == message)
+            return n.name;
     }
     return "message " + Hex(message);
 }
