@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "tool_session.h"
+#include "wine_program.h"
 
 namespace {
 
@@ -219,11 +220,10 @@ bool RunDemo(const std::wstring& tool, const std::wstring& snapDir)
 
 int wmain(int argc, wchar_t** argv)
 {
-    if (argc != 3) {
-        fprintf(stderr, "usage: assigner_demo KeyAssigner.exe SNAP-DIR\n");
+    std::vector<std::wstring> built;
+    if (!StartWineProgram(argc, argv, "assigner_demo KeyAssigner.exe SNAP-DIR", 1, 2, 2, &built))
         return 2;
-    }
-    const std::wstring tool = WindowsPath(argv[1]);
+    const std::wstring& tool = built[0];
     std::wstring snapDir = WindowsPath(argv[2]);
     if (!snapDir.empty() && snapDir.back() != L'\\')
         snapDir += L'\\';

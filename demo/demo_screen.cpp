@@ -4,13 +4,12 @@
 // Usage: demo_screen.exe PATH-TO-ForegroundDismisser.exe [--snap-dir DIR]
 // With --snap-dir it asks for a screenshot before and after each press by
 // printing "SNAP NAME" and waits until DIR/NAME.png exists.
-#include <fcntl.h>
-#include <io.h>
 #include <stdio.h>
 #include <string.h>
 
 #include "scene_windows.h"
 #include "window_rules.h"
+#include "wine_program.h"
 
 namespace {
 
@@ -62,7 +61,7 @@ const char* const kCategoryNames[] = {
 
 const DWORD kProgramTimeoutMs = 15000;
 
-WCHAR gSnapDir[MAX_PATH] = L"";
+std::wstring gSnapDir;
 
 void PrintWindow(const Scene* scene, int id)
 {
@@ -193,7 +192,7 @@ bool RunPress(int number, const Press& press, LPCWSTR program)
 
     char name[64];
     snprintf(name, sizeof(name), "press%d-before", number);
-    SnapScene(&scene, gSnapDir, name);
+    SnapScene(&scene, gSnapDir.c_str(), name);
     ClearMessageLog();
 
     DWORD status = 0;
@@ -211,7 +210,7 @@ bool RunPress(int number, const Press& press, LPCWSTR program)
         printf("  the program did not run to its end\n");
 
     snprintf(name, sizeof(name), "press%d-after", number);
-    SnapScene(&scene, gSnapDir, name);
+    SnapScene(&scene, gSnapDir.c_str(), name);
     printf("\n");
     fflush(stdout);
     DestroyScene(&scene);
@@ -222,19 +221,13 @@ bool RunPress(int number, const Press& press, LPCWSTR program)
 
 int wmain(int argc, wchar_t** argv)
 {
-    _setmode(_fileno(stdout), _O_BINARY);
-    if (argc < 2) {
-        fprintf(stderr, "usage: demo_screen.exe PATH-TO-ForegroundDismisser.exe [--snap-dir DIR]\n");
+    std::vector<std::wstring> built;
+    if (!StartWineProgram(argc, argv, "demo_screen.exe PATH-TO-ForegroundDismisser.exe [--snap-dir DIR]",
+                          1, 1, 3, &built))
         return 2;
-    }
-    WCHAR program[MAX_PATH];
-    UnixPathToWindows(argv[1], program, MAX_PATH);
-    if (GetFileAttributesW(program) == INVALID_FILE_ATTRIBUTES) {
-        fprintf(stderr, "demo_screen: no program at %ls\n", program);
-        return 2;
-    }
+    const WCHAR* program = built[0].c_str();
     if (argc > 3 && wcscmp(argv[2], L"--snap-dir") == 0)
-        UnixPathToWindows(argv[3], gSnapDir, MAX_PATH);
+        gSnapDir = WindowsPath(argv[3]);
 
     bool allRan = true;
     int number = 1;

@@ -1,9 +1,10 @@
-// device_demo.cpp: one press of the button by the device build: the ARM
-// code of ForegroundDismisser.exe on the emulated SA-1110, over a Pocket PC
-// scene in the host stand-in. Prints every system call the program makes,
-// then what happened to the windows.
+// device_demo.cpp: one press of the button by a device build of
+// ForegroundDismisser.exe (ARM, MIPS or SH-3 code under the CE runner), over a
+// Pocket PC scene in the host stand-in. Prints the window in front, what
+// happened to the windows, the exit status and the instruction count; every
+// system call the program made goes to the full report.
 //
-// Usage: device_demo ForegroundDismisser.exe [ARGUMENTS]
+// Usage: device_demo FULL-REPORT ForegroundDismisser.exe [ARGUMENTS]
 #include <stdio.h>
 
 #include <string>
@@ -13,8 +14,8 @@
 
 int main(int argc, char** argv)
 {
-    if (argc < 2) {
-        fprintf(stderr, "usage: device_demo ForegroundDismisser.exe [ARGUMENTS]\n");
+    if (argc < 3) {
+        fprintf(stderr, "usage: device_demo FULL-REPORT ForegroundDismisser.exe [ARGUMENTS]\n");
         return 2;
     }
 
@@ -38,5 +39,5 @@ int main(int argc, char** argv)
         }
         return w == NULL ? "none" : "?";
     };
-    return RunAndReport("device_demo", argv[1], argc > 2 ? argv[2] : "", nameOf) ? 0 : 1;
+    return RunAndReport("device_demo", argv[2], argc > 3 ? argv[3] : "", nameOf, argv[1]) ? 0 : 1;
 }

@@ -12,31 +12,25 @@ set -u
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$root" || exit 1
 
-if [ -z "${DEMO_BUILD_DIR:-}" ]; then
-    if [ ! -f build/win64/CMakeCache.txt ]; then
-        cmake --preset win64 >/dev/null || exit 1
-    fi
-    cmake --build --preset win64 --target KeyAssigner assigner_demo >/dev/null || exit 1
-fi
-build="${DEMO_BUILD_DIR:-$root/build/win64}"
 out="${DEMO_OUT_DIR:-$root/out}/demo"
-
-tool="$build/assigner/KeyAssigner.exe"
-demo="$build/demo/assigner_demo.exe"
-for program in "$tool" "$demo"; do
-    if [ ! -f "$program" ]; then
-        echo "demo-assigner.sh: $program was not built" >&2
-        exit 1
-    fi
-done
-
 mkdir -p "$out"
 rm -f "$out"/keyassigner-*.png "$out"/keyassigner.txt
+. "$root/scripts/demo-common.sh"
+
+if [ -z "${DEMO_BUILD_DIR:-}" ]; then
+    if [ ! -f build/win64/CMakeCache.txt ]; then
+        quietly cmake --preset win64
+    fi
+    quietly cmake --build --preset win64 --target KeyAssigner assigner_demo
+fi
+build="${DEMO_BUILD_DIR:-$root/build/win64}"
+tool="$build/assigner/KeyAssigner.exe"
+demo="$build/demo/assigner_demo.exe"
+require_built "$tool" "$demo"
 
 . "$root/tests/wine/x-display.sh"
 WINE_TEST_SCREEN=240x320x24 wine_test_display_start || exit 1
 trap wine_test_display_stop EXIT
-. "$root/scripts/demo-snaps.sh"
 
 echo "== KeyAssigner registers ForegroundDismisser on a button (Wine, display $DISPLAY) =="
 echo

@@ -8,7 +8,9 @@
 # Output: a report per press on stdout (also in out/demo/demo.txt) and
 # out/demo/pressN-before.png, pressN-after.png, the button pressed end to end
 # (out/demo/button.txt, button-before.png, button-after.png), and
-# out/demo/device-press[-mips|-sh3].txt and out/demo/cab[-mips|-sh3].txt.
+# out/demo/device-press[-mips|-sh3].txt (each device press in full, every
+# system call with its arguments) and out/demo/cab[-mips|-sh3].txt. The
+# builds' output goes to out/demo/build.log.
 # Uses $DISPLAY when it answers,
 # otherwise a private 240x320 Xvfb.
 set -u
@@ -18,32 +20,31 @@ cd "$root" || exit 1
 
 bash scripts/install-deps.sh || exit 1
 
+out="$root/out/demo"
+mkdir -p "$out"
+rm -f "$out"/press*.png "$out"/demo.txt "$out"/build.log
+. "$root/scripts/demo-common.sh"
+
 build="$root/build/win64"
+echo "Building the Windows programs (win64; the output goes to out/demo/build.log)"
 if [ ! -f "$build/CMakeCache.txt" ]; then
-    cmake --preset win64 || exit 1
+    quietly cmake --preset win64
 fi
-cmake --build --preset win64 || exit 1
+quietly cmake --build --preset win64
 
 closer="$build/closer/ForegroundDismisser.exe"
 screen="$build/demo/demo_screen.exe"
-for program in "$closer" "$screen"; do
-    if [ ! -f "$program" ]; then
-        echo "demo.sh: $program was not built" >&2
-        exit 1
-    fi
-done
-
-out="$root/out/demo"
-mkdir -p "$out"
-rm -f "$out"/press*.png "$out"/demo.txt
+press="$build/tests/wine/button/button_press.exe"
+require_built "$closer" "$screen" "$press"
 
 . "$root/tests/wine/x-display.sh"
 # A Pocket PC's screen, when the display is our own.
 WINE_TEST_SCREEN=240x320x24 wine_test_display_start || exit 1
 trap wine_test_display_stop EXIT
-. "$root/scripts/demo-snaps.sh"
 
+echo
 echo "== ForegroundDismisser on a Pocket PC screen (Wine, display $DISPLAY) =="
+echo "It exits with 1 when it dealt with the window in front, 0 when that was the Today screen."
 echo
 run_with_snaps demo.txt "$screen" "$closer" --snap-dir "$out"
 
@@ -61,11 +62,6 @@ DEMO_BUILD_DIR="$build" DEMO_OUT_DIR="$root/out" bash "$root/scripts/demo-assign
 # started over a Settings page as the shell starts it. Report in
 # out/demo/button.txt, the screen in button-before.png and button-after.png.
 # ---------------------------------------------------------------------------
-press="$build/tests/wine/button/button_press.exe"
-if [ ! -f "$press" ]; then
-    echo "demo.sh: $press was not built" >&2
-    exit 1
-fi
 rm -f "$out"/button-*.png "$out"/button.txt
 echo
 run_with_snaps button.txt "$press" "$build/assigner/KeyAssigner.exe" "$closer" --demo "$out"
@@ -74,20 +70,24 @@ run_with_snaps button.txt "$press" "$build/assigner/KeyAssigner.exe" "$closer" -
 # The device builds: one press by ForegroundDismisser.exe as built for each
 # Pocket PC CPU, its own machine code run by the CE runner (ARM on an
 # emulated StrongARM, MIPS on Unicorn's MIPS under the VR41xx guard, SH-3 on
-# qemu-sh4), printing every system call it makes.
+# qemu-sh4). Shown: the window in front, what the press did, the exit status
+# and the instructions run; every system call goes to out/demo/device-press*.txt.
 # ---------------------------------------------------------------------------
-cmake --preset host >/dev/null || exit 1
-cmake --build --preset host --target device_demo || exit 1
+echo
+echo "Building the CE runner (host) and the device programs (ce-arm, ce-mips, ce-sh3)"
+quietly cmake --preset host
+quietly cmake --build --preset host --target device_demo
+for cpu in arm mips sh3; do
+    quietly cmake --preset "ce-$cpu"
+    quietly cmake --build --preset "ce-$cpu"
+done
 for cpu in arm mips sh3; do
     echo
     echo "== The device build: one press, ce-$cpu code under the CE runner =="
-    cmake --preset "ce-$cpu" >/dev/null || exit 1
-    cmake --build --preset "ce-$cpu" || exit 1
     echo
     suffix=$([ "$cpu" = arm ] || echo "-$cpu")
-    "$root/build/host/demo/device_demo" "$root/build/ce-$cpu/closer/ForegroundDismisser.exe" /n |
-        tee "$out/device-press$suffix.txt"
-    [ "${PIPESTATUS[0]}" -eq 0 ] || exit 1
+    "$root/build/host/demo/device_demo" "out/demo/device-press$suffix.txt" \
+        "$root/build/ce-$cpu/closer/ForegroundDismisser.exe" /n || exit 1
 done
 
 # ---------------------------------------------------------------------------
@@ -100,13 +100,15 @@ for cpu in arm mips sh3; do
     echo
     echo "== The ce-$cpu installation cabinet, read back =="
     cab=$(ls "$root"/build/ce-$cpu/ForegroundDismisser-*-ce-$cpu.cab)
-    echo "$cab"
+    echo "${cab#"$root"/}"
     suffix=$([ "$cpu" = arm ] || echo "-$cpu")
     /usr/bin/python3 "$root/tests/ce/check_cab.py" "$cab" --cabextract "$(command -v cabextract)" \
         --cpu "$cpu" \
         --closer "$root/build/ce-$cpu/closer/ForegroundDismisser.exe" \
-        --assigner "$root/build/ce-$cpu/assigner/KeyAssigner.exe" | tee "$out/cab$suffix.txt"
-    [ "${PIPESTATUS[0]}" -eq 0 ] || status=1
+        --assigner "$root/build/ce-$cpu/assigner/KeyAssigner.exe" >"$out/cab$suffix.txt" || status=1
+    # What a user meets; every field checked, and any failure, from the full report.
+    grep -E '^FAIL|^PASS  (processor|installed files|shortcuts):|passed, ' "$out/cab$suffix.txt"
+    echo "every field: out/demo/cab$suffix.txt"
 done
 echo
 echo "== ForegroundDismisser.ini, for ActiveSync's Application Manager =="

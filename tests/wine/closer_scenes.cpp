@@ -3,12 +3,11 @@
 // status, what every window received, the foreground and the Z order.
 //
 // Usage: closer_scenes.exe PATH-TO-ForegroundDismisser.exe [NAME-FILTER]
-#include <fcntl.h>
-#include <io.h>
 #include <stdio.h>
 #include <string.h>
 
 #include "scene_windows.h"
+#include "wine_program.h"
 
 namespace {
 
@@ -392,17 +391,11 @@ bool Run(const Scenario& scenario, LPCWSTR program)
 
 int wmain(int argc, wchar_t** argv)
 {
-    _setmode(_fileno(stdout), _O_BINARY);
-    if (argc < 2) {
-        fprintf(stderr, "usage: closer_scenes.exe PATH-TO-ForegroundDismisser.exe [NAME-FILTER]\n");
+    std::vector<std::wstring> built;
+    if (!StartWineProgram(argc, argv, "closer_scenes.exe PATH-TO-ForegroundDismisser.exe [NAME-FILTER]",
+                          1, 1, 2, &built))
         return 2;
-    }
-    WCHAR program[MAX_PATH];
-    UnixPathToWindows(argv[1], program, MAX_PATH);
-    if (GetFileAttributesW(program) == INVALID_FILE_ATTRIBUTES) {
-        fprintf(stderr, "closer_scenes: no program at %ls\n", program);
-        return 2;
-    }
+    const WCHAR* program = built[0].c_str();
     char filter[128] = "";
     if (argc > 2)
         WideCharToMultiByte(CP_UTF8, 0, argv[2], -1, filter, sizeof(filter), NULL, NULL);

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "tool_session.h"
+#include "wine_program.h"
 
 namespace {
 
@@ -779,15 +780,10 @@ bool RunScenario(const Scenario& scenario)
 
 int wmain(int argc, wchar_t** argv)
 {
-    if (argc != 2) {
-        fprintf(stderr, "usage: assigner_driver KeyAssigner.exe\n");
+    std::vector<std::wstring> built;
+    if (!StartWineProgram(argc, argv, "assigner_driver KeyAssigner.exe", 1, 1, 1, &built))
         return 2;
-    }
-    gBuiltTool = WindowsPath(argv[1]);
-    if (GetFileAttributesW(gBuiltTool.c_str()) == INVALID_FILE_ATTRIBUTES) {
-        fprintf(stderr, "assigner_driver: no program at %s\n", Show(gBuiltTool).c_str());
-        return 2;
-    }
+    gBuiltTool = built[0];
     WCHAR temp[MAX_PATH];
     GetTempPathW(MAX_PATH, temp);
     gScratch = std::wstring(temp) + L"ka-e2e-" + std::to_wstring(GetCurrentProcessId()) + L"\\";

@@ -8,8 +8,6 @@
 // "SNAP NAME" and goes on once SNAP-DIR holds NAME.png.
 #include <windows.h>
 
-#include <fcntl.h>
-#include <io.h>
 #include <stdarg.h>
 #include <stdio.h>
 #include <string.h>
@@ -20,6 +18,7 @@
 
 #include "scene_windows.h"
 #include "tool_session.h"
+#include "wine_program.h"
 
 namespace {
 
@@ -479,21 +478,17 @@ bool RunDemo(LPCWSTR snapDir)
 
 int wmain(int argc, wchar_t** argv)
 {
-    _setmode(_fileno(stdout), _O_BINARY);
+    const char* usage = "button_press.exe KeyAssigner.exe ForegroundDismisser.exe [--demo SNAP-DIR]";
+    std::vector<std::wstring> built;
+    if (!StartWineProgram(argc, argv, usage, 2, 2, 4, &built))
+        return 2;
     const bool demo = argc == 5 && wcscmp(argv[3], L"--demo") == 0;
     if (argc != 3 && !demo) {
-        fprintf(stderr, "usage: button_press.exe KeyAssigner.exe ForegroundDismisser.exe "
-                        "[--demo SNAP-DIR]\n");
+        fprintf(stderr, "usage: %s\n", usage);
         return 2;
     }
-    gBuiltAssigner = WindowsPath(argv[1]);
-    gBuiltCloser = WindowsPath(argv[2]);
-    for (const std::wstring& built : {gBuiltAssigner, gBuiltCloser}) {
-        if (GetFileAttributesW(built.c_str()) == INVALID_FILE_ATTRIBUTES) {
-            fprintf(stderr, "button_press: no program at %s\n", Show(built).c_str());
-            return 2;
-        }
-    }
+    gBuiltAssigner = built[0];
+    gBuiltCloser = built[1];
 
     const ButtonListCleanup cleanup;
     const ScopedValue quiet = QuietCrashes();

@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "scene_windows.h"
+#include "wine_program.h"
 
 namespace {
 
@@ -344,13 +345,10 @@ void RunCase(const std::wstring& closer, const HungCase& c, Outcome* out)
 
 int wmain(int argc, wchar_t** argv)
 {
-    if (argc != 2) {
-        fprintf(stderr, "usage: hung_press.exe PATH-TO-ForegroundDismisser.exe\n");
+    std::vector<std::wstring> built;
+    if (!StartWineProgram(argc, argv, "hung_press.exe PATH-TO-ForegroundDismisser.exe", 1, 1, 1, &built))
         return 2;
-    }
-    WCHAR path[MAX_PATH];
-    UnixPathToWindows(argv[1], path, MAX_PATH);
-    const std::wstring closer = path;
+    const std::wstring closer = built[0];
     g_entered = CreateEventW(NULL, TRUE, FALSE, NULL);
     g_recover = CreateEventW(NULL, TRUE, FALSE, NULL);
 

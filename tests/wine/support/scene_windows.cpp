@@ -611,18 +611,6 @@ void SnapScene(const Scene* scene, LPCWSTR snapDir, const char* name)
         PumpMessagesFor(50);
 }
 
-void UnixPathToWindows(LPCWSTR path, WCHAR* buffer, size_t bufferChars)
-{
-    size_t out = 0;
-    if (path[0] == L'/' && bufferChars > 2) {
-        buffer[out++] = L'Z';
-        buffer[out++] = L':';
-    }
-    for (size_t i = 0; path[i] != 0 && out + 1 < bufferChars; i++)
-        buffer[out++] = path[i] == L'/' ? L'\\' : path[i];
-    buffer[out] = 0;
-}
-
 const char* MessageName(UINT message)
 {
     switch (message) {

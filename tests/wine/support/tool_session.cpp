@@ -28,8 +28,6 @@ const WCHAR kShellPath[] = L"SOFTWARE\\Microsoft\\Shell";
 const DWORD kPollMs = 50;
 const UINT kSendTimeoutMs = 5000;
 
-typedef WCHAR*(CDECL* UnixToDosFunction)(const char*);
-
 struct BoxSearch {
     DWORD process;
     HWND dialog;
@@ -65,27 +63,6 @@ bool HasClass(HWND window, const WCHAR* name)
 }
 
 }  // namespace
-
-std::wstring WindowsPath(const WCHAR* argument)
-{
-    // Wine's kernel32 converts a Unix path the way its loader will report
-    // the program's own path later.
-    UnixToDosFunction toDos = (UnixToDosFunction)(void*)GetProcAddress(
-        GetModuleHandleW(L"kernel32.dll"), "wine_get_dos_file_name");
-    if (toDos != NULL && argument[0] == L'/') {
-        char unixPath[4096];
-        WideCharToMultiByte(CP_UTF8, 0, argument, -1, unixPath, sizeof(unixPath), NULL, NULL);
-        WCHAR* dos = toDos(unixPath);
-        if (dos != NULL) {
-            std::wstring result = dos;
-            HeapFree(GetProcessHeap(), 0, dos);
-            return result;
-        }
-    }
-    WCHAR full[MAX_PATH];
-    GetFullPathNameW(argument, MAX_PATH, full, NULL);
-    return full;
-}
 
 std::string Show(const std::wstring& text)
 {

@@ -95,9 +95,6 @@ HANDLE StartProgram(LPCWSTR program, LPCWSTR commandLine);
 // Does nothing when snapDir is NULL or empty.
 void SnapScene(const Scene* scene, LPCWSTR snapDir, const char* name);
 
-// Wine hands a Windows program Unix paths as given; the Z: drive maps "/".
-void UnixPathToWindows(LPCWSTR path, WCHAR* buffer, size_t bufferChars);
-
 const char* MessageName(UINT message);
 // Writes UTF-16 text to stdout as UTF-8, whatever the console's code page.
 void PrintWide(LPCWSTR text);

@@ -45,9 +45,6 @@ extern const WCHAR kSuccessText[];
 extern const WCHAR kErrorCaption[];
 extern const WCHAR kErrorText[];
 
-// A Windows path for a program argument; Wine hands Unix paths over as typed.
-std::wstring WindowsPath(const WCHAR* argument);
-
 // Text for a report: ASCII as is, everything else as \xNNNN, since no console
 // code page can be relied on; the box texts by name.
 std::string Show(const std::wstring& text);

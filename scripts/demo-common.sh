@@ -1,6 +1,29 @@
-# demo-snaps.sh: sourced by the demo scripts. Runs a demo program under Wine
-# and takes the screenshots it asks for. Needs $root (the checkout), $out
-# (where pictures and reports go) and $DISPLAY.
+# demo-common.sh: sourced by the demo scripts. Keeps the builds' output in a
+# log, checks that the programs to show were built, runs a demo program under
+# Wine and takes the screenshots it asks for. Needs $root (the checkout) and
+# $out (where pictures, reports and the log go); the pictures need $DISPLAY.
+
+# quietly COMMAND...: runs a build step with its output appended to
+# $out/build.log; on failure shows the end of the log and exits the calling
+# script.
+quietly() {
+    if ! "$@" >>"$out/build.log" 2>&1; then
+        tail -n 30 "$out/build.log" >&2
+        echo "$(basename "$0"): $* failed; the whole output is in ${out#"$root"/}/build.log" >&2
+        exit 1
+    fi
+}
+
+# require_built PROGRAM...: exits the calling script unless each one is there.
+require_built() {
+    local program
+    for program in "$@"; do
+        if [ ! -f "$program" ]; then
+            echo "$(basename "$0"): $program was not built" >&2
+            exit 1
+        fi
+    done
+}
 
 # snap NAME [AREA]: the screen, or the area WxH+X+Y of it, into $out/NAME.png.
 # Only the device's 240x320 corner is kept when no area is given, should the

@@ -38,7 +38,6 @@
 #include <string>
 #include <vector>
 
-#include "../assigner/resource.h"
 #include "ce_runner.h"
 #include "device_run.h"
 #include "host_scene.h"

@@ -1,0 +1,206 @@
+// device_run.cpp: one run of a device program, reported as calls, effects
+// and exit status, in full or in short.
+#include "device_run.h"
+
+#include <stdio.h>
+
+#include <string>
+
+#include "ce_runner.h"
+#include "host_scene.h"
+
+std::u16string WidenUtf8(const std::string& text)
+{
+    std::u16string out;
+    for (size_t i = 0; i < text.size();) {
+        const unsigned char c = (unsigned char)text[i];
+        uint32_t code = c;
+        int extra = 0;
+        if (c >= 0xF0) {
+            code = c & 0x07;
+            extra = 3;
+        } else if (c >= 0xE0) {
+            code = c & 0x0F;
+            extra = 2;
+        } else if (c >= 0xC0) {
+            code = c & 0x1F;
+            extra = 1;
+        }
+        i++;
+        for (int k = 0; k < extra && i < text.size(); k++, i++)
+            code = code << 6 | ((unsigned char)text[i] & 0x3F);
+        if (code >= 0x10000) {
+            code -= 0x10000;
+            out += (char16_t)(0xD800 + (code >> 10));
+            out += (char16_t)(0xDC00 + (code & 0x3FF));
+        } else {
+            out += (char16_t)code;
+        }
+    }
+    return out;
+}
+
+namespace {
+
+std::string BaseName(const std::string& path)
+{
+    const size_t slash = path.find_last_of('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// A REG_SZ value as its text, up to its first zero.
+std::string ValueText(const host::TraceEntry& e)
+{
+    host::Text text;
+    for (size_t i = 0; i + 1 < e.bytes.size(); i += 2) {
+        const char16_t c = (char16_t)(e.bytes[i] | e.bytes[i + 1] << 8);
+        if (c == 0)
+            break;
+        text += c;
+    }
+    return host::Narrow(text);
+}
+
+std::string Hex(uintptr_t value)
+{
+    char text[24];
+    snprintf(text, sizeof(text), "0x%lx", (unsigned long)value);
+    return text;
+}
+
+std::string MessageName(uintptr_t message)
+{
+    static const struct {
+        UINT message;
+        const char* name;
+    } kNames[] = {{WM_CLOSE, "WM_CLOSE"}, {WM_LBUTTONDOWN, "WM_LBUTTONDOWN"},
+                  {WM_LBUTTONUP, "WM_LBUTTONUP"}, {WM_KEYDOWN, "WM_KEYDOWN"}, {WM_KEYUP, "WM_KEYUP"}};
+    for (const auto& n : kNames) {
+        if (n.message == message)
+            return n.name;
+    }
+    return "message " + Hex(message);
+}
+
+// One effect as a person would tell it; the kinds a press or the dialog
+// rarely makes keep the trace's own line.
+std::string InWords(const host::TraceEntry& e, const WindowNamer& nameOf)
+{
+    const std::string window = nameOf(e.window);
+    switch (e.kind) {
+    case host::kMessage:
+        if (e.a == WM_LBUTTONDOWN || e.a == WM_LBUTTONUP) {
+            return MessageName(e.a) + " at (" + std::to_string(LOWORD(e.c)) + ", " +
+                   std::to_string(HIWORD(e.c)) + ") sent to " + window;
+        }
+        return MessageName(e.a) + " sent to " + window;
+    case host::kForeground:
+        return window + " brought to the front";
+    case host::kZOrder:
+        return window + " sent to the back";
+    case host::kKeyEvent: {
+        const std::string key = e.a == VK_CONTROL ? "Ctrl"
+                                : e.a >= 'A' && e.a <= 'Z' ? std::string(1, (char)e.a)
+                                                           : "key " + Hex(e.a);
+        return key + ((e.b & KEYEVENTF_KEYUP) != 0 ? " released" : " pressed");
+    }
+    case host::kSleep:
+        return "waited " + std::to_string(e.a) + " ms";
+    case host::kDestroyed:
+        return window + " closed";
+    case host::kWaited:
+        return "waited " + std::to_string(e.a) + " ms for " + window + " to answer";
+    case host::kRegSetValue:
+        return "registry: " + host::Narrow(e.text1) + " value \"" + host::Narrow(e.text2) +
+               "\" = " + (e.a == REG_SZ ? ValueText(e) : std::to_string(e.bytes.size()) + " bytes");
+    case host::kBeep:
+        return "a beep";
+    case host::kMessageBox:
+        return "a message box \"" + host::Narrow(e.text1) + "\": " + host::Narrow(e.text2);
+    default:
+        return host::Describe(e) + "  [" + window + "]";
+    }
+}
+
+}  // namespace
+
+bool RunAndReport(const char* tool, const std::string& exePath, const std::string& arguments,
+                  const WindowNamer& nameOf, const char* fullReportPath)
+{
+    ce::Runner runner;
+    if (!runner.Load(exePath)) {
+        fprintf(stderr, "%s: %s\n", tool, runner.Error().c_str());
+        return false;
+    }
+    FILE* full = stdout;
+    if (fullReportPath != NULL && (full = fopen(fullReportPath, "w")) == NULL) {
+        fprintf(stderr, "%s: cannot write %s\n", tool, fullReportPath);
+        return false;
+    }
+    const bool inShort = full != stdout;
+    const std::string set = runner.InstructionSet();
+    const char* engine = set == "ARM"    ? "an emulated StrongARM SA-1110"
+                         : set == "MIPS" ? "an emulated MIPS core held to the VR41xx's set"
+                                         : "qemu's SH-4 model";
+    char heading[512];
+    snprintf(heading, sizeof(heading), "%s %s, %s code on %s\nin front: %s\n",
+             BaseName(exePath).c_str(), arguments.empty() ? "(no arguments)" : arguments.c_str(),
+             set.c_str(), engine, nameOf(host::Foreground()).c_str());
+    fputs(heading, full);
+    if (inShort)
+        fputs(heading, stdout);
+    fprintf(full, "\nsystem calls, as the program made them:\n");
+    size_t calls = 0;
+    runner.SetCallLog([&](const std::string& line) {
+        fprintf(full, "  %s\n", line.c_str());
+        calls++;
+    });
+    int status = -1;
+    const std::u16string line = WidenUtf8(arguments);
+    const bool ran = runner.RunProgram(line.c_str(), &status);
+    if (!ran) {
+        fflush(full);
+        fprintf(stderr, "%s: %s\n", tool, runner.Error().c_str());
+    } else {
+        const unsigned long took = (unsigned long)host::Now();
+        // A window slow to close may go away after the program has ended.
+        const size_t during = host::Trace().size();
+        host::AdvanceClock(1000);
+        fprintf(full, "\neffects on the device:\n");
+        if (inShort)
+            printf("what it did:%s\n", host::Trace().empty() ? " nothing" : "");
+        for (size_t i = 0; i < host::Trace().size(); i++) {
+            const host::TraceEntry& e = host::Trace()[i];
+            if (i == during) {
+                fprintf(full, "  and in the second after it ended:\n");
+                if (inShort)
+                    printf("  and in the second after it ended:\n");
+            }
+            fprintf(full, "  %s  [%s]", host::Describe(e).c_str(), nameOf(e.window).c_str());
+            if (e.kind == host::kRegSetValue && e.a == REG_SZ)
+                fprintf(full, " value: %s", ValueText(e).c_str());
+            fprintf(full, "\n");
+            if (inShort)
+                printf("  %s\n", InWords(e, nameOf).c_str());
+        }
+        const std::vector<HWND> z = host::ZOrder();
+        const std::string counted =
+            runner.CountsInstructions() ? std::to_string(runner.Instructions()) + " " +
+                                              runner.InstructionSet() + " instructions"
+                                        : std::string("no instruction count (SH-3 on qemu)");
+        const std::string front = nameOf(host::Foreground());
+        const std::string bottom = z.empty() ? "none" : nameOf(z.back());
+        fprintf(full, "\nexit status %d after %lu ms, %s; in front now: %s; at the bottom: %s\n",
+                status, took, counted.c_str(), front.c_str(), bottom.c_str());
+        if (inShort) {
+            printf("exit status %d after %lu ms, %s\n", status, took, counted.c_str());
+            printf("in front now: %s; at the bottom: %s\n", front.c_str(), bottom.c_str());
+            printf("its %zu system calls, with their arguments and results: %s\n", calls,
+                   fullReportPath);
+        }
+    }
+    if (inShort)
+        fclose(full);
+    return ran;
+}
+
