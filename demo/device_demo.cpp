@@ -4,7 +4,9 @@
 // happened to the windows, the exit status and the instruction count; every
 // system call the program made goes to the full report.
 //
-// Usage: device_demo FULL-REPORT ForegroundDismisser.exe [ARGUMENTS]
+// Usage: device_demo [--notes RELEASE] FULL-REPORT ForegroundDismisser.exe [ARGUMENTS]
+// --notes: Notes in front instead, on that Pocket PC release (wm61, wm653, ...)
+// with its typical screen.
 #include <stdio.h>
 
 #include <string>
@@ -14,24 +16,48 @@
 
 int main(int argc, char** argv)
 {
-    if (argc < 3) {
-        fprintf(stderr, "usage: device_demo FULL-REPORT ForegroundDismisser.exe [ARGUMENTS]\n");
+    const host::DeviceProfile* release = NULL;
+    const bool notes = argc > 1 && std::string(argv[1]) == "--notes";
+    if (notes && argc > 2)
+        release = host::FindProfile(argv[2]);
+    if (notes) {
+        argv += 2;
+        argc -= 2;
+    }
+    if (argc < 3 || (notes && release == NULL)) {
+        fprintf(stderr, "usage: device_demo [--notes RELEASE] FULL-REPORT ForegroundDismisser.exe "
+                        "[ARGUMENTS]\n");
         return 2;
     }
 
-    // The System page of Settings in front, the application the user
-    // came from below it, then the navigation bar and the Today screen.
+    // The System page of Settings in front (or Notes, on the release given),
+    // the application the user came from below it, then the navigation bar
+    // and the Today screen.
     host::Reset();
-    HWND settings = host::AddWindowWithChild(u"Dialog", u"", u"\x30B7\x30B9\x30C6\x30E0");
+    host::Screen screen;
+    if (release != NULL) {
+        host::SetProfile(*release);
+        screen = release->screen;
+        host::SetScreen(screen);
+        printf("on %s (%u.%u.%u), %dx%d at %d dpi\n", release->release, (unsigned)release->major,
+               (unsigned)release->minor, (unsigned)release->build, screen.width, screen.height,
+               screen.dpi);
+    }
+    HWND front = release != NULL ? host::AddWindow(u"Notes", u"Notes")
+                                 : host::AddWindowWithChild(u"Dialog", u"", u"\x30B7\x30B9\x30C6\x30E0");
     HWND calculator = host::AddWindow(u"Calculator", u"Calc");
-    HWND bar = host::AddWindow(u"HHTaskBar", u"");
+    host::WindowSpec barSpec;
+    barSpec.className = u"HHTaskBar";
+    barSpec.rect = RECT{0, 0, screen.width, 26 * screen.dpi / 96};
+    barSpec.onClose = host::kIgnoresClose;
+    HWND bar = host::AddWindow(barSpec);
     HWND today = host::AddWindow(u"DesktopExplorerWindow", u"");
-    host::SetForeground(settings);
+    host::SetForeground(front);
     const struct {
         HWND window;
         const char* name;
-    } names[] = {{settings, "Settings (System page)"}, {calculator, "Calculator"},
-                 {bar, "navigation bar"}, {today, "Today"}};
+    } names[] = {{front, release != NULL ? "Notes" : "Settings (System page)"},
+                 {calculator, "Calculator"}, {bar, "navigation bar"}, {today, "Today"}};
     auto nameOf = [&](HWND w) -> std::string {
         for (const auto& n : names) {
             if (n.window == w)

@@ -72,6 +72,7 @@ run_with_snaps button.txt "$press" "$build/assigner/KeyAssigner.exe" "$closer" -
 # emulated StrongARM, MIPS on Unicorn's MIPS under the VR41xx guard, SH-3 on
 # qemu-sh4). Shown: the window in front, what the press did, the exit status
 # and the instructions run; every system call goes to out/demo/device-press*.txt.
+# Then Notes pressed on Windows Mobile 6.1 and on 6.5.3, side by side.
 # ---------------------------------------------------------------------------
 echo
 echo "Building the CE runner (host) and the device programs (ce-arm, ce-mips, ce-sh3)"
@@ -88,6 +89,18 @@ for cpu in arm mips sh3; do
     suffix=$([ "$cpu" = arm ] || echo "-$cpu")
     "$root/build/host/demo/device_demo" "out/demo/device-press$suffix.txt" \
         "$root/build/ce-$cpu/closer/ForegroundDismisser.exe" /n || exit 1
+done
+
+# Notes in front, pressed by the ARM build on Windows Mobile 6.1, where the
+# close button is at the navigation bar's right end and is tapped, and on
+# 6.5.3, where it moved to the bottom bar: the top bar is left alone (a tap
+# there would open the status tray) and Notes is Smart-Minimized as its X does.
+for release in wm61 wm653; do
+    echo
+    echo "== Notes in front, ce-arm code on the $release release =="
+    echo
+    "$root/build/host/demo/device_demo" --notes "$release" "out/demo/device-press-$release.txt" \
+        "$root/build/ce-arm/closer/ForegroundDismisser.exe" || exit 1
 done
 
 # ---------------------------------------------------------------------------

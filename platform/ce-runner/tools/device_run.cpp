@@ -74,7 +74,8 @@ std::string MessageName(uintptr_t message)
         UINT message;
         const char* name;
     } kNames[] = {{WM_CLOSE, "WM_CLOSE"}, {WM_LBUTTONDOWN, "WM_LBUTTONDOWN"},
-                  {WM_LBUTTONUP, "WM_LBUTTONUP"}, {WM_KEYDOWN, "WM_KEYDOWN"}, {WM_KEYUP, "WM_KEYUP"}};
+                  {WM_LBUTTONUP, "WM_LBUTTONUP"}, {WM_KEYDOWN, "WM_KEYDOWN"}, {WM_KEYUP, "WM_KEYUP"},
+                  {WM_COMMAND, "WM_COMMAND"}};
     for (const auto& n : kNames) {
         if (n.message == message)
             return n.name;
@@ -93,7 +94,11 @@ std::string InWords(const host::TraceEntry& e, const WindowNamer& nameOf)
             return MessageName(e.a) + " at (" + std::to_string(LOWORD(e.c)) + ", " +
                    std::to_string(HIWORD(e.c)) + ") sent to " + window;
         }
+        if (e.a == WM_COMMAND && e.b == IDOK)
+            return "WM_COMMAND IDOK (its OK button) sent to " + window;
         return MessageName(e.a) + " sent to " + window;
+    case host::kTrayOpened:
+        return "the status tray opened over the screen (a tap on 6.5.3's top bar)";
     case host::kForeground:
         return window + " brought to the front";
     case host::kZOrder:
