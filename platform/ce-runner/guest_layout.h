@@ -21,8 +21,8 @@ const uint32_t kTrapSize = 0x1000;
 const uint8_t kPoisonByte = 0xA5;
 // Where guest code returns to when the host called it.
 const uint32_t kReturnTrap = kTrapBase + kTrapSize - 4;
-// Section characteristics.
-const uint32_t kExecute = 0x20000000, kWrite = 0x80000000u;
+// Section characteristics: code, and writable data.
+const uint32_t kSectionCode = 0x20000000, kSectionWritable = 0x80000000u;
 
 inline uint32_t PageAlign(uint32_t v)
 {
