@@ -8,7 +8,6 @@
 // (engine.h).
 #include "ce_runner.h"
 
-#include <stdio.h>
 #include <string.h>
 
 #include <algorithm>
@@ -217,9 +216,7 @@ bool Runner::MapImage(const std::string& exePath)
         if (!e.Write(base + s.rva, im.file.data() + s.rawOffset, std::min(s.rawSize, size)))
             return Fail(exePath + ": cannot load section " + s.name);
     }
-    // The stack as CE keeps a thread's: the reserve, committed a page at a
-    // time from the top down. The system commits the top page when the
-    // thread starts; the page below it is the guard.
+    // The system commits the stack's top page when the thread starts.
     stackBottom_ = kStackTop - PageAlign(im.stackReserve);
     guardPage_ = kStackTop - kPage;
     bool grew = false;
@@ -294,16 +291,25 @@ uint32_t Runner::Arg(int index)
     return ReadU32(engine_->Reg(cpu_->sp) + cpu_->stackArgs + 4 * (uint32_t)(index - 4));
 }
 
-int Runner::TouchStackAt(uint32_t address, bool* grew)
+Runner::StackTouch Runner::TouchStackAt(uint32_t address, bool* grew)
 {
     *grew = false;
+    if (address < stackBottom_ || address >= kStackTop)
+        return kNotStack;
+    if (address >= guardPage_ + kPage)
+        return kCommitted;
+    if (address < guardPage_)
+        return kBelowGuard;
+    if (guardPage_ == stackBottom_)
+        return kOverflow;
     // A device's stack holds whatever was there before, not zeros: a buffer
     // the program forgets to empty before a read that fails must not look
     // empty here.
-    return TouchGuardedStack(address, stackBottom_, kStackTop, &guardPage_, [&](uint32_t page) {
-        static const std::vector<uint8_t> poison(kPage, kPoisonByte);
-        *grew = engine_->Map(page, kPage, kRead | kWrite) && engine_->Write(page, poison.data(), kPage);
-    });
+    static const std::vector<uint8_t> poison(kPage, kPoisonByte);
+    *grew = engine_->Map(guardPage_, kPage, kRead | kWrite) &&
+            engine_->Write(guardPage_, poison.data(), kPage);
+    guardPage_ -= kPage;
+    return kCommitted;
 }
 
 // The system's own reads and writes of guest memory grow the stack as the
@@ -321,7 +327,7 @@ void Runner::TouchStack(uint32_t address, uint32_t size, bool downward)
         const uint32_t at = std::max(address, page);
         const uint32_t guard = guardPage_;
         bool grew;
-        const int touch = TouchStackAt(page, &grew);
+        const StackTouch touch = TouchStackAt(page, &grew);
         if (touch == kBelowGuard)
             throw GuestFault{"the system's access to " + Hex(at) +
                              " lies below the stack's guard page at " + Hex(guard) + kDeviceEnds};
@@ -403,7 +409,7 @@ bool Runner::Execute(uint32_t pc, uint32_t* result)
     // below it, or into the last page, is noted for the fault's message.
     const Engine::Grow grow = [this](uint32_t address) {
         bool grew;
-        const int touch = TouchStackAt(address, &grew);
+        const StackTouch touch = TouchStackAt(address, &grew);
         if (touch == kBelowGuard || touch == kOverflow) {
             stackFault_ = touch;
             stackFaultAddress_ = address;
@@ -509,14 +515,9 @@ bool Runner::Dispatch(size_t import)
     engine_->SetReg(cpu.result, result);
     if (log_) {
         std::string line = std::string(b.name) + "(";
-        for (size_t i = 0; i < args.size(); i++) {
-            char text[16];
-            snprintf(text, sizeof(text), "%s0x%x", i ? ", " : "", args[i]);
-            line += text;
-        }
-        char text[32];
-        snprintf(text, sizeof(text), ") = 0x%x", result);
-        log_(line + text);
+        for (size_t i = 0; i < args.size(); i++)
+            line += (i ? ", " : "") + Hex(args[i], 0);
+        log_(line + ") = " + Hex(result, 0));
     }
     return true;
 }

@@ -91,22 +91,26 @@ private:
     // The system's own access to guest memory, which grows the stack as the
     // program's does.
     void TouchStack(uint32_t address, uint32_t size, bool downward);
-    // What touching one address does to the stack (a layout::StackTouch);
-    // *grew when it committed the guard page.
-    int TouchStackAt(uint32_t address, bool* grew);
+    // What touching one address does to the stack; *grew when it
+    // committed the guard page.
+    enum StackTouch { kNotStack, kCommitted, kBelowGuard, kOverflow };
+    StackTouch TouchStackAt(uint32_t address, bool* grew);
     // The image's CEUX resource HI_RES_AWARE, neutral language, holding 1.
     bool HasHiResAware();
 
     std::unique_ptr<PeImage> image_;
     const Cpu* cpu_ = nullptr;
     std::unique_ptr<Engine> engine_;
-    // The stack's reserve ends at layout::kStackTop; everything from the
-    // guard page down is unmapped until the stack grows into it.
+    // The stack as CE keeps a thread's: the reserve [stackBottom_,
+    // layout::kStackTop), committed a page at a time from the top down. The
+    // page below the lowest committed one is the guard: touching it commits
+    // it and makes the page below the guard. The reserve's last page is
+    // never committed, so touching it as the guard overflows the stack.
+    // Everything from the guard page down is unmapped.
     uint32_t stackBottom_ = 0;
     uint32_t guardPage_ = 0;
-    // An access of the run under way below the guard page or into the
-    // reserve's last page (its StackTouch, else 0), and its address.
-    int stackFault_ = 0;
+    // The run's access below the guard page or into the last page, if any.
+    StackTouch stackFault_ = kNotStack;
     uint32_t stackFaultAddress_ = 0;
     std::map<std::string, uint32_t> symbols_;
     std::vector<std::pair<uint32_t, std::string>> functions_;  // by address

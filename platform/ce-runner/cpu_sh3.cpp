@@ -3,10 +3,22 @@
 // (qemu_sh_engine.cpp), and what the SH-3 lacks of the SH-4 is held off by
 // the build's static checks, not here.
 #include "cpu.h"
-#include "qemu_sh_engine.h"
 
 namespace ce {
 namespace {
+
+// qemu's SH-4 GDB register numbers, the SH engine's ids.
+enum {
+    kShR0 = 0,
+    kShR4 = 4,
+    kShR15 = 15,
+    kShPc = 16,
+    kShPr = 17,
+    kShMach = 20,
+    kShMacl = 21,
+    kShSr = 22,
+};
+const uint32_t kShSrT = 1;  // the T bit, SR bit 0
 
 // CE's SH convention keeps r8-r15 (and PR, for the return); r1-r7, MACH,
 // MACL and the T bit come back as whatever COREDLL left there.

@@ -32,14 +32,14 @@ struct Stop {
     };
     Kind kind = kLost;
     uint32_t pc = 0;  // the trap, or the instruction that faulted
-    // What the engine can tell of a faulting access; 0 where it cannot.
-    int access = 0;  // kRead, kWrite or kFetch
-    uint32_t size = 0;
-    uint32_t address = 0;
+    // What the engine can tell of a faulting access (kRead, kWrite or
+    // kFetch, its size and data address); 0 and false where it cannot.
+    int access = 0;
+    uint32_t size = 0, address = 0;
     bool addressKnown = false;
-    // kAccess: what was done to which memory ("write to read-only memory");
-    // kRefused: what the device CPU lacks; kStuck: how long it ran;
-    // kLost: what the emulator said.
+    // kAccess: what was done to what memory ("write to read-only memory");
+    // kRefused: what the device CPU lacks; kStuck: how long it ran; kLost:
+    // what the emulator said.
     std::string why;
 };
 
@@ -53,11 +53,10 @@ public:
     virtual ~Engine() = default;
 
     // Fresh memory at a page-aligned address, and its protection (kRead,
-    // kWrite, kFetch). Write may refuse memory without kWrite: the loader
-    // fills each part before it protects it.
+    // kWrite, kFetch). Read and Write fail when any byte is not there; Write
+    // may refuse memory without kWrite, so the loader protects parts last.
     virtual bool Map(uint32_t address, uint32_t size, int protection) = 0;
     virtual bool Protect(uint32_t address, uint32_t size, int protection) = 0;
-    // False when any byte is not there.
     virtual bool Read(uint32_t address, void* data, uint32_t size) = 0;
     virtual bool Write(uint32_t address, const void* data, uint32_t size) = 0;
 

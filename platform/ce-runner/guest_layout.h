@@ -34,30 +34,6 @@ inline uint32_t PageOf(uint32_t v)
     return v & ~(kPage - 1);
 }
 
-// What touching one address does to a stack kept as CE keeps a thread's:
-// the reserve [bottom, top), committed a page at a time from the top down.
-// The page below the lowest committed one is the guard: touching it commits
-// it (commit(page)) and makes the page below the guard. The reserve's last
-// page is never committed, so touching it as the guard overflows the stack.
-enum StackTouch { kNotStack, kCommitted, kBelowGuard, kOverflow };
-
-template <typename Commit>
-StackTouch TouchGuardedStack(uint32_t address, uint32_t bottom, uint32_t top, uint32_t* guard,
-                             Commit commit)
-{
-    if (address < bottom || address >= top)
-        return kNotStack;
-    if (address >= *guard + kPage)
-        return kCommitted;
-    if (address < *guard)
-        return kBelowGuard;
-    if (*guard == bottom)
-        return kOverflow;
-    commit(*guard);
-    *guard -= kPage;
-    return kCommitted;
-}
-
 }  // namespace layout
 }  // namespace ce
 

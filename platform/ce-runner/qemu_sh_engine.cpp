@@ -7,8 +7,6 @@
 // misaligned access, as the SH-3 does; the stub reports each fault by its
 // signal and pc alone, so the engine decodes the address the instruction
 // used to let the stack grow.
-#include "qemu_sh_engine.h"
-
 #include <errno.h>
 #include <fcntl.h>
 #include <poll.h>
@@ -97,10 +95,9 @@ int64_t NowMs()
     return (int64_t)t.tv_sec * 1000 + t.tv_nsec / 1000000;
 }
 
-
 class ShEngine : public Engine {
 public:
-    ShEngine() = default;
+    explicit ShEngine(const Cpu& cpu) : cpu_(cpu) {}
     ~ShEngine() override;
     ShEngine(const ShEngine&) = delete;
     ShEngine& operator=(const ShEngine&) = delete;
@@ -125,14 +122,9 @@ public:
     int64_t Instructions() const override { return -1; }  // qemu counts nothing it tells
 
 private:
-    // How a continue from pc ended, as the stub tells it.
-    enum Outcome { kBreakpoint, kSignal, kExited, kTimeout, kGone };
-    struct Raw {
-        Outcome outcome = kGone;
-        int signal = 0;  // Linux numbering: SIGBUS, SIGSEGV, SIGILL
-        uint32_t pc = 0;
-    };
-    Raw Continue(uint32_t pc, int timeoutMs);
+    // How a continue from pc ended, as the stub tells it: a SIGSEGV is a
+    // kAccess as yet unexamined.
+    Stop Continue(uint32_t pc, int timeoutMs);
     // The data address of the instruction at pc, or of the one in its delay
     // slot (*at, where the CPU reports the fault at the branch); false for
     // an instruction that does not address memory through a register.
@@ -146,6 +138,7 @@ private:
     // What qemu wrote on its way out, once it has ended.
     std::string Diagnostics();
 
+    const Cpu& cpu_;
     pid_t qemu_ = -1;
     int socket_ = -1;
     int errors_ = -1;  // qemu's standard error
@@ -215,9 +208,9 @@ bool ShDelayedBranch(uint16_t op)
 
 }  // namespace
 
-std::unique_ptr<Engine> StartQemuSh(const Cpu&, std::string* why)
+std::unique_ptr<Engine> StartQemuSh(const Cpu& cpu, std::string* why)
 {
-    std::unique_ptr<ShEngine> engine(new ShEngine);
+    std::unique_ptr<ShEngine> engine(new ShEngine(cpu));
     if (!engine->Start(CE_QEMU_SH4, CE_SH_LOADER, why))
         return nullptr;
     return engine;
@@ -465,9 +458,9 @@ bool ShEngine::Syscall(uint32_t number, const std::vector<uint32_t>& args, uint3
     regs_[3] = number;
     for (size_t i = 0; i < args.size() && i < 6; i++)
         regs_[kArgRegisters[i]] = args[i];
-    const Raw stop = Continue(entry_, 10000);
+    const Stop stop = Continue(entry_, 10000);
     *result = regs_[0];
-    const bool ok = stop.outcome == kBreakpoint && stop.pc == entry_ + 2;
+    const bool ok = stop.kind == Stop::kTrap && stop.pc == entry_ + 2;
     regs_ = saved;
     return ok;
 }
@@ -490,10 +483,11 @@ bool ShEngine::Protect(uint32_t address, uint32_t size, int protection)
            result == 0;
 }
 
-ShEngine::Raw ShEngine::Continue(uint32_t pc, int timeoutMs)
+Stop ShEngine::Continue(uint32_t pc, int timeoutMs)
 {
-    Raw stop;
-    regs_[kShPc] = pc;
+    Stop stop;
+    stop.why = "qemu running the SH code went away";
+    regs_[cpu_.pc] = pc;
     std::string reply;
     if (!WriteRegisters() || !Send("c"))
         return stop;
@@ -505,10 +499,8 @@ ShEngine::Raw ShEngine::Continue(uint32_t pc, int timeoutMs)
         const size_t pc = text.find("pc=0x");
         if (pc != std::string::npos)
             stop.pc = (uint32_t)strtoul(text.c_str() + pc + 5, NULL, 16);
-        if (text.find("Unhandled trap: 0x180") != std::string::npos) {
-            stop.outcome = kSignal;
-            stop.signal = SIGILL;
-        }
+        if (text.find("Unhandled trap: 0x180") != std::string::npos)
+            stop.kind = Stop::kRejected;
         return stop;
     }
     if (!stopped) {
@@ -516,60 +508,37 @@ ShEngine::Raw ShEngine::Continue(uint32_t pc, int timeoutMs)
         const char interrupt = 3;
         send(socket_, &interrupt, 1, MSG_NOSIGNAL);
         Receive(&reply, 1000);
-        stop.outcome = kTimeout;
+        stop.kind = Stop::kStuck;
+        stop.why = std::to_string(timeoutMs / 1000) + " seconds";
         ReadRegisters();
-        stop.pc = regs_.empty() ? 0 : regs_[kShPc];
+        stop.pc = regs_.empty() ? 0 : regs_[cpu_.pc];
         return stop;
     }
-    if (reply.size() >= 3 && (reply[0] == 'T' || reply[0] == 'S')) {
-        uint8_t signal = 0;
-        FromHex(reply, 1, 1, &signal);
-        if (!ReadRegisters())
-            return stop;
-        stop.pc = regs_[kShPc];
-        // GDB's numbers: 5 SIGTRAP (a breakpoint), 4 SIGILL, 10 SIGBUS, 11 SIGSEGV.
-        if (signal == 5) {
-            stop.outcome = kBreakpoint;
-        } else {
-            stop.outcome = kSignal;
-            stop.signal = signal == 10 ? SIGBUS : signal == 11 ? SIGSEGV : signal == 4 ? SIGILL : signal;
-        }
+    uint8_t signal = 0;
+    if (reply.size() < 3 || (reply[0] != 'T' && reply[0] != 'S') || !FromHex(reply, 1, 1, &signal) ||
+        !ReadRegisters())
         return stop;
-    }
-    if (!reply.empty() && (reply[0] == 'W' || reply[0] == 'X'))
-        stop.outcome = kExited;
+    stop.pc = regs_[cpu_.pc];
+    // GDB's numbers: 5 SIGTRAP (a breakpoint), 4 SIGILL, 10 SIGBUS, 11 SIGSEGV.
+    stop.kind = signal == 5    ? Stop::kTrap
+                : signal == 4  ? Stop::kRejected
+                : signal == 10 ? Stop::kMisaligned
+                : signal == 11 ? Stop::kAccess
+                               : Stop::kLost;
+    stop.why = signal == 11 ? "access to unmapped or protected memory" : "signal " + std::to_string(signal);
     return stop;
 }
 
 Stop ShEngine::Run(uint32_t pc, const Grow& grow)
 {
     for (;;) {
-        const Raw raw = Continue(pc, kRunLimitMs);
-        Stop stop;
-        stop.pc = raw.pc;
-        if (raw.outcome == kBreakpoint) {
-            stop.kind = Stop::kTrap;
-        } else if (raw.outcome == kTimeout) {
-            stop.kind = Stop::kStuck;
-            stop.why = std::to_string(kRunLimitMs / 1000) + " seconds";
-        } else if (raw.outcome != kSignal) {
-            stop.why = "qemu running the SH code went away";
-        } else if (raw.signal == SIGBUS) {
-            stop.kind = Stop::kMisaligned;
-        } else if (raw.signal == SIGILL) {
-            stop.kind = Stop::kRejected;
-        } else if (raw.signal == SIGSEGV) {
-            uint32_t address = 0;
-            if (DataAddress(&stop.pc, &address) && grow(address)) {
-                pc = raw.pc;  // the page is committed now: run the instruction again
-                continue;
-            }
-            stop.kind = Stop::kAccess;
-            stop.why = "access to unmapped or protected memory";
-        } else {
-            stop.why = "signal " + std::to_string(raw.signal);
-        }
-        return stop;
+        Stop stop = Continue(pc, kRunLimitMs);
+        uint32_t at = stop.pc, address = 0;
+        if (stop.kind != Stop::kAccess || !DataAddress(&at, &address))
+            return stop;
+        if (!grow(address))
+            return stop.pc = at, stop;
+        pc = stop.pc;  // the page is committed now: run the instruction again
     }
 }
 

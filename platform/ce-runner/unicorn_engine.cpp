@@ -16,12 +16,6 @@ namespace {
 // A guest that runs this long without returning is stuck in a loop.
 const uint64_t kInstructionLimit = 200000000;
 
-int UnicornProtection(int protection)
-{
-    return ((protection & kRead) ? UC_PROT_READ : 0) | ((protection & kWrite) ? UC_PROT_WRITE : 0) |
-           ((protection & kFetch) ? UC_PROT_EXEC : 0);
-}
-
 class UnicornEngine : public Engine {
 public:
     explicit UnicornEngine(const Cpu& cpu) : cpu_(cpu) {}
@@ -53,13 +47,15 @@ public:
         return true;
     }
 
+    // The engine's kRead, kWrite and kFetch are Unicorn's UC_PROT_READ,
+    // UC_PROT_WRITE and UC_PROT_EXEC.
     bool Map(uint32_t address, uint32_t size, int protection) override
     {
-        return uc_mem_map(uc_, address, size, UnicornProtection(protection)) == UC_ERR_OK;
+        return uc_mem_map(uc_, address, size, (uint32_t)protection) == UC_ERR_OK;
     }
     bool Protect(uint32_t address, uint32_t size, int protection) override
     {
-        return uc_mem_protect(uc_, address, size, UnicornProtection(protection)) == UC_ERR_OK;
+        return uc_mem_protect(uc_, address, size, (uint32_t)protection) == UC_ERR_OK;
     }
     bool Read(uint32_t address, void* data, uint32_t size) override
     {
@@ -123,6 +119,17 @@ public:
     }
 
 private:
+    // A fault of the instruction being run, on an access it makes.
+    Stop Fault(Stop::Kind kind, uint64_t address, int size)
+    {
+        Stop stop;
+        stop.kind = kind;
+        stop.pc = Reg(cpu_.pc);
+        stop.size = (uint32_t)size;
+        stop.address = (uint32_t)address;
+        stop.addressKnown = true;
+        return stop;
+    }
     // The first thing a hook saw ends the run.
     void Record(const Stop& stop)
     {
@@ -167,12 +174,7 @@ private:
         if ((type == UC_MEM_READ_UNMAPPED || type == UC_MEM_WRITE_UNMAPPED) && e->grow_ != NULL &&
             (*e->grow_)((uint32_t)address))
             return true;
-        Stop stop;
-        stop.kind = Stop::kAccess;
-        stop.pc = e->Reg(e->cpu_.pc);
-        stop.size = (uint32_t)size;
-        stop.address = (uint32_t)address;
-        stop.addressKnown = true;
+        Stop stop = e->Fault(Stop::kAccess, address, size);
         switch (type) {
         case UC_MEM_READ_UNMAPPED: stop.access = kRead, stop.why = "read of unmapped memory"; break;
         case UC_MEM_WRITE_UNMAPPED: stop.access = kWrite, stop.why = "write to unmapped memory"; break;
@@ -195,13 +197,8 @@ private:
         UnicornEngine* e = (UnicornEngine*)data;
         if (size <= 1 || (address & (uint64_t)(size - 1)) == 0)
             return;
-        Stop stop;
-        stop.kind = Stop::kMisaligned;
-        stop.pc = e->Reg(e->cpu_.pc);
+        Stop stop = e->Fault(Stop::kMisaligned, address, size);
         stop.access = type == UC_MEM_WRITE ? kWrite : kRead;
-        stop.size = (uint32_t)size;
-        stop.address = (uint32_t)address;
-        stop.addressKnown = true;
         e->Record(stop);
     }
 
