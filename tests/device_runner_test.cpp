@@ -217,6 +217,13 @@ TEST(CeRunner, RefusesDamagedProgramsNamingTheCulprit)
                               kCallGetWindowText});  // bl GetWindowTextW
          },
          false, "the system's access to 0x00cfdfc0 lies below the stack's guard page at 0x00cfe000"},
+        // What CE's caller keeps: r4-r11 and sp come back as it left them.
+        {"r4 not kept for the caller",
+         [](std::vector<uint8_t>* f) { PatchWinMain(f, {0xE3A04000, 0xE1A0F00E}); },  // mov r4, #0; mov pc, lr
+         false, "0x00011000 (WinMainCRTStartup) returned with r4 changed"},
+        {"sp not given back",
+         [](std::vector<uint8_t>* f) { PatchWinMain(f, {0xE24DD008, 0xE1A0F00E}); },  // sub sp, sp, #8; mov pc, lr
+         false, "returned with sp changed"},
     };
     ExpectRefusals(Way::kArm, damages);
 }
@@ -271,6 +278,9 @@ TEST(CeRunner, RefusesDamagedMipsProgramsNamingTheCulprit)
                                 0x8D220000});   // lw v0, 0(t1)
          },
          false, "read of unmapped memory at 0xbad00"},
+        {"s0 not kept for the caller",
+         [](std::vector<uint8_t>* f) { PatchMipsEntry(f, {0x00008021, 0x03E00008, 0}); },  // move s0, zero; jr ra; nop
+         false, "0x00011000 (WinMainCRTStartup) returned with s0 changed"},
     };
     ExpectRefusals(Way::kMips, damages);
 }
