@@ -73,7 +73,8 @@ public:
     // calls it, and returns its result; used for dialog procedures, from the
     // host loop, never from inside a run.
     uint32_t CallGuest(uint32_t address, const std::vector<uint32_t>& args);
-    // Resources of the loaded image, as FindResourceW/LoadResource see them.
+    // Resources of the loaded image, as FindResourceW/LoadResource see them
+    // (resources.cpp).
     uint32_t FindResource(uint32_t module, uint32_t name, uint32_t type);
     uint32_t LoadResource(uint32_t module, uint32_t resource);
     uint32_t Instance() const;
