@@ -1,7 +1,7 @@
 // device_runner_test.cpp: the CE runner itself: a damaged or foreign program
-// is refused with a message that names the culprit, on each CPU, and every
-// input of the windows fuzzer's corpus gives the same press, effect for
-// effect, from the host build and from each device build's program.
+// is refused with a message that names the culprit, one table per CPU, and
+// every input of the windows fuzzer's corpus gives the same press, effect
+// for effect, from the host build and from each device build's program.
 #include <gtest/gtest.h>
 
 #include <dirent.h>
@@ -41,13 +41,10 @@ size_t EntryOffset(const std::vector<uint8_t>& file)
 {
     ce::PeImage image;
     std::string error;
+    uint64_t offset = 0;
     EXPECT_TRUE(ce::ParsePeImage(file, &image, &error)) << error;
-    for (const ce::PeSection& s : image.sections) {
-        if (image.entryRva >= s.rva && image.entryRva < s.rva + s.rawSize)
-            return s.rawOffset + (image.entryRva - s.rva);
-    }
-    ADD_FAILURE() << "entry point outside the sections";
-    return 0;
+    EXPECT_TRUE(ce::FileOffset(image, image.entryRva, 4, &offset)) << "entry point outside the sections";
+    return (size_t)offset;
 }
 
 // How a copy of ForegroundDismisser.exe is damaged, and what the runner
@@ -82,20 +79,16 @@ const uint32_t kCallGetWindowText = 0xFFFFFFFE;
 
 // Where the program's call stub for an import sits, from its entry point in
 // bytes, as its symbols list it.
-int32_t StubFromEntry(const std::string& import)
+int32_t StubFromEntry(Way way, const std::string& import)
 {
-    std::string symbols = DeviceProgramPath(Way::kArm, kDeviceCloser);
-    symbols.replace(symbols.size() - 4, 4, ".syms");
-    std::ifstream in(symbols);
-    std::string address, size, type, name;
     uint32_t entry = 0, stub = 0;
-    while (in >> address >> size >> type && std::getline(in >> std::ws, name)) {
-        if (name == "WinMainCRTStartup")
-            entry = (uint32_t)strtoul(address.c_str(), NULL, 16);
-        if (name == import)
-            stub = (uint32_t)strtoul(address.c_str(), NULL, 16);
+    for (const ce::Symbol& s : ce::ReadSymbols(DeviceProgramPath(way, kDeviceCloser))) {
+        if (s.name == "WinMainCRTStartup")
+            entry = s.address;
+        if (s.name == import)
+            stub = s.address;
     }
-    EXPECT_TRUE(entry != 0 && stub != 0) << import << " in " << symbols;
+    EXPECT_TRUE(entry != 0 && stub != 0) << import << " in the " << WayName(way) << " program";
     return (int32_t)(stub - entry);
 }
 
@@ -115,31 +108,41 @@ void PatchWinMain(std::vector<uint8_t>* file, const std::vector<uint32_t>& words
             word = 0xEB000000u | ((uint32_t)((stub - (at + 8)) / 4) & 0x00FFFFFFu);
         if (word == kCallGetWindowText)
             word = 0xEB000000u |
-                   ((uint32_t)((StubFromEntry("GetWindowTextW") - (at + 8)) / 4) & 0x00FFFFFFu);
+                   ((uint32_t)((StubFromEntry(Way::kArm, "GetWindowTextW") - (at + 8)) / 4) & 0x00FFFFFFu);
         PutU32(file, entry + at, word);
     }
 }
 
 // Loads and runs a damaged copy of the way's ForegroundDismisser.exe for
-// each damage and expects the runner's refusal.
+// each damage under a fresh scene, and expects the runner's refusal: at load
+// or when it runs, with a message holding the damage's.
 void ExpectRefusals(Way way, const std::vector<Damage>& damages)
 {
-    const std::vector<uint8_t> original = ReadFile(DeviceProgramPath(way, kDeviceCloser));
+    const std::vector<Way> ways = DeviceWays();
+    if (std::find(ways.begin(), ways.end(), way) == ways.end())
+        GTEST_SKIP() << "the ce-" << WayName(way) << " build is not there";
+    const std::string program = DeviceProgramPath(way, kDeviceCloser);
+    const std::vector<uint8_t> original = ReadFile(program);
     ASSERT_FALSE(original.empty()) << "build the ce-" << WayName(way) << " preset first";
     // Per process: other suites may run this test at the same time.
-    const std::string stem = ::testing::TempDir() + "damaged." + std::to_string(getpid());
-    const std::string path = stem + ".exe";
-    const std::string symbols = stem + ".syms";
-    std::string original_symbols = DeviceProgramPath(way, kDeviceCloser);
-    original_symbols.replace(original_symbols.size() - 4, 4, ".syms");
-    WriteFile(symbols, ReadFile(original_symbols));
+    const std::string path = ::testing::TempDir() + "damaged." + std::to_string(getpid()) + ".exe";
+    WriteFile(ce::SymbolsPath(path), ReadFile(ce::SymbolsPath(program)));
     for (const Damage& d : damages) {
         std::vector<uint8_t> file = original;
         d.apply(&file);
-        EXPECT_TRUE(RefusesDamagedCopy(path, file, d.failsAtLoad, d.message)) << d.what;
+        WriteFile(path, file);
+        host::Reset();
+        ce::Runner runner;
+        const bool loaded = runner.Load(path);
+        int status = 0;
+        EXPECT_EQ(d.failsAtLoad, !loaded) << d.what << ": " << runner.Error();
+        EXPECT_FALSE(loaded && runner.RunProgram(NULL, &status)) << d.what << ": ran to its end, status "
+                                                                 << status;
+        EXPECT_NE(std::string::npos, runner.Error().find(d.message))
+            << d.what << ": the runner said: " << runner.Error();
     }
     remove(path.c_str());
-    remove(symbols.c_str());
+    remove(ce::SymbolsPath(path).c_str());
 }
 
 TEST(CeRunner, RefusesDamagedProgramsNamingTheCulprit)
@@ -214,6 +217,13 @@ TEST(CeRunner, RefusesDamagedProgramsNamingTheCulprit)
                               kCallGetWindowText});  // bl GetWindowTextW
          },
          false, "the system's access to 0x00cfdfc0 lies below the stack's guard page at 0x00cfe000"},
+        // What CE's caller keeps: r4-r11 and sp come back as it left them.
+        {"r4 not kept for the caller",
+         [](std::vector<uint8_t>* f) { PatchWinMain(f, {0xE3A04000, 0xE1A0F00E}); },  // mov r4, #0; mov pc, lr
+         false, "0x00011000 (WinMainCRTStartup) returned with r4 changed"},
+        {"sp not given back",
+         [](std::vector<uint8_t>* f) { PatchWinMain(f, {0xE24DD008, 0xE1A0F00E}); },  // sub sp, sp, #8; mov pc, lr
+         false, "returned with sp changed"},
     };
     ExpectRefusals(Way::kArm, damages);
 }
@@ -233,9 +243,6 @@ void PatchMipsEntry(std::vector<uint8_t>* file, const std::vector<uint32_t>& wor
 
 TEST(CeRunner, RefusesDamagedMipsProgramsNamingTheCulprit)
 {
-    const std::vector<Way> ways = DeviceWays();
-    if (std::find(ways.begin(), ways.end(), Way::kMips) == ways.end())
-        GTEST_SKIP() << "the ce-mips build is not there";
     const std::vector<Damage> damages = {
         {"a MIPS32 multiply, which the VR41xx lacks",
          [](std::vector<uint8_t>* f) { PatchMipsEntry(f, {0x70851002}); },  // mul v0, a0, a1
@@ -271,8 +278,80 @@ TEST(CeRunner, RefusesDamagedMipsProgramsNamingTheCulprit)
                                 0x8D220000});   // lw v0, 0(t1)
          },
          false, "read of unmapped memory at 0xbad00"},
+        {"s0 not kept for the caller",
+         [](std::vector<uint8_t>* f) { PatchMipsEntry(f, {0x00008021, 0x03E00008, 0}); },  // move s0, zero; jr ra; nop
+         false, "0x00011000 (WinMainCRTStartup) returned with s0 changed"},
     };
     ExpectRefusals(Way::kMips, damages);
+}
+
+// SH instructions written over the entry point; kBsrImport becomes "bsr" to
+// the program's GetForegroundWindow stub (its delay slot is the next one).
+const uint16_t kBsrImport = 0xFFFF;
+
+std::function<void(std::vector<uint8_t>*)> Sh(const std::vector<uint16_t>& code)
+{
+    return [code](std::vector<uint8_t>* file) {
+        const size_t entry = EntryOffset(*file);
+        const int32_t stub = StubFromEntry(Way::kSh3, "GetForegroundWindow");
+        for (size_t i = 0; i < code.size(); i++) {
+            const uint16_t op = code[i] != kBsrImport
+                                    ? code[i]
+                                    : (uint16_t)(0xB000 | (((stub - 2 * (int32_t)i - 4) / 2) & 0x0FFF));
+            (*file)[entry + 2 * i] = (uint8_t)op;
+            (*file)[entry + 2 * i + 1] = (uint8_t)(op >> 8);
+        }
+    };
+}
+
+// On SH-3 each damage does one thing a device punishes, and the run must end
+// naming the instruction.
+TEST(CeRunner, RefusesDamagedSh3ProgramsNamingTheInstruction)
+{
+    const std::vector<Damage> damages = {
+        // r4 holds the instance, 0x10000: one byte past it is no word.
+        {"a misaligned word read", Sh({0x7401, 0x6042}), false,
+         "misaligned access by the instruction 6042"},
+        // r15 = 0x800000, far below the stack: the push lands on no page.
+        {"a push below the stack", Sh({0xEF01, 0x4F28, 0x4F08, 0x4F08, 0x4F08, 0x4F00, 0x2F06}), false,
+         "unmapped or protected memory by the instruction 2f06"},
+        // r15 = 0xCF1000, the top of the last page of the 64 KB reserve
+        // below 0xD00000, in one step: the push (the seventh instruction,
+        // at the entry + 12) skips the guard page under the top one.
+        {"a push far below the guard page", Sh({0xEF67, 0x4F00, 0x7F01, 0x4F18, 0x7F10, 0x4F18, 0x2F06}),
+         false, "access to 0x00cf0ffc, below the stack's guard page at 0x00cfe000, by the instruction "
+                "2f06 at 0x0001100c"},
+        // r15 -= 0x2000, then a push: a frame over a page.
+        {"a frame over a page", Sh({0xE120, 0x4118, 0x3F18, 0x2F06}), false,
+         "below the stack's guard page at 0x00cfe000, by the instruction 2f06"},
+        // Pushes for ever: the stack grows a page at a time, through every
+        // guard page, until the guard is the reserve's last page.
+        {"a descent page by page through the whole reserve", Sh({0x2F06, 0xAFFD, 0x0009}), false,
+         "in the last page of the stack's 65536-byte reserve, by the instruction 2f06"},
+        {"a write to the read-only headers", Sh({0x2402}), false,
+         "unmapped or protected memory by the instruction 2402"},
+        {"an undefined instruction", Sh({0xFFFD}), false, "rejects the instruction fffd"},
+        // r6 holds a good address before the call; CE's callee may leave
+        // anything in r1-r7, so reading through r6 after it must fail.
+        {"r6 trusted across an import", Sh({0x6643, kBsrImport, 0x0009, 0x6062}), false,
+         "unmapped or protected memory by the instruction 6062"},
+        // mov #0, r13; rts; nop: the entry gives CE's loader back a changed r13.
+        {"r13 not kept for the caller", Sh({0xED00, 0x000B, 0x0009}), false,
+         "returned with r13 changed"},
+    };
+    ExpectRefusals(Way::kSh3, damages);
+}
+
+// The untouched program under the same runner, on every CPU: the damage
+// above is what each failure comes from.
+TEST(CeRunner, TheUntouchedProgramRunsToItsEnd)
+{
+    for (Way way : DeviceWays()) {
+        host::Reset();
+        int status = -1;
+        EXPECT_TRUE(RunDeviceProgram(way, kDeviceCloser, NULL, &status));
+        EXPECT_EQ(1, status) << WayName(way);  // nothing in front: nothing to close
+    }
 }
 
 // ---- Host and device agree on every corpus input ---------------------------

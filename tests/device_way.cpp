@@ -3,10 +3,7 @@
 #include "device_way.h"
 
 #include <ctype.h>
-#include <stdio.h>
 #include <sys/stat.h>
-
-#include "host_scene.h"
 
 const char kDeviceCloser[] = "closer/ForegroundDismisser.exe";
 const char kDeviceAssigner[] = "assigner/KeyAssigner.exe";
@@ -112,29 +109,4 @@ std::string CaseName(const char* description, Way way)
     for (const char* p = description; *p != 0; p++)
         name += isalnum((unsigned char)*p) ? *p : '_';
     return name + "_" + WayName(way);
-}
-
-::testing::AssertionResult RefusesDamagedCopy(const std::string& path,
-                                              const std::vector<uint8_t>& file, bool failsAtLoad,
-                                              const std::string& message)
-{
-    FILE* out = fopen(path.c_str(), "wb");
-    if (out == NULL || fwrite(file.data(), 1, file.size(), out) != file.size()) {
-        if (out != NULL)
-            fclose(out);
-        return ::testing::AssertionFailure() << "cannot write " << path;
-    }
-    fclose(out);
-    host::Reset();
-    ce::Runner runner;
-    const bool loaded = runner.Load(path);
-    if (loaded == failsAtLoad)
-        return ::testing::AssertionFailure()
-               << (loaded ? "loaded, though it should not: " : "not loaded: ") << runner.Error();
-    int status;
-    if (loaded && runner.RunProgram(NULL, &status))
-        return ::testing::AssertionFailure() << "ran to its end with status " << status;
-    if (runner.Error().find(message) == std::string::npos)
-        return ::testing::AssertionFailure() << "the runner said: " << runner.Error();
-    return ::testing::AssertionSuccess();
 }

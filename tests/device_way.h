@@ -53,13 +53,6 @@ std::string DeviceProgramPath(Way way, const char* program);
                                               const std::vector<uint32_t>& args,
                                               uint32_t* result);
 
-// Writes a damaged copy of a device program to path, loads and runs it under
-// a fresh scene, and succeeds when the runner refuses it (at load when
-// failsAtLoad, else when it runs) with a message holding `message`.
-::testing::AssertionResult RefusesDamagedCopy(const std::string& path,
-                                              const std::vector<uint8_t>& file, bool failsAtLoad,
-                                              const std::string& message);
-
 // "name_of_case/host": test names from a case's description and a way.
 std::string CaseName(const char* description, Way way);
 

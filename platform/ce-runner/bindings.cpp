@@ -1,5 +1,5 @@
 // bindings.cpp: each COREDLL and aygshell export a device program may import,
-// answered by the host stand-in. Arguments come from r0-r3 and the stack;
+// answered by the host stand-in. Arguments come as Runner::Arg finds them;
 // guest pointers are copied in and out, UTF-16 text as it is, handles
 // through the runner's table, and records in their 32-bit device layout.
 #include "bindings.h"

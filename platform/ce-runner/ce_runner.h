@@ -1,8 +1,7 @@
 // ce_runner.h: runs a Windows CE program's own machine code on an emulated
-// CPU, the one its header names: StrongARM SA-1110 (ARMv4) or the VR41xx
-// (MIPS II, on Unicorn's 4Kc under a guard), with each of its imports
-// answered by the host stand-in: the same model of windows, registry and dialogs that
-// the host tests drive, and the same trace of effects.
+// CPU, the one its header names (cpu.h: ARM, MIPS or SH-3), with each of its
+// imports answered by the host stand-in: the same model of windows, registry
+// and dialogs that the host tests drive, and the same trace of effects.
 #ifndef CE_RUNNER_H
 #define CE_RUNNER_H
 
@@ -18,8 +17,8 @@ namespace ce {
 
 struct PeImage;
 struct Cpu;
+struct Stop;
 class Engine;
-class ShEngine;
 
 class Runner {
 public:
@@ -48,10 +47,10 @@ public:
 
     // Why the last call failed.
     const std::string& Error() const;
-    // Instructions executed inside the program's image so far (on SH-3,
-    // where qemu counts nothing the runner can read, always 0).
+    // Instructions executed inside the program's image so far (0 where the
+    // engine counts none: qemu, for SH-3).
     uint64_t Instructions() const;
-    // Whether Instructions() counts at all: false for SH-3.
+    // Whether Instructions() counts at all.
     bool CountsInstructions() const;
     // What it counts, for people: "ARM", "MIPS" or "SH-3".
     const char* InstructionSet() const;
@@ -63,18 +62,19 @@ public:
     uint32_t GuestHandle(uintptr_t host);
     uintptr_t HostHandle(uint32_t guest);
 
-    // Marshalling helpers for the import bindings (coredll.cpp).
+    // Marshalling helpers for the import bindings (bindings.cpp).
     uint32_t Arg(int index);
     uint32_t ReadU32(uint32_t address);
     void WriteU32(uint32_t address, uint32_t value);
     std::vector<uint8_t> ReadBytes(uint32_t address, uint32_t size);
     void WriteBytes(uint32_t address, const void* data, uint32_t size);
     std::u16string ReadText(uint32_t address, uint32_t maxChars = 0x10000);
-    // Runs guest code at `address` with word arguments and returns its
-    // result (r0, v0); used
-    // for dialog procedures, from the host loop, never inside a hook.
+    // Runs guest code at `address` with word arguments, as a CE caller
+    // calls it, and returns its result; used for dialog procedures, from the
+    // host loop, never from inside a run.
     uint32_t CallGuest(uint32_t address, const std::vector<uint32_t>& args);
-    // Resources of the loaded image, as FindResourceW/LoadResource see them.
+    // Resources of the loaded image, as FindResourceW/LoadResource see them
+    // (resources.cpp).
     uint32_t FindResource(uint32_t module, uint32_t name, uint32_t type);
     uint32_t LoadResource(uint32_t module, uint32_t resource);
     uint32_t Instance() const;
@@ -82,33 +82,37 @@ public:
     std::string Where(uint32_t address) const;
 
 private:
-    bool Execute(uint32_t pc, uint32_t* r0);
+    bool Execute(uint32_t pc, uint32_t* result);
+    std::string FaultMessage(const Stop& stop);
+    std::string InstructionAt(uint32_t pc);
     bool Dispatch(size_t import);
     bool Fail(const std::string& why);
+    bool MapImage(const std::string& exePath);
     uint32_t WriteScratchText(const char16_t* text);
+    // The system's own access to guest memory, which grows the stack as the
+    // program's does.
     void TouchStack(uint32_t address, uint32_t size, bool downward);
+    // What touching one address does to the stack; *grew when it
+    // committed the guard page.
+    enum StackTouch { kNotStack, kCommitted, kBelowGuard, kOverflow };
+    StackTouch TouchStackAt(uint32_t address, bool* grew);
     // The image's CEUX resource HI_RES_AWARE, neutral language, holding 1.
     bool HasHiResAware();
-    // ARM and MIPS programs run on Unicorn, with the CPU's descriptor.
-    bool LoadUnicorn(const std::string& exePath, const Cpu* cpu);
-    // SH-3 programs run on qemu (sh_engine.h) under CE's SH convention.
-    bool LoadSh(const std::string& exePath);
-    bool ExecuteSh(uint32_t pc, uint32_t* r0);
-    uint32_t CallGuestSh(uint32_t address, const std::vector<uint32_t>& args);
-    void ResetStack();
 
     std::unique_ptr<PeImage> image_;
+    const Cpu* cpu_ = nullptr;
     std::unique_ptr<Engine> engine_;
-    std::unique_ptr<ShEngine> sh_;
-    // The SH stack's lowest usable address (the reserve's last page is
-    // never committed) and its guard page: everything from the guard page
-    // down is mapped but inaccessible until the stack grows into it.
-    uint32_t shStackBottom_ = 0;
-    uint32_t shGuardPage_ = 0;
-    // What touching one address of the SH stack does (a layout::StackTouch).
-    int TouchShStack(uint32_t address);
-    // The stack fault an SH access fault stands for, or "" when it is none.
-    std::string ShStackFault(uint32_t pc, uint16_t instruction, bool* resume);
+    // The stack as CE keeps a thread's: the reserve [stackBottom_,
+    // layout::kStackTop), committed a page at a time from the top down. The
+    // page below the lowest committed one is the guard: touching it commits
+    // it and makes the page below the guard. The reserve's last page is
+    // never committed, so touching it as the guard overflows the stack.
+    // Everything from the guard page down is unmapped.
+    uint32_t stackBottom_ = 0;
+    uint32_t guardPage_ = 0;
+    // The run's access below the guard page or into the last page, if any.
+    StackTouch stackFault_ = kNotStack;
+    uint32_t stackFaultAddress_ = 0;
     std::map<std::string, uint32_t> symbols_;
     std::vector<std::pair<uint32_t, std::string>> functions_;  // by address
     std::vector<size_t> bindings_;  // per import: index into the binding table

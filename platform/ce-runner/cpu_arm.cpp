@@ -1,6 +1,8 @@
-// cpu_arm.cpp: StrongARM SA-1110 (ARMv4), the CPU of the ARM Pocket PCs.
-// Unicorn's SA-1110 model has no BX and no Thumb, so it refuses by itself
-// what that core lacks.
+// cpu_arm.cpp: StrongARM SA-1110 (ARMv4), the CPU of the ARM Pocket PCs, on
+// Unicorn's SA-1110 model. That model has no BX and no Thumb, so it refuses
+// by itself what the core lacks.
+#include <unicorn/unicorn.h>
+
 #include "cpu.h"
 
 namespace ce {
@@ -10,7 +12,7 @@ namespace {
 // and the condition flags come back as whatever its code left there. Fixed
 // garbage, unmapped and word-aligned, and the flags inverted, so that code
 // relying on them goes wrong here as on a device.
-void ClobberArm(uc_engine* uc)
+void ClobberArm(Engine& engine)
 {
     const struct {
         int reg;
@@ -20,29 +22,25 @@ void ClobberArm(uc_engine* uc)
         {UC_ARM_REG_R3, 0xBAD3BAD0}, {UC_ARM_REG_R12, 0xBADCBAD0},
     };
     for (const auto& g : garbage)
-        uc_reg_write(uc, g.reg, &g.value);
-    uint32_t cpsr = 0;
-    uc_reg_read(uc, UC_ARM_REG_CPSR, &cpsr);
-    cpsr ^= 0xF0000000u;
-    uc_reg_write(uc, UC_ARM_REG_CPSR, &cpsr);
+        engine.SetReg(g.reg, g.value);
+    engine.SetReg(UC_ARM_REG_CPSR, engine.Reg(UC_ARM_REG_CPSR) ^ 0xF0000000u);
+}
+
+std::unique_ptr<Engine> StartArm(const Cpu& cpu, std::string* why)
+{
+    return StartUnicorn(cpu, UC_ARCH_ARM, UC_MODE_ARM, UC_CPU_ARM_SA1110, why);
 }
 
 }  // namespace
 
 const Cpu kCpuArm = {
-    "SA-1110 (ARMv4)", 0x01C0, UC_ARCH_ARM, UC_MODE_ARM, UC_CPU_ARM_SA1110,
+    "SA-1110 (ARMv4)", "ARM", 0x01C0, 4,
     UC_ARM_REG_PC, UC_ARM_REG_SP, UC_ARM_REG_LR, UC_ARM_REG_R0,
-    {UC_ARM_REG_R0, UC_ARM_REG_R1, UC_ARM_REG_R2, UC_ARM_REG_R3},
-    0, ClobberArm, nullptr,
+    {UC_ARM_REG_R0, UC_ARM_REG_R1, UC_ARM_REG_R2, UC_ARM_REG_R3}, 0,
+    {{UC_ARM_REG_R4, "r4"}, {UC_ARM_REG_R5, "r5"}, {UC_ARM_REG_R6, "r6"}, {UC_ARM_REG_R7, "r7"},
+     {UC_ARM_REG_R8, "r8"}, {UC_ARM_REG_R9, "r9"}, {UC_ARM_REG_R10, "r10"},
+     {UC_ARM_REG_R11, "r11"}, {UC_ARM_REG_SP, "sp"}},
+    ClobberArm, nullptr, StartArm,
 };
-
-const Cpu* CpuForMachine(uint16_t machine)
-{
-    if (machine == kCpuArm.machine)
-        return &kCpuArm;
-    if (machine == kCpuMips.machine)
-        return &kCpuMips;
-    return nullptr;
-}
 
 }  // namespace ce

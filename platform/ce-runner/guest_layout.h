@@ -21,8 +21,8 @@ const uint32_t kTrapSize = 0x1000;
 const uint8_t kPoisonByte = 0xA5;
 // Where guest code returns to when the host called it.
 const uint32_t kReturnTrap = kTrapBase + kTrapSize - 4;
-// Section characteristics.
-const uint32_t kExecute = 0x20000000, kWrite = 0x80000000u;
+// Section characteristics: code, and writable data.
+const uint32_t kSectionCode = 0x20000000, kSectionWritable = 0x80000000u;
 
 inline uint32_t PageAlign(uint32_t v)
 {
@@ -32,30 +32,6 @@ inline uint32_t PageAlign(uint32_t v)
 inline uint32_t PageOf(uint32_t v)
 {
     return v & ~(kPage - 1);
-}
-
-// What touching one address does to a stack kept as CE keeps a thread's:
-// the reserve [bottom, top), committed a page at a time from the top down.
-// The page below the lowest committed one is the guard: touching it commits
-// it (commit(page)) and makes the page below the guard. The reserve's last
-// page is never committed, so touching it as the guard overflows the stack.
-enum StackTouch { kNotStack, kCommitted, kBelowGuard, kOverflow };
-
-template <typename Commit>
-StackTouch TouchGuardedStack(uint32_t address, uint32_t bottom, uint32_t top, uint32_t* guard,
-                             Commit commit)
-{
-    if (address < bottom || address >= top)
-        return kNotStack;
-    if (address >= *guard + kPage)
-        return kCommitted;
-    if (address < *guard)
-        return kBelowGuard;
-    if (*guard == bottom)
-        return kOverflow;
-    commit(*guard);
-    *guard -= kPage;
-    return kCommitted;
 }
 
 }  // namespace layout

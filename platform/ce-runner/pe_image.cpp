@@ -1,9 +1,13 @@
-// pe_image.cpp: the PE32 reader behind the CE runner's loader.
+// pe_image.cpp: the PE32 reader behind the CE runner's loader, and the
+// reader of the symbols list beside it.
 #include "pe_image.h"
 
 #include <stdio.h>
+#include <stdlib.h>
 
 #include <algorithm>
+#include <fstream>
+#include <sstream>
 
 namespace ce {
 namespace {
@@ -39,33 +43,10 @@ private:
     const std::vector<uint8_t>& bytes_;
 };
 
-// The file offset of an RVA, if some section's raw data holds `size` bytes there.
-bool FileOffset(const PeImage& image, uint32_t rva, uint32_t size, uint64_t* offset)
-{
-    for (const PeSection& s : image.sections) {
-        if (rva >= s.rva && (uint64_t)rva + size <= (uint64_t)s.rva + s.rawSize) {
-            *offset = (uint64_t)s.rawOffset + (rva - s.rva);
-            return true;
-        }
-    }
-    if ((uint64_t)rva + size <= image.sizeOfHeaders) {
-        *offset = rva;
-        return true;
-    }
-    return false;
-}
-
 bool Fail(std::string* error, const std::string& why)
 {
     *error = why;
     return false;
-}
-
-std::string Hex(uint32_t v)
-{
-    char text[16];
-    snprintf(text, sizeof(text), "0x%x", v);
-    return text;
 }
 
 bool ReadImports(const Reader& in, uint32_t directoryRva, PeImage* image, std::string* error)
@@ -109,6 +90,21 @@ bool ReadImports(const Reader& in, uint32_t directoryRva, PeImage* image, std::s
 }
 
 }  // namespace
+
+bool FileOffset(const PeImage& image, uint32_t rva, uint32_t size, uint64_t* offset)
+{
+    for (const PeSection& s : image.sections) {
+        if (rva >= s.rva && (uint64_t)rva + size <= (uint64_t)s.rva + s.rawSize) {
+            *offset = (uint64_t)s.rawOffset + (rva - s.rva);
+            return true;
+        }
+    }
+    if ((uint64_t)rva + size <= image.sizeOfHeaders) {
+        *offset = rva;
+        return true;
+    }
+    return false;
+}
 
 bool ParsePeImage(std::vector<uint8_t> file, PeImage* image, std::string* error)
 {
@@ -178,6 +174,41 @@ bool LoadPeImage(const std::string& path, PeImage* image, std::string* error)
         bytes.insert(bytes.end(), chunk, chunk + n);
     fclose(f);
     return ParsePeImage(bytes, image, error);
+}
+
+std::string SymbolsPath(const std::string& exePath)
+{
+    std::string syms = exePath;
+    if (syms.size() > 4 && syms.compare(syms.size() - 4, 4, ".exe") == 0)
+        syms.erase(syms.size() - 4);
+    return syms + ".syms";
+}
+
+std::vector<Symbol> ReadSymbols(const std::string& exePath)
+{
+    std::vector<Symbol> symbols;
+    std::ifstream in(SymbolsPath(exePath));
+    std::string line;
+    while (std::getline(in, line)) {
+        std::istringstream fields(line);
+        std::string address, size, type, name;
+        if (!(fields >> address >> size >> type) || type.size() != 1 ||
+            !std::getline(fields >> std::ws, name))
+            continue;
+        const std::string anonymous = "(anonymous namespace)::";
+        if (name.compare(0, anonymous.size(), anonymous) == 0)
+            name.erase(0, anonymous.size());
+        symbols.push_back({(uint32_t)strtoul(address.c_str(), NULL, 16), name.substr(0, name.find('(')),
+                           type == "T" || type == "t"});
+    }
+    return symbols;
+}
+
+std::string Hex(uint32_t value, int digits)
+{
+    char text[16];
+    snprintf(text, sizeof(text), "0x%0*x", digits, value);
+    return text;
 }
 
 }  // namespace ce

@@ -1,6 +1,8 @@
-// pe_image.h: reads a Windows CE ARM executable as the device's loader sees
-// it: headers, sections, imports by name and the resource tree. Every offset
-// is checked against the file, so a damaged file is refused with a reason.
+// pe_image.h: reads a Windows CE executable (ARM, MIPS or SH-3) as the
+// device's loader sees it: headers, sections, imports by name and the
+// resource tree, every offset checked against the file, so that a damaged
+// file is refused with a reason; and the symbols list the build puts beside
+// it. Also the one way the runner writes numbers in its messages.
 #ifndef CE_RUNNER_PE_IMAGE_H
 #define CE_RUNNER_PE_IMAGE_H
 
@@ -49,6 +51,25 @@ struct PeImage {
 // image whose every table lies inside it.
 bool LoadPeImage(const std::string& path, PeImage* image, std::string* error);
 bool ParsePeImage(std::vector<uint8_t> file, PeImage* image, std::string* error);
+
+// The file offset of an RVA, if the headers or some section's raw data hold
+// `size` bytes there.
+bool FileOffset(const PeImage& image, uint32_t rva, uint32_t size, uint64_t* offset);
+
+// NAME.syms beside NAME.exe: "address size type name(arguments)" per line,
+// from nm -S -C. Only sized symbols count: the others are the linker
+// script's layout marks, not functions or globals. Names lose their
+// argument lists and "(anonymous namespace)::".
+struct Symbol {
+    uint32_t address;
+    std::string name;
+    bool function;
+};
+std::string SymbolsPath(const std::string& exePath);
+std::vector<Symbol> ReadSymbols(const std::string& exePath);  // none without the file
+
+// "0x" and `digits` hex digits, for messages.
+std::string Hex(uint32_t value, int digits = 8);
 
 }  // namespace ce
 

@@ -1,6 +1,12 @@
-// sh_engine.cpp: qemu-sh4 in user mode, driven over its GDB remote stub.
-#include "sh_engine.h"
-
+// qemu_sh_engine.cpp: the SH engine. Unicorn has no SuperH, so the
+// program's code runs on qemu's SH-4 model in user mode: qemu-sh4 starts a
+// loader of a few instructions (sh_loader.S) and waits for a debugger, and
+// this engine is that debugger, over qemu's GDB remote protocol. It maps
+// memory through the loader's system call, plants breakpoints as traps and
+// runs until one is reached or the CPU faults. qemu's SH model faults on a
+// misaligned access, as the SH-3 does; the stub reports each fault by its
+// signal and pc alone, so the engine decodes the address the instruction
+// used to let the stack grow.
 #include <errno.h>
 #include <fcntl.h>
 #include <poll.h>
@@ -9,12 +15,16 @@
 #include <stdlib.h>
 #include <string.h>
 #include <sys/socket.h>
+#include <sys/types.h>
 #include <sys/un.h>
 #include <sys/wait.h>
 #include <time.h>
 #include <unistd.h>
 
 #include <fstream>
+#include <vector>
+
+#include "cpu.h"
 
 namespace ce {
 namespace {
@@ -24,6 +34,8 @@ namespace {
 const size_t kRegisterCount = 59;
 // The stub takes packets of up to 4 KiB; memory goes in pieces well below.
 const uint32_t kChunk = 1024;
+// A guest that runs this long without reaching a trap is stuck in a loop.
+const int kRunLimitMs = 30000;
 
 const uint32_t kSysMmap2 = 192;
 const uint32_t kSysMprotect = 125;
@@ -83,13 +95,126 @@ int64_t NowMs()
     return (int64_t)t.tv_sec * 1000 + t.tv_nsec / 1000000;
 }
 
-int LinuxProtection(int protection)
+class ShEngine : public Engine {
+public:
+    explicit ShEngine(const Cpu& cpu) : cpu_(cpu) {}
+    ~ShEngine() override;
+    ShEngine(const ShEngine&) = delete;
+    ShEngine& operator=(const ShEngine&) = delete;
+
+    // Starts qemu on the loader and attaches; false with *why on failure.
+    bool Start(const std::string& qemu, const std::string& loader, std::string* why);
+
+    bool Map(uint32_t address, uint32_t size, int protection) override;
+    bool Protect(uint32_t address, uint32_t size, int protection) override;
+    bool Read(uint32_t address, void* data, uint32_t size) override;
+    bool Write(uint32_t address, const void* data, uint32_t size) override;
+    uint32_t Reg(int reg) override { return regs_[reg]; }
+    void SetReg(int reg, uint32_t value) override { regs_[reg] = value; }
+    void SaveRegisters() override { saved_.push_back(regs_); }
+    void RestoreRegisters() override
+    {
+        regs_ = saved_.back();
+        saved_.pop_back();
+    }
+    bool SetTrap(uint32_t address) override;
+    Stop Run(uint32_t pc, const Grow& grow) override;
+    int64_t Instructions() const override { return -1; }  // qemu counts nothing it tells
+
+private:
+    // How a continue from pc ended, as the stub tells it: a SIGSEGV is a
+    // kAccess as yet unexamined.
+    Stop Continue(uint32_t pc, int timeoutMs);
+    // The data address of the instruction at pc, or of the one in its delay
+    // slot (*at, where the CPU reports the fault at the branch); false for
+    // an instruction that does not address memory through a register.
+    bool DataAddress(uint32_t* at, uint32_t* address);
+    bool Send(const std::string& packet);
+    bool Receive(std::string* reply, int timeoutMs);
+    bool Transact(const std::string& packet, std::string* reply, int timeoutMs = 10000);
+    bool ReadRegisters();
+    bool WriteRegisters();
+    bool Syscall(uint32_t number, const std::vector<uint32_t>& args, uint32_t* result);
+    // What qemu wrote on its way out, once it has ended.
+    std::string Diagnostics();
+
+    const Cpu& cpu_;
+    pid_t qemu_ = -1;
+    int socket_ = -1;
+    int errors_ = -1;  // qemu's standard error
+    bool lost_ = false;
+    std::string socketPath_;
+    std::string pending_;
+    uint32_t entry_ = 0;  // the loader's system call; entry_ + 2 is its breakpoint
+    std::vector<uint32_t> regs_;
+    std::vector<std::vector<uint32_t>> saved_;
+};
+
+// The data address an SH-3 instruction reads or writes through a register,
+// as the CPU forms it before the access; false for any other instruction.
+bool ShDataAddress(uint16_t op, const std::vector<uint32_t>& reg, uint32_t* address)
 {
-    return ((protection & ShEngine::kRead) ? 1 : 0) | ((protection & ShEngine::kWrite) ? 2 : 0) |
-           ((protection & ShEngine::kExecute) ? 4 : 0);
+    const int n = (op >> 8) & 15, m = (op >> 4) & 15, low = op & 15;
+    const uint32_t rn = reg[n], rm = reg[m], r0 = reg[0];
+    static const uint32_t kSize[] = {1, 2, 4};
+    switch (op >> 12) {
+    case 0x0:  // mov.x Rm,@(R0,Rn) and mov.x @(R0,Rm),Rn
+        if (low >= 4 && low <= 6)
+            return *address = r0 + rn, true;
+        if (low >= 12 && low <= 14)
+            return *address = r0 + rm, true;
+        return false;
+    case 0x1:  // mov.l Rm,@(disp,Rn)
+        return *address = rn + 4 * (uint32_t)low, true;
+    case 0x2:  // mov.x Rm,@Rn and mov.x Rm,@-Rn
+        if (low <= 2)
+            return *address = rn, true;
+        if (low >= 4 && low <= 6)
+            return *address = rn - kSize[low - 4], true;
+        return false;
+    case 0x4:  // sts.l/stc.l x,@-Rn and lds.l/ldc.l @Rm+,x
+        if (low == 2 || low == 3)
+            return *address = rn - 4, true;
+        if (low == 6 || low == 7)
+            return *address = rn, true;
+        return false;
+    case 0x5:  // mov.l @(disp,Rm),Rn
+        return *address = rm + 4 * (uint32_t)low, true;
+    case 0x6:  // mov.x @Rm,Rn and mov.x @Rm+,Rn
+        if (low <= 2 || (low >= 4 && low <= 6))
+            return *address = rm, true;
+        return false;
+    case 0x8:  // mov.b/w R0,@(disp,Rn) and mov.b/w @(disp,Rm),R0
+        switch (n) {
+        case 0: return *address = rm + low, true;
+        case 1: return *address = rm + 2 * (uint32_t)low, true;
+        case 4: return *address = rm + low, true;
+        case 5: return *address = rm + 2 * (uint32_t)low, true;
+        }
+        return false;
+    }
+    return false;
+}
+
+// Branches whose next instruction runs in their delay slot, where a fault
+// is reported at the branch.
+bool ShDelayedBranch(uint16_t op)
+{
+    const uint16_t top = op & 0xF000, low = op & 0xF0FF;
+    return top == 0xA000 || top == 0xB000 || (op & 0xFF00) == 0x8D00 || (op & 0xFF00) == 0x8F00 ||
+           op == 0x000B || op == 0x002B || low == 0x0003 || low == 0x0023 || low == 0x400B ||
+           low == 0x402B;
 }
 
 }  // namespace
+
+std::unique_ptr<Engine> StartQemuSh(const Cpu& cpu, std::string* why)
+{
+    std::unique_ptr<ShEngine> engine(new ShEngine(cpu));
+    if (!engine->Start(CE_QEMU_SH4, CE_SH_LOADER, why))
+        return nullptr;
+    return engine;
+}
 
 ShEngine::~ShEngine()
 {
@@ -169,7 +294,7 @@ bool ShEngine::Start(const std::string& qemu, const std::string& loader, std::st
     }
     std::string reply;
     if (!Transact("?", &reply) ||
-        !ReadRegisters() || !SetBreakpoint(entry_ + 2)) {
+        !ReadRegisters() || !SetTrap(entry_ + 2)) {
         *why = "qemu's debugger stub does not answer as expected";
         return false;
     }
@@ -320,7 +445,7 @@ bool ShEngine::Write(uint32_t address, const void* data, uint32_t size)
     return true;
 }
 
-bool ShEngine::SetBreakpoint(uint32_t address)
+bool ShEngine::SetTrap(uint32_t address)
 {
     std::string reply;
     return Transact("Z0," + Number(address) + ",2", &reply) && reply == "OK";
@@ -333,17 +458,19 @@ bool ShEngine::Syscall(uint32_t number, const std::vector<uint32_t>& args, uint3
     regs_[3] = number;
     for (size_t i = 0; i < args.size() && i < 6; i++)
         regs_[kArgRegisters[i]] = args[i];
-    const Stop stop = Run(entry_, 10000);
+    const Stop stop = Continue(entry_, 10000);
     *result = regs_[0];
-    const bool ok = stop.kind == kBreakpoint && stop.pc == entry_ + 2;
+    const bool ok = stop.kind == Stop::kTrap && stop.pc == entry_ + 2;
     regs_ = saved;
     return ok;
 }
 
+// The engine's kRead, kWrite and kFetch are Linux's PROT_READ, PROT_WRITE
+// and PROT_EXEC.
 bool ShEngine::Map(uint32_t address, uint32_t size, int protection)
 {
     uint32_t result = 0;
-    return Syscall(kSysMmap2, {address, size, (uint32_t)LinuxProtection(protection),
+    return Syscall(kSysMmap2, {address, size, (uint32_t)protection,
                                kMapPrivateAnonymousFixed, 0xFFFFFFFFu, 0},
                    &result) &&
            result == address;
@@ -352,14 +479,15 @@ bool ShEngine::Map(uint32_t address, uint32_t size, int protection)
 bool ShEngine::Protect(uint32_t address, uint32_t size, int protection)
 {
     uint32_t result = 1;
-    return Syscall(kSysMprotect, {address, size, (uint32_t)LinuxProtection(protection)}, &result) &&
+    return Syscall(kSysMprotect, {address, size, (uint32_t)protection}, &result) &&
            result == 0;
 }
 
-ShEngine::Stop ShEngine::Run(uint32_t pc, int timeoutMs)
+Stop ShEngine::Continue(uint32_t pc, int timeoutMs)
 {
     Stop stop;
-    regs_[kShPc] = pc;
+    stop.why = "qemu running the SH code went away";
+    regs_[cpu_.pc] = pc;
     std::string reply;
     if (!WriteRegisters() || !Send("c"))
         return stop;
@@ -371,10 +499,8 @@ ShEngine::Stop ShEngine::Run(uint32_t pc, int timeoutMs)
         const size_t pc = text.find("pc=0x");
         if (pc != std::string::npos)
             stop.pc = (uint32_t)strtoul(text.c_str() + pc + 5, NULL, 16);
-        if (text.find("Unhandled trap: 0x180") != std::string::npos) {
-            stop.kind = kFault;
-            stop.signal = SIGILL;
-        }
+        if (text.find("Unhandled trap: 0x180") != std::string::npos)
+            stop.kind = Stop::kRejected;
         return stop;
     }
     if (!stopped) {
@@ -382,29 +508,51 @@ ShEngine::Stop ShEngine::Run(uint32_t pc, int timeoutMs)
         const char interrupt = 3;
         send(socket_, &interrupt, 1, MSG_NOSIGNAL);
         Receive(&reply, 1000);
-        stop.kind = kTimeout;
+        stop.kind = Stop::kStuck;
+        stop.why = std::to_string(timeoutMs / 1000) + " seconds";
         ReadRegisters();
-        stop.pc = regs_.empty() ? 0 : regs_[kShPc];
+        stop.pc = regs_.empty() ? 0 : regs_[cpu_.pc];
         return stop;
     }
-    if (reply.size() >= 3 && (reply[0] == 'T' || reply[0] == 'S')) {
-        uint8_t signal = 0;
-        FromHex(reply, 1, 1, &signal);
-        if (!ReadRegisters())
-            return stop;
-        stop.pc = regs_[kShPc];
-        // GDB's numbers: 5 SIGTRAP (a breakpoint), 4 SIGILL, 10 SIGBUS, 11 SIGSEGV.
-        if (signal == 5) {
-            stop.kind = kBreakpoint;
-        } else {
-            stop.kind = kFault;
-            stop.signal = signal == 10 ? SIGBUS : signal == 11 ? SIGSEGV : signal == 4 ? SIGILL : signal;
-        }
+    uint8_t signal = 0;
+    if (reply.size() < 3 || (reply[0] != 'T' && reply[0] != 'S') || !FromHex(reply, 1, 1, &signal) ||
+        !ReadRegisters())
         return stop;
-    }
-    if (!reply.empty() && (reply[0] == 'W' || reply[0] == 'X'))
-        stop.kind = kExited;
+    stop.pc = regs_[cpu_.pc];
+    // GDB's numbers: 5 SIGTRAP (a breakpoint), 4 SIGILL, 10 SIGBUS, 11 SIGSEGV.
+    stop.kind = signal == 5    ? Stop::kTrap
+                : signal == 4  ? Stop::kRejected
+                : signal == 10 ? Stop::kMisaligned
+                : signal == 11 ? Stop::kAccess
+                               : Stop::kLost;
+    stop.why = signal == 11 ? "access to unmapped or protected memory" : "signal " + std::to_string(signal);
     return stop;
+}
+
+Stop ShEngine::Run(uint32_t pc, const Grow& grow)
+{
+    for (;;) {
+        Stop stop = Continue(pc, kRunLimitMs);
+        uint32_t at = stop.pc, address = 0;
+        if (stop.kind != Stop::kAccess || !DataAddress(&at, &address))
+            return stop;
+        if (!grow(address))
+            return stop.pc = at, stop;
+        pc = stop.pc;  // the page is committed now: run the instruction again
+    }
+}
+
+bool ShEngine::DataAddress(uint32_t* at, uint32_t* address)
+{
+    uint16_t op = 0;
+    if (!Read(*at, &op, 2))
+        return false;
+    if (ShDataAddress(op, regs_, address))
+        return true;
+    if (!ShDelayedBranch(op) || !Read(*at + 2, &op, 2) || !ShDataAddress(op, regs_, address))
+        return false;
+    *at += 2;
+    return true;
 }
 
 }  // namespace ce
