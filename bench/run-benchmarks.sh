@@ -1,5 +1,6 @@
 #!/bin/bash
-# run-benchmarks.sh: prints the figures behind the README's performance table:
+# run-benchmarks.sh: prints the figures behind the performance table of
+# docs/DEVELOPING.md:
 # start-to-exit time under Wine of ForegroundDismisser beside an empty GUI
 # program started the same way, the two taking turns, and callgrind's
 # instruction count per press on the host and of ARM instructions on the
