@@ -27,7 +27,6 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 
-# Every C and C++ file is compiled through the guard against the compiler's
-# faulty sh_treg_combine pass (platform/ce/sh3/treg_guard.py).
-set(CMAKE_C_COMPILER_LAUNCHER /usr/bin/python3 ${CMAKE_CURRENT_LIST_DIR}/../platform/ce/sh3/treg_guard.py)
-set(CMAKE_CXX_COMPILER_LAUNCHER ${CMAKE_C_COMPILER_LAUNCHER})
+# Every C and C++ file of the programs is compiled through the guard against
+# the compiler's faulty sh_treg_combine pass: the top-level CMakeLists.txt
+# sets it for CE_CPU sh3 (platform/ce/sh3/treg_guard.py).

@@ -9,7 +9,7 @@
 extern "C" {
 #endif
 
-#include "../common/aygshell_calls.h"
+#include "aygshell_calls.h"
 
 #ifdef __cplusplus
 }

@@ -100,7 +100,7 @@ typedef INT_PTR(CALLBACK* DLGPROC)(HWND, UINT, WPARAM, LPARAM);
 #define MAKEINTRESOURCEW(i) MAKEINTRESOURCE(i)
 #define RT_DIALOG MAKEINTRESOURCE(5)
 
-#include "../common/ce_calls.h"
+#include "ce_calls.h"
 
 // The C library's wide-string routines, exported by COREDLL itself.
 int wcscmp(const WCHAR* a, const WCHAR* b);

@@ -5,6 +5,6 @@
 
 #include <windows.h>
 
-#include "../common/aygshell_calls.h"
+#include "aygshell_calls.h"
 
 #endif

@@ -91,7 +91,7 @@ typedef INT_PTR(CALLBACK* DLGPROC)(HWND, UINT, WPARAM, LPARAM);
 #define MAKEINTRESOURCEW(i) MAKEINTRESOURCE(i)
 #define RT_DIALOG MAKEINTRESOURCE(5)
 
-#include "../common/ce_calls.h"
+#include "ce_calls.h"
 
 // Wide-string routines over UTF-16 (wchar_t is 32 bits on Linux, so these
 // are the stand-in's own, overloaded on WCHAR).
