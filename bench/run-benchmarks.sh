@@ -27,7 +27,7 @@ empty=$(wine_exe build/win64/bench/empty_gui.exe)
 # runs each over the empty run beside it, figures that drift of the machine
 # cancels.
 time_of() {
-    tests/wine/run-under-wine.sh "$timer" "$empty" "$closer" "$1" "$runs" | tr -d '\r' | tail -n 1
+    platform/wine/run-under-wine.sh "$timer" "$empty" "$closer" "$1" "$runs" | tr -d '\r' | tail -n 1
 }
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN{printf "%.2f", a/b}'; }
 

@@ -28,7 +28,7 @@ tool="$build/assigner/KeyAssigner.exe"
 demo="$build/demo/assigner_demo.exe"
 require_built "$tool" "$demo"
 
-. "$root/tests/wine/x-display.sh"
+. "$root/platform/wine/x-display.sh"
 WINE_TEST_SCREEN=240x320x24 wine_test_display_start || exit 1
 trap wine_test_display_stop EXIT
 

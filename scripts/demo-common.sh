@@ -41,7 +41,7 @@ snap() {
 run_with_snaps() {
     local report=$1
     shift
-    "$root/tests/wine/run-under-wine.sh" "$@" |
+    "$root/platform/wine/run-under-wine.sh" "$@" |
         while IFS= read -r line; do
             line=${line%$'\r'}
             case "$line" in

@@ -37,7 +37,7 @@ screen="$build/demo/demo_screen.exe"
 press="$build/tests/wine/button/button_press.exe"
 require_built "$closer" "$screen" "$press"
 
-. "$root/tests/wine/x-display.sh"
+. "$root/platform/wine/x-display.sh"
 # A Pocket PC's screen, when the display is our own.
 WINE_TEST_SCREEN=240x320x24 wine_test_display_start || exit 1
 trap wine_test_display_stop EXIT
