@@ -48,7 +48,7 @@ int main(int argc, char** argv)
     HWND calculator = host::AddWindow(u"Calculator", u"Calc");
     host::WindowSpec barSpec;
     barSpec.className = u"HHTaskBar";
-    barSpec.rect = RECT{0, 0, screen.width, 26 * screen.dpi / 96};
+    barSpec.rect = RECT{0, 0, screen.width, host::NavigationBarHeight(screen)};
     barSpec.onClose = host::kIgnoresClose;
     HWND bar = host::AddWindow(barSpec);
     HWND today = host::AddWindow(u"DesktopExplorerWindow", u"");

@@ -94,7 +94,7 @@ void Press(Way way, Image image)
 // bar's real pixels: its right end, 24 px wide at 96 dpi, 26 px high.
 ::testing::AssertionResult TapsHitCloseButton(HWND bar, const host::Screen& s)
 {
-    const int barHeight = 26 * s.dpi / 96;
+    const int barHeight = host::NavigationBarHeight(s);
     const int buttonLeft = s.width - 24 * s.dpi / 96;
     const std::vector<host::TraceEntry> sent = host::TraceOf({host::kMessage});
     const UINT kinds[] = {WM_LBUTTONDOWN, WM_LBUTTONUP};
@@ -125,7 +125,7 @@ std::vector<HWND> BuildScene(const host::Screen& s, std::vector<host::WindowSpec
         scene.push_back(w.className.empty() ? host::AddWindow(u"Notes", u"Notes") : host::AddWindow(w));
     host::WindowSpec bar;
     bar.className = u"HHTaskBar";
-    bar.rect = RECT{0, 0, s.width, 26 * s.dpi / 96};
+    bar.rect = RECT{0, 0, s.width, host::NavigationBarHeight(s)};
     bar.onClose = host::kIgnoresClose;
     scene.push_back(host::AddWindow(bar));
     scene.push_back(host::AddWindow(u"DesktopExplorerWindow", u""));

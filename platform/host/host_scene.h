@@ -81,6 +81,12 @@ struct Screen {
     int height = 320;
     int dpi = 96;
 };
+// The navigation bar's height on that screen in real pixels: 26 at 96 dpi,
+// scaled with the dpi (WM2003 SE to 6.1).
+inline int NavigationBarHeight(const Screen& screen)
+{
+    return 26 * screen.dpi / 96;
+}
 void SetScreen(const Screen& screen);
 Screen GetScreen();
 // Which kind of program is running. The host build has no image to read, so

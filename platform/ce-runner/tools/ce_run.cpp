@@ -365,7 +365,7 @@ std::vector<HWND> BuildDevice(const Scene& scene)
         // rest full screen.
         const bool bar = row.spec.className == u"HHTaskBar";
         row.spec.rect = RECT{0, 0, scene.screen.width,
-                             bar ? 26 * scene.screen.dpi / 96 : scene.screen.height};
+                             bar ? host::NavigationBarHeight(scene.screen) : scene.screen.height};
         windows.push_back(host::AddWindow(row.spec));
     }
     if (scene.front > 0)
