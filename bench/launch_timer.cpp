@@ -14,6 +14,8 @@
 #include <algorithm>
 #include <vector>
 
+#include "pocketpc_windows.h"
+
 namespace {
 
 LRESULT CALLBACK KeepOpen(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
@@ -23,17 +25,28 @@ LRESULT CALLBACK KeepOpen(HWND window, UINT message, WPARAM wParam, LPARAM lPara
     return DefWindowProcW(window, message, wParam, lParam);
 }
 
-HWND MakeWindow(const wchar_t* className, const wchar_t* title, int y, HWND parent = NULL)
+const wchar_t* Wide(const std::u16string& text)
+{
+    return (const wchar_t*)text.c_str();  // WCHAR is wchar_t, 16 bits, here
+}
+
+// A window of the scene at y, with its page as a child window if it has one.
+HWND MakeWindow(const SceneWindow& scene, int y)
 {
     WNDCLASSW wc = {};
     wc.lpfnWndProc = KeepOpen;
     wc.hInstance = GetModuleHandleW(NULL);
-    wc.lpszClassName = className;
-    RegisterClassW(&wc);
-    DWORD style = parent ? (WS_CHILD | WS_VISIBLE) : (WS_POPUP | WS_VISIBLE);
-    return CreateWindowExW(0, className, title, style, parent ? 0 : 0, parent ? 0 : y,
-                           parent ? 100 : 240, parent ? 20 : 60, parent, NULL,
-                           GetModuleHandleW(NULL), NULL);
+    for (const wchar_t* className : {Wide(scene.className), L"BenchPage"}) {
+        wc.lpszClassName = className;
+        RegisterClassW(&wc);
+    }
+    HWND window = CreateWindowExW(0, Wide(scene.className), Wide(scene.title),
+                                  WS_POPUP | WS_VISIBLE, 0, y, 240, 60, NULL, NULL,
+                                  GetModuleHandleW(NULL), NULL);
+    if (scene.hasChild)
+        CreateWindowExW(0, L"BenchPage", Wide(scene.childTitle), WS_CHILD | WS_VISIBLE, 0, 0, 100,
+                        20, window, NULL, GetModuleHandleW(NULL), NULL);
+    return window;
 }
 
 void Pump()
@@ -100,14 +113,8 @@ int wmain(int argc, wchar_t** argv)
     const bool shell = wcscmp(argv[3], L"shell") == 0;
     const int runs = _wtoi(argv[4]);
 
-    MakeWindow(L"DesktopExplorerWindow", L"", 240);
-    HWND front;
-    if (shell) {
-        front = MakeWindow(L"Dialog", L"", 0);
-        MakeWindow(L"BenchPage", L"\x30B7\x30B9\x30C6\x30E0", 0, front);  // システム
-    } else {
-        front = MakeWindow(L"BenchApp", L"Bench", 0);
-    }
+    MakeWindow(kToday, 240);
+    HWND front = MakeWindow(shell ? kSettingsSystem : kEditor, 0);
 
     wchar_t baseline[1024], program[1024];
     Quote(baseline, argv[1]);

@@ -11,7 +11,7 @@ const char16_t kWorstCaseOptions[] = u"/ns";
 inline void SetUpWorstCase(int below)
 {
     host::Reset();
-    HWND front = host::AddWindowWithChild(u"Dialog", u"", u"\x30B7\x30B9\x30C6\x30E0");
+    HWND front = host::AddWindow(kSettingsSystem);
     for (int i = 0; i < below; i++)
         host::AddWindow(u"Hidden", u"", false);
     host::SetForeground(front);

@@ -7,49 +7,35 @@
 #include <stdio.h>
 #include <string.h>
 
+#include <string>
+#include <vector>
+
 #include "scene_windows.h"
 #include "window_rules.h"
 #include "wine_program.h"
 
 namespace {
 
-enum DemoWindow {
-    kBar = 1,
-    kToday,
-    kSettings,
-    kPrograms,
-    kNotes,
-    kCalculator,
-    kPlayer,
-};
-
 // A 240x320 screen: the navigation bar across the top, and below it one
-// tile per window, side by side, so that every window stays in view and
-// none overlaps another.
-const SceneKind kScreen[] = {
-    {kBar, L"HHTaskBar", L"", NULL, kIgnoresClose, true, true, {0, 0, 240, 26}, "Navigation bar"},
-    {kToday, L"DesktopExplorerWindow", L"Desktop", NULL, kIgnoresClose, true, false, {0, 26, 120, 124}, "Today screen"},
-    {kSettings, L"Dialog", L"", L"\x30B7\x30B9\x30C6\x30E0", kIgnoresClose, true, false, {120, 26, 240, 124}, "Settings"},
-    {kPrograms, L"Explore", L"\xFF8C\xFF9F\xFF9B\xFF78\xFF9E\xFF97\xFF91", NULL, kIgnoresClose, true, false, {0, 124, 120, 222}, "Programs"},
-    {kNotes, L"Notes", L"\xFF92\xFF93", NULL, kIgnoresClose, true, false, {120, 124, 240, 222}, "Notes"},
-    {kCalculator, L"Calculator", L"Calculator", NULL, kClosesOnRequest, true, false, {0, 222, 120, 320}, "Calculator"},
-    {kPlayer, L"WMP for Pocket PC", L"Windows Media", NULL, kQuitsOnCtrlQ, true, false, {120, 222, 240, 320}, "Media player"},
-};
-const int kScreenKinds = sizeof(kScreen) / sizeof(kScreen[0]);
-
+// cell per window, so that every window stays in view and none overlaps
+// another. Each press stacks these windows, top first; the first below the
+// bar is in front.
 struct Press {
     const WCHAR* options;
-    int stack[8];  // top of the Z order first; the first below the bar is in front
+    std::vector<SceneWindow> stack;
 };
 
+const std::vector<SceneWindow> kSettingsInFront = {
+    kNavigationBar, kSettingsSystem, kPrograms, kNotes, kCalculator, kToday, kPlayer};
 const Press kPresses[] = {
-    {L"", {kBar, kSettings, kPrograms, kNotes, kCalculator, kToday, kPlayer}},
-    {L"/n", {kBar, kSettings, kPrograms, kNotes, kCalculator, kToday, kPlayer}},
-    {L"/ns", {kBar, kSettings, kPrograms, kNotes, kCalculator, kToday, kPlayer}},
-    {L"/d", {kBar, kCalculator, kToday, kSettings, kPrograms, kNotes, kPlayer}},
-    {L"/b", {kBar, kSettings, kNotes, kCalculator, kToday, kPrograms, kPlayer}},
-    {L"", {kBar, kPlayer, kToday, kSettings, kPrograms, kNotes, kCalculator}},
+    {L"", kSettingsInFront},
+    {L"/n", kSettingsInFront},
+    {L"/ns", kSettingsInFront},
+    {L"/d", {kNavigationBar, kCalculator, kToday, kSettingsSystem, kPrograms, kNotes, kPlayer}},
+    {L"/b", {kNavigationBar, kSettingsSystem, kNotes, kCalculator, kToday, kPrograms, kPlayer}},
+    {L"", {kNavigationBar, kPlayer, kToday, kSettingsSystem, kPrograms, kNotes, kCalculator}},
 };
+const int kInFront = 1;
 
 const char* const kCategoryNames[] = {
     "CategoryShell (a shell page: sent to the back)",
@@ -63,106 +49,87 @@ const DWORD kProgramTimeoutMs = 15000;
 
 std::wstring gSnapDir;
 
-void PrintWindow(const Scene* scene, int id)
+// A window of the scene by its name; the foreground may also be none, or a
+// window of another program.
+std::string NameOf(const Scene* scene, int window)
 {
-    const SceneKind* kind = SceneKindOf(scene, id);
-    if (kind == NULL) {
+    if (window >= 0)
+        return scene->windows[window].name;
+    return window == scene::kNoWindow ? "no window" : "a window of no scene";
+}
+
+void PrintWindow(const Scene* scene, int window)
+{
+    if (window < 0) {
         printf("no window of the screen");
         return;
     }
-    printf("%s (class \"", kind->label);
-    PrintWide(kind->className);
+    const SceneWindow& w = scene->windows[window];
+    printf("%s (class \"", w.name.c_str());
+    PrintWide((const WCHAR*)w.className.c_str());
     printf("\", title \"");
-    PrintWide(kind->title);
+    PrintWide((const WCHAR*)w.title.c_str());
     printf("\"");
-    if (kind->pageTitle != NULL) {
+    if (w.hasChild) {
         printf(", page \"");
-        PrintWide(kind->pageTitle);
+        PrintWide((const WCHAR*)w.childTitle.c_str());
         printf("\"");
     }
     printf(")");
 }
 
-const char* LabelOf(const Scene* scene, int id)
-{
-    const SceneKind* kind = SceneKindOf(scene, id);
-    return kind != NULL ? kind->label : "no window";
-}
-
-bool StillThere(const Scene* scene, int id)
-{
-    for (int i = 0; i < scene->count; i++) {
-        if (scene->kinds[i]->id == id)
-            return scene->windows[i] != NULL;
-    }
-    return false;
-}
-
-bool ReceivesMore(const LoggedMessage* rest, int id)
-{
-    for (int i = 0; rest[i].message != 0; i++) {
-        if (rest[i].window == id)
-            return true;
-    }
-    return false;
-}
-
-const char* KeyName(UINT_PTR key)
+const char* KeyName(uintptr_t key)
 {
     return key == VK_CONTROL ? "Ctrl" : key == 'Q' ? "Q" : "?";
 }
 
 // Tells what the closer did from what the windows received, not from what
 // it was expected to do.
-void PrintActions(const Scene* scene, const LoggedMessage* log)
+void PrintActions(const Scene* scene, const scene::Steps& log)
 {
-    if (log[0].message == 0)
+    if (log.empty())
         printf("  done:     nothing\n");
-    for (int i = 0; log[i].message != 0; i++) {
-        const LoggedMessage& m = log[i];
-        const char* label = LabelOf(scene, m.window);
+    for (size_t i = 0; i < log.size(); i++) {
+        const scene::Step& s = log[i];
+        const scene::Step* next = i + 1 < log.size() ? &log[i + 1] : NULL;
+        const bool nextSameWindow = next != NULL && next->window == s.window;
+        const std::string name = NameOf(scene, s.window);
         printf("  done:     ");
-        switch (m.message) {
-        case WM_CLOSE:
-            printf("sent WM_CLOSE to %s%s\n", label,
-                   ReceivesMore(log + i + 1, m.window) || StillThere(scene, m.window)
-                       ? " (it stayed)" : " (it closed)");
-            break;
-        case WM_LBUTTONDOWN:
-        case WM_LBUTTONUP:
-            if (m.message == WM_LBUTTONDOWN && log[i + 1].message == WM_LBUTTONUP &&
-                log[i + 1].param == m.param && log[i + 1].window == m.window) {
-                printf("tapped %s at x=%u,y=%u (button down, then up)\n", label,
-                       (unsigned)LOWORD(m.param), (unsigned)HIWORD(m.param));
-                i++;
-            } else {
-                printf("sent %s to %s at x=%u,y=%u\n", MessageName(m.message), label,
-                       (unsigned)LOWORD(m.param), (unsigned)HIWORD(m.param));
-            }
-            break;
-        case WM_KEYDOWN:
-        case WM_KEYUP:
-            printf("typed %s %s (received by %s)\n", KeyName(m.param),
-                   m.message == WM_KEYDOWN ? "down" : "up", label);
-            break;
-        case kSentToBottom:
-            if ((int)m.param != m.window)
-                printf("brought %s forward, sent %s to the back\n", LabelOf(scene, (int)m.param),
-                       label);
-            else
-                printf("sent %s to the back (nothing came forward)\n", label);
-            break;
+        if (s.kind == scene::kMessage && s.a == WM_LBUTTONDOWN && nextSameWindow &&
+            next->kind == scene::kMessage && next->a == WM_LBUTTONUP && next->c == s.c) {
+            printf("tapped %s at x=%u,y=%u (button down, then up)\n", name.c_str(),
+                   (unsigned)LOWORD(s.c), (unsigned)HIWORD(s.c));
+            i++;
+        } else if (s.kind == scene::kMessage && s.a == WM_CLOSE) {
+            const bool closed = nextSameWindow && next->kind == scene::kDestroyed;
+            printf("sent WM_CLOSE to %s%s\n", name.c_str(), closed ? " (it closed)" : " (it stayed)");
+            i += closed;
+        } else if (s.kind == scene::kKeyEvent) {
+            printf("typed %s %s (received by %s)\n", KeyName(s.a),
+                   (s.b & KEYEVENTF_KEYUP) ? "up" : "down", name.c_str());
+        } else if (s.kind == scene::kForeground && next != NULL && next->kind == scene::kZOrder) {
+            printf("brought %s forward, sent %s to the back\n", name.c_str(),
+                   NameOf(scene, next->window).c_str());
+            i++;
+        } else if (s.kind == scene::kZOrder) {
+            printf("sent %s to the back (nothing came forward)\n", name.c_str());
+        } else if (s.kind == scene::kDestroyed) {
+            printf("%s went away\n", name.c_str());
+        } else {
+            std::vector<std::string> names;
+            for (const SceneWindow& w : scene->windows)
+                names.push_back(w.name);
+            printf("%s\n", scene::Describe(s, names).c_str());
         }
     }
 }
 
 void PrintZOrder(const Scene* scene)
 {
-    int ids[kSceneMaxWindows + 1];
-    SceneZOrder(scene, ids);
     printf("  Z order:  ");
-    for (int i = 0; ids[i] != 0; i++)
-        printf("%s%s", i ? " > " : "", LabelOf(scene, ids[i]));
+    const std::vector<int> order = SceneZOrder(scene);
+    for (size_t i = 0; i < order.size(); i++)
+        printf("%s%s", i ? " > " : "", scene->windows[order[i]].name.c_str());
     printf("\n");
 }
 
@@ -170,7 +137,7 @@ bool RunPress(int number, const Press& press, LPCWSTR program)
 {
     Scene scene;
     char problem[512];
-    if (!BuildScene(&scene, kScreen, kScreenKinds, press.stack, problem, sizeof(problem))) {
+    if (!BuildScene(&scene, press.stack, kInFront, problem, sizeof(problem))) {
         printf("Press %d: could not set up the screen: %s\n", number, problem);
         DestroyScene(&scene);
         return false;
@@ -199,10 +166,10 @@ bool RunPress(int number, const Press& press, LPCWSTR program)
     const bool exited = RunAndPump(program, press.options, kProgramTimeoutMs, &status);
     PrintActions(&scene, MessageLog());
     for (int i = 0; i < scene.count; i++) {
-        if (scene.windows[i] == NULL)
-            printf("  gone now: %s\n", scene.kinds[i]->label);
+        if (scene.handles[i] == NULL)
+            printf("  gone now: %s\n", scene.windows[i].name.c_str());
     }
-    printf("  now in front: %s\n", LabelOf(&scene, SceneForeground(&scene)));
+    printf("  now in front: %s\n", NameOf(&scene, SceneForeground(&scene)).c_str());
     PrintZOrder(&scene);
     if (exited)
         printf("  exit status: %lu\n", status);

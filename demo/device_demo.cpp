@@ -30,40 +30,26 @@ int main(int argc, char** argv)
         return 2;
     }
 
-    // The System page of Settings in front (or Notes, on the release given),
-    // the application the user came from below it, then the navigation bar
-    // and the Today screen.
+    // The System page of Settings in front (or Notes, on the release given,
+    // with its typical screen), the application the user came from below it,
+    // then the navigation bar and the Today screen.
     host::Reset();
-    host::Screen screen;
+    scene::Scenario press = scene::Press(
+        "demo", {release != NULL ? kNotes : kSettingsSystem, kCalculator, kNavigationBar, kToday});
+    if (release != NULL)
+        press.Profile(release->name);
+    const std::vector<HWND> windows = host::Build(press);
     if (release != NULL) {
-        host::SetProfile(*release);
-        screen = release->screen;
-        host::SetScreen(screen);
+        const host::Screen screen = host::GetScreen();
         printf("on %s (%u.%u.%u), %dx%d at %d dpi\n", release->release, (unsigned)release->major,
                (unsigned)release->minor, (unsigned)release->build, screen.width, screen.height,
                screen.dpi);
     }
-    HWND front = release != NULL ? host::AddWindow(u"Notes", u"Notes")
-                                 : host::AddWindowWithChild(u"Dialog", u"", u"\x30B7\x30B9\x30C6\x30E0");
-    HWND calculator = host::AddWindow(u"Calculator", u"Calc");
-    host::WindowSpec barSpec;
-    barSpec.className = u"HHTaskBar";
-    barSpec.rect = RECT{0, 0, screen.width, host::NavigationBarHeight(screen)};
-    barSpec.onClose = host::kIgnoresClose;
-    HWND bar = host::AddWindow(barSpec);
-    HWND today = host::AddWindow(u"DesktopExplorerWindow", u"");
-    host::SetForeground(front);
-    const struct {
-        HWND window;
-        const char* name;
-    } names[] = {{front, release != NULL ? "Notes" : "Settings (System page)"},
-                 {calculator, "Calculator"}, {bar, "navigation bar"}, {today, "Today"}};
+    const char* const names[] = {release != NULL ? "Notes" : "Settings (System page)", "Calculator",
+                                 "navigation bar", "Today"};
     auto nameOf = [&](HWND w) -> std::string {
-        for (const auto& n : names) {
-            if (n.window == w)
-                return n.name;
-        }
-        return w == NULL ? "none" : "?";
+        const int i = host::IndexOf(w, windows);
+        return i >= 0 ? names[i] : i == scene::kNoWindow ? "none" : "?";
     };
     return RunAndReport("device_demo", argv[2], argc > 3 ? argv[3] : "", nameOf, argv[1]) ? 0 : 1;
 }

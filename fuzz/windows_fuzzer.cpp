@@ -43,7 +43,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     bool today = false;
     for (size_t i = 0; i < windows.size(); i++) {
         if (windows[i] == actedOn)
-            today = classes[i] == u"DesktopExplorerWindow";
+            today = classes[i] == kToday.className;
     }
     if (status != (today ? 0 : 1))
         Fail("status 0 exactly when the Today screen was acted on");

@@ -14,17 +14,21 @@ namespace windows_scene {
 
 using host::Text;
 
+// The Pocket PC's own class names and titles, with a few near misses; the
+// order is the corpus's, so an input keeps its meaning.
 const std::vector<Text> kClasses = {
-    u"Worker", u"BOOKWIN", u"Notes", u"WMP for Pocket PC", u"WMP7.5 for Pocket PC",
-    u"WMP for Mobile Devices", u"DesktopExplorerWindow", u"Explore", u"CPL_Owner", u"CPL",
-    u"Dialog", u"HHTaskBar", u"SipWndClass", u"menu_worker", u"MSPOutlook", u"MS_SIPBUTTON",
-    u"static", u"App",
+    kWord.className, kExcel.className, kNotes.className, kPlayer.className,
+    kPlayer75.className, kPlayerMobile.className, kToday.className, kPrograms.className,
+    kApplet.className, u"CPL", kSettingsSystem.className, kNavigationBar.className,
+    kInputPanel.className, kMenuWorker.className, kOutlook.className,
+    kInputPanelButton.className, kStaticHelper.className, u"App",
 };
 const std::vector<Text> kTitles = {
-    u"", u"\xFF92\xFF93", u"\x30E1\x30E2", u"Pocket Word", u"Pocket Excel",
-    u"\xFF8C\xFF9F\xFF9B\xFF78\xFF9E\xFF97\xFF91", u"\x500B\x4EBA\x7528", u"\x500B\x4EBA",
-    u"\xFF7C\xFF7D\xFF83\xFF91", u"\x30B7\x30B9\x30C6\x30E0", u"\x63A5\x7D9A",
-    u"\xFF8C\xFF9F\xFF9B\xFF8A\xFF9F\xFF83\xFF68", u"\x30D7\x30ED\x30D1\x30C6\x30A3",
+    u"", kMemo.title, kMemoFullWidth.title, kWord.title, kExcel.title, kPrograms.title,
+    kSettingsPersonalPocketPC.childTitle, kSettingsPersonal.childTitle,
+    kSettingsSystemHalfWidth.childTitle, kSettingsSystem.childTitle,
+    kSettingsConnections.childTitle, kSettingsPropertiesHalfWidth.childTitle,
+    kSettingsProperties.childTitle,
 };
 const std::vector<Text> kCommandParts = {u"/d", u"/b", u"/n", u"/ns", u" ", u"/N", u"/", u"d"};
 
@@ -46,16 +50,17 @@ inline WindowsScene BuildWindowsScene(FuzzedDataProvider& in)
     const int platform = in.ConsumeIntegralInRange<int>(0, 3);
     const Text platformText = platform == 3 ? ArbitraryText(in, 300) : Text();
 
-    std::vector<host::WindowSpec> specs(in.ConsumeIntegralInRange<int>(0, 14));
-    for (host::WindowSpec& spec : specs) {
+    std::vector<SceneWindow> specs(in.ConsumeIntegralInRange<int>(0, 14));
+    for (SceneWindow& spec : specs) {
         spec.className = PickText(in, kClasses, 300);
         spec.title = PickText(in, kTitles, 300);
+        spec.topmost = IsNavigationBar(spec.className);
         spec.visible = in.ConsumeIntegralInRange<int>(0, 3) != 0;
         spec.hasChild = in.ConsumeBool();
         if (spec.hasChild)
             spec.childTitle = PickText(in, kTitles, 300);
-        spec.onClose = (host::CloseReaction)in.ConsumeIntegralInRange<int>(0, 2);
-        spec.rect.right = in.ConsumeIntegral<int32_t>();
+        spec.onClose = (CloseAnswer)in.ConsumeIntegralInRange<int>(0, 2);
+        spec.width = in.ConsumeIntegral<int32_t>();
     }
     size_t front = specs.size();  // none
     if (!specs.empty() && in.ConsumeIntegralInRange<int>(0, 7) != 0)
@@ -78,8 +83,7 @@ inline WindowsScene BuildWindowsScene(FuzzedDataProvider& in)
     default: host::SetPlatformType(platformText); break;
     }
     for (size_t i = 0; i < specs.size(); i++) {
-        if (showsOk & (1u << i))
-            specs[i].exStyle = WS_EX_CAPTIONOKBTN;
+        specs[i].showsOk = (showsOk & (1u << i)) != 0;
         scene.windows.push_back(host::AddWindow(specs[i]));
         scene.classes.push_back(specs[i].className);
     }

@@ -16,6 +16,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPWSTR commandLine, int);
 namespace {
 
 using host::Text;
+using scene::WithText;
 
 const Text kKeys = u"SOFTWARE\\Microsoft\\Shell\\Keys";
 
@@ -50,9 +51,18 @@ void SetUpDevice(int buttons)
 }
 
 // Starts KeyAssigner: the host build's WinMain with the instance handle the
-// device's loader would pass, or the device program itself.
-int RunProgram(Way way = Way::kHost)
+// device's loader would pass, or the device program itself. Given actions,
+// the user does them at the dialog, which *dialog is told.
+int RunProgram(Way way = Way::kHost, std::function<void(HWND)> actions = nullptr,
+               HWND* dialog = nullptr)
 {
+    if (actions) {
+        host::SetDialogScript([=](HWND d) {
+            if (dialog != nullptr)
+                *dialog = d;
+            actions(d);
+        });
+    }
     if (way == Way::kHost) {
         WCHAR commandLine[] = u"";
         return WinMain(host::ProgramInstance(), NULL, commandLine, 0);
@@ -91,29 +101,69 @@ Text DefaultOf(int button)
     return named;
 }
 
+// The stand-in's record, less the messages to the dialog's controls: the
+// dialog's own set-up and end, the registry writes, the beep and the boxes,
+// with the dialog as window 0.
+::testing::AssertionResult DialogDid(const scene::Steps& expected, HWND dialog)
+{
+    scene::Steps recorded;
+    for (const scene::Step& step : host::Recorded({dialog})) {
+        if (step.kind != scene::kControlMessage)
+            recorded.push_back(step);
+    }
+    return Agrees(scene::Match(expected, recorded, {"dialog"}));
+}
+
+// An entry without text or bytes.
+scene::Step Entry(scene::Kind kind, int window, uintptr_t a, uintptr_t b = 0)
+{
+    return WithText(kind, window, a, b, u"", u"");
+}
+
+// Made full screen with an empty menu bar, every other field of the bar's
+// record zero; ended with 1 whatever the user did.
+const scene::Steps kOpened = {Entry(scene::kInitDialog, 0, SHIDIM_FLAGS, SHIDIF_SIZEDLGFULLSCREEN),
+                              Entry(scene::kMenuBar, 0, 0, SHCMBF_EMPTYBAR)};
+const scene::Steps kEnded = {Entry(scene::kEndDialog, 0, 1)};
+// Nothing registered and no box.
+const scene::Steps kLeftAlone = scene::Join({kOpened, kEnded});
+// The error box, owned by the dialog, shown before it ends.
+const scene::Steps kRefused = scene::Join(
+    {kOpened, {WithText(scene::kMessageBox, 0, MB_ICONERROR, 0, u"エラー", u"登録に失敗しました。")},
+     kEnded});
+
+// A registration from the dialog: both values of the button's key written
+// with the command and its zero, the beep and the success box, then the end.
+scene::Steps Registered(const Text& key, const Text& command)
+{
+    scene::Steps out = kOpened;
+    for (const char16_t* name : {u"Default", u""})
+        out.push_back(WithText(scene::kRegSetValue, scene::kNoWindow, REG_SZ, 0, key, name,
+                               host::StringBytes(command, true)));
+    out.push_back(Entry(scene::kBeep, scene::kNoWindow, MB_ICONASTERISK));
+    out.push_back(WithText(scene::kMessageBox, 0, MB_OK, 0, u"登録成功",
+                           u"レジストリに登録を行ないました。解除（ほかのアプリケーションの割り当て）は、"
+                           u"本体側の「設定」-「ボタン」で行なってください。"));
+    return scene::Join({out, kEnded});
+}
+
 class OpenTest : public ::testing::TestWithParam<Way> {};
 
 TEST_P(OpenTest, OpensFullScreenWithTheButtonsListedAndNoOption)
 {
     SetUpDevice(3);
     std::vector<Text> items;
-    host::SetDialogScript([&](HWND dialog) {
+    HWND opened = NULL;
+    EXPECT_EQ(0, RunProgram(GetParam(), [&](HWND dialog) {
         EXPECT_TRUE(host::IsChecked(dialog, IDC_OPTION_NONE));
         EXPECT_FALSE(host::IsChecked(dialog, IDC_OPTION_N));
         items = host::ComboItems(dialog, IDC_BUTTON_LIST);
         EXPECT_EQ(0, host::ComboSelection(dialog, IDC_BUTTON_LIST));
         host::Click(dialog, IDCANCEL);
-    });
-    EXPECT_EQ(0, RunProgram(GetParam()));
+    }, &opened));
 
     EXPECT_EQ((std::vector<Text>{u"Button 1", u"Button 2", u"Button 3"}), items);
-    auto setUp = host::TraceOf({host::kInitDialog, host::kMenuBar});
-    ASSERT_EQ(2u, setUp.size());
-    EXPECT_EQ((uintptr_t)SHIDIM_FLAGS, setUp[0].a);
-    EXPECT_EQ((uintptr_t)SHIDIF_SIZEDLGFULLSCREEN, setUp[0].b);
-    EXPECT_EQ((uintptr_t)SHCMBF_EMPTYBAR, setUp[1].b);
-    EXPECT_EQ(0u, setUp[1].a) << "every other field of the bar's record is zero";
-    EXPECT_EQ(setUp[0].window, setUp[1].window);
+    EXPECT_TRUE(DialogDid(kLeftAlone, opened));
 
     // Made with no owner and parameter 0; radio button 1000 is checked by a
     // BM_SETCHECK sent to the window GetDlgItem finds for it.
@@ -148,11 +198,10 @@ TEST(AssignDialog, HostTemplateMatchesTheProgramsOwn)
 {
     SetUpDevice(1);
     std::vector<host::ControlSpec> controls;
-    host::SetDialogScript([&](HWND dialog) {
+    RunProgram(Way::kArm, [&](HWND dialog) {
         controls = host::DialogControls(dialog);
         host::Click(dialog, IDCANCEL);
     });
-    RunProgram(Way::kArm);
     ASSERT_EQ(kTemplate.size(), controls.size());
     for (size_t i = 0; i < controls.size(); i++) {
         EXPECT_EQ(kTemplate[i].id, controls[i].id) << i;
@@ -183,12 +232,13 @@ TEST(AssignDialog, TemplateIsFoundThroughTheInstanceOnly)
     EXPECT_NE(0u, device.FindResource(device.Instance(), IDD_ASSIGN, 5));
 }
 
-// What the user does, and the commands of the three buttons after.
+// What the user does, and the commands of the buttons after.
 struct Session {
     const char* what;
     std::function<void(HWND)> actions;
     Text expected[3];
-    bool success;
+    bool refused;     // the error box: nothing was registered on OK
+    int buttons = 3;  // in the list
 };
 
 const Text kNone = u"<none>";
@@ -199,28 +249,28 @@ class SessionTest : public ::testing::TestWithParam<Way> {};
 TEST_P(SessionTest, RegistersTheChosenButtonWithTheChosenOption)
 {
     const Session sessions[] = {
-        {"OK at once", [](HWND d) { host::Click(d, IDOK); }, {kCommand, kNone, kNone}, true},
+        {"OK at once", [](HWND d) { host::Click(d, IDOK); }, {kCommand, kNone, kNone}, false},
         {"/n on the second button",
          [](HWND d) {
              host::SelectItem(d, IDC_BUTTON_LIST, 1);
              host::Click(d, IDC_OPTION_N);
              host::Click(d, IDOK);
          },
-         {kNone, kCommand + u" /n", kNone}, true},
+         {kNone, kCommand + u" /n", kNone}, false},
         {"/ns on the third button",
          [](HWND d) {
              host::Click(d, IDC_OPTION_NS);
              host::SelectItem(d, IDC_BUTTON_LIST, 2);
              host::Click(d, IDOK);
          },
-         {kNone, kNone, kCommand + u" /ns"}, true},
+         {kNone, kNone, kCommand + u" /ns"}, false},
         {"/ns then none",
          [](HWND d) {
              host::Click(d, IDC_OPTION_NS);
              host::Click(d, IDC_OPTION_NONE);
              host::Click(d, IDOK);
          },
-         {kCommand, kNone, kNone}, true},
+         {kCommand, kNone, kNone}, false},
         {"cancel after choosing",
          [](HWND d) {
              host::Click(d, IDC_OPTION_N);
@@ -234,15 +284,29 @@ TEST_P(SessionTest, RegistersTheChosenButtonWithTheChosenOption)
              host::SelectItem(d, IDC_BUTTON_LIST, CB_ERR);
              host::Click(d, IDOK);
          },
-         {kNone, kNone, kNone}, false},
+         {kNone, kNone, kNone}, true},
+        // The box is shown while the dialog is still open, then it ends.
+        {"OK with one button", [](HWND d) { host::Click(d, IDOK); }, {kCommand, kNone, kNone},
+         false, 1},
+        {"OK with no button listed",
+         [](HWND d) {
+             EXPECT_TRUE(host::ComboItems(d, IDC_BUTTON_LIST).empty());
+             host::Click(d, IDOK);
+         },
+         {kNone, kNone, kNone}, true, 0},
     };
     for (const Session& s : sessions) {
-        SetUpDevice(3);
-        host::SetDialogScript(s.actions);
-        EXPECT_EQ(0, RunProgram(GetParam())) << s.what;
-        for (int i = 0; i < 3; i++)
+        SetUpDevice(s.buttons);
+        HWND dialog = NULL;
+        EXPECT_EQ(0, RunProgram(GetParam(), s.actions, &dialog)) << s.what;
+        // A button that holds a command now was registered from the dialog.
+        scene::Steps effects = s.refused ? kRefused : kLeftAlone;
+        for (int i = 0; i < 3; i++) {
             EXPECT_EQ(s.expected[i], DefaultOf(i)) << s.what << ", button " << i;
-        EXPECT_EQ(s.success ? 1u : 0u, host::TraceOf({host::kBeep}).size()) << s.what;
+            if (s.expected[i] != kNone)
+                effects = Registered(kKeys + u"\\40C" + char16_t(u'1' + i), s.expected[i]);
+        }
+        EXPECT_TRUE(DialogDid(effects, dialog)) << s.what;
         EXPECT_TRUE(host::DialogEnded()) << s.what;
         EXPECT_EQ(1, host::DialogResult()) << s.what;
         EXPECT_EQ(0, host::OpenKeyCount()) << s.what;
@@ -254,8 +318,7 @@ TEST_P(SessionTest, RegistersTheChosenButtonWithTheChosenOption)
 TEST_P(SessionTest, OpensReadsAndWritesAsTheDeviceExpects)
 {
     SetUpDevice(1);
-    host::SetDialogScript([](HWND d) { host::Click(d, IDOK); });
-    EXPECT_EQ(0, RunProgram(GetParam()));
+    EXPECT_EQ(0, RunProgram(GetParam(), [](HWND d) { host::Click(d, IDOK); }));
 
     const uintptr_t kMachine = (uintptr_t)HKEY_LOCAL_MACHINE;
     const struct {
@@ -296,22 +359,19 @@ TEST_P(SessionTest, KeyPathsUpTo259CharactersAreUsed)
         {230, u"", false},
     };
     for (const auto& c : cases) {
-        host::Reset();
-        host::AddDialogResource(IDD_ASSIGN, kTemplate);
-        host::SetModulePath(u"\\Program Files\\FD\\KeyAssigner.exe");
+        SetUpDevice(0);
         const Text key = kKeys + u"\\" + Text(c.keyChars, u'k');
         host::SetStringValue(key, u"Name", u"Long");
         std::vector<Text> items;
-        host::SetDialogScript([&](HWND d) {
+        HWND dialog = NULL;
+        EXPECT_EQ(0, RunProgram(GetParam(), [&](HWND d) {
             items = host::ComboItems(d, IDC_BUTTON_LIST);
             host::Click(d, IDOK);
-        });
-        EXPECT_EQ(0, RunProgram(GetParam()));
+        }, &dialog));
         EXPECT_EQ(std::vector<Text>{c.listed}, items) << c.keyChars;
         EXPECT_EQ(c.written, host::GetValue(key, u"Default").exists) << c.keyChars;
-        auto boxes = host::TraceOf({host::kMessageBox});
-        ASSERT_EQ(1u, boxes.size());
-        EXPECT_EQ(c.written ? (uintptr_t)MB_OK : (uintptr_t)MB_ICONERROR, boxes[0].a) << c.keyChars;
+        EXPECT_TRUE(DialogDid(c.written ? Registered(key, kCommand) : kRefused, dialog))
+            << c.keyChars;
     }
 }
 
@@ -320,40 +380,12 @@ INSTANTIATE_TEST_SUITE_P(EveryWay, SessionTest, ::testing::ValuesIn(Ways()),
                              return std::string(WayName(info.param));
                          });
 
-// The message box is shown while the dialog is still open, then it ends.
-TEST(AssignDialog, ShowsTheOutcomeBeforeEnding)
-{
-    SetUpDevice(1);
-    host::SetDialogScript([](HWND d) { host::Click(d, IDOK); });
-    RunProgram();
-    auto tail = host::TraceOf({host::kMessageBox, host::kEndDialog});
-    ASSERT_EQ(2u, tail.size());
-    EXPECT_EQ(host::kMessageBox, tail[0].kind);
-    EXPECT_EQ(host::kEndDialog, tail[1].kind);
-    EXPECT_EQ(tail[1].window, tail[0].window) << "the box is owned by the dialog";
-}
-
-TEST(AssignDialog, EmptyButtonListGivesTheErrorOnOK)
-{
-    SetUpDevice(0);
-    std::vector<Text> items{u"not read"};
-    host::SetDialogScript([&](HWND d) {
-        items = host::ComboItems(d, IDC_BUTTON_LIST);
-        host::Click(d, IDOK);
-    });
-    EXPECT_EQ(0, RunProgram());
-    EXPECT_TRUE(items.empty());
-    auto boxes = host::TraceOf({host::kMessageBox, host::kRegSetValue, host::kBeep});
-    ASSERT_EQ(1u, boxes.size());
-    EXPECT_EQ((uintptr_t)MB_ICONERROR, boxes[0].a);
-}
-
 // Only OK, Cancel, close and the dialog's opening are handled as done; the
 // radio buttons leave the rest to the dialog manager.
 TEST(AssignDialog, ReturnValuesTellTheDialogManagerWhatWasHandled)
 {
     SetUpDevice(1);
-    host::SetDialogScript([](HWND d) {
+    RunProgram(Way::kHost, [](HWND d) {
         host::Click(d, IDC_OPTION_N);
         host::Click(d, IDC_OPTION_NS);
         host::Click(d, IDC_OPTION_NONE);
@@ -361,7 +393,6 @@ TEST(AssignDialog, ReturnValuesTellTheDialogManagerWhatWasHandled)
         EXPECT_EQ(FALSE, AssignDialog(d, WM_KEYDOWN, 0, 0));
         host::Click(d, IDCANCEL);
     });
-    RunProgram();
     EXPECT_EQ((std::vector<INT_PTR>{TRUE, FALSE, FALSE, FALSE, FALSE, TRUE}),
               host::DialogProcResults());
 }
@@ -370,7 +401,7 @@ TEST(AssignDialog, MissingTemplateEndsTheProgramQuietly)
 {
     host::Reset();
     EXPECT_EQ(0, RunProgram());
-    EXPECT_TRUE(host::Trace().empty());
+    EXPECT_TRUE(Agrees(scene::Match({}, host::Recorded({}), {})));
 }
 
 }  // namespace

@@ -6,18 +6,14 @@
 #include "button_keys.h"
 #include "device_way.h"
 #include "host_scene.h"
+#include "trace_check.h"
 
 namespace {
 
 using host::Text;
+using scene::WithText;
 
 const Text kKeys = u"SOFTWARE\\Microsoft\\Shell\\Keys";
-const Text kSuccessCaption = u"登録成功";
-const Text kSuccessText =
-    u"レジストリに登録を行ないました。解除（ほかのアプリケーションの割り当て）は、"
-    u"本体側の「設定」-「ボタン」で行なってください。";
-const Text kErrorCaption = u"エラー";
-const Text kErrorText = u"登録に失敗しました。";
 
 void AddButton(const Text& key, const Text& name)
 {
@@ -130,19 +126,22 @@ TEST(LoadButtonKeys, DisplayNameIsCutAndTerminated)
 // ---- RegisterButton -------------------------------------------------------------
 
 HWND const kOwner = (HWND)0x7777;
+const Text kInWindows = u"\"\\Windows\\ForegroundDismisser.exe\"";
+
+// A fault the device shows while the button's key is written.
+enum Fault { kNoFault, kOpenFails, kEveryWriteFails, kUnnamedWriteFails };
 
 struct RegisterCase {
     const char* what;
     Text modulePath;
     const char16_t* options;
     int row;
-    Text expected;  // the command written; empty for the error box
+    Text command;  // the command the row makes; empty when it can make none
+    Fault fault = kNoFault;
 };
 
-
 const RegisterCase kRegisterCases[] = {
-    {"no option", u"\\Windows\\KeyAssigner.exe", u"", 0,
-     u"\"\\Windows\\ForegroundDismisser.exe\""},
+    {"no option", u"\\Windows\\KeyAssigner.exe", u"", 0, kInWindows},
     {"root folder with /n", u"\\KeyAssigner.exe", u" /n", 0, u"\"\\ForegroundDismisser.exe\" /n"},
     {"/ns", u"\\Program Files\\Tools\\KeyAssigner.exe", u" /ns", 1,
      u"\"\\Program Files\\Tools\\ForegroundDismisser.exe\" /ns"},
@@ -164,6 +163,13 @@ const RegisterCase kRegisterCases[] = {
     {"row past the loaded ones", u"\\KeyAssigner.exe", u"", 3, u""},
     {"row past the table", u"\\KeyAssigner.exe", u"", kButtonKeyRows, u""},
     {"far past the table", u"\\KeyAssigner.exe", u"", 100000, u""},
+    // Any failure among opening the key and its two writes is an error to the
+    // user: a button whose shell value was not written still starts the old
+    // program. Nothing but what did get written changes.
+    {"key not opened", u"\\Windows\\KeyAssigner.exe", u"", 1, kInWindows, kOpenFails},
+    {"Default not written", u"\\Windows\\KeyAssigner.exe", u"", 1, kInWindows, kEveryWriteFails},
+    {"unnamed value not written", u"\\Windows\\KeyAssigner.exe", u"", 1, kInWindows,
+     kUnnamedWriteFails},
 };
 
 // Test names and failure messages show the case by its description.
@@ -173,6 +179,28 @@ void PrintTo(const RegisterCase& c, std::ostream* os)
 }
 
 const Text kThreeButtons[] = {u"40C1", u"40C2", u"40C3"};
+
+// What a registration shows, its owner as window 0: Default first, then the
+// unnamed value the shell starts, each the whole command with its zero, as
+// many of them as were written; the beep and the success box once both are,
+// else the error box.
+scene::Steps Registration(const Text& key, const Text& command, size_t written)
+{
+    const char16_t* const names[] = {u"Default", u""};
+    scene::Steps out;
+    for (size_t i = 0; i < written; i++)
+        out.push_back(WithText(scene::kRegSetValue, scene::kNoWindow, REG_SZ, 0, key, names[i],
+                               host::StringBytes(command, true)));
+    if (written < 2) {
+        out.push_back(WithText(scene::kMessageBox, 0, MB_ICONERROR, 0, u"エラー", u"登録に失敗しました。"));
+        return out;
+    }
+    out.push_back(WithText(scene::kBeep, scene::kNoWindow, MB_ICONASTERISK, 0, u"", u""));
+    out.push_back(WithText(scene::kMessageBox, 0, MB_OK, 0, u"登録成功",
+                           u"レジストリに登録を行ないました。解除（ほかのアプリケーションの割り当て）は、"
+                           u"本体側の「設定」-「ボタン」で行なってください。"));
+    return out;
+}
 
 // KeyAssigner's table and registration, from the host build or from inside
 // the device program: its own LoadButtonKeys, LaunchOptions and
@@ -230,45 +258,28 @@ TEST_P(RegisterTest, WritesTheWholeCommandOrNothing)
     Registrar registrar(std::get<1>(GetParam()));
     ASSERT_TRUE(registrar.LoadThreeButtons());
     host::SetModulePath(c.modulePath);
+    const Text button = c.command.empty() ? u"" : kThreeButtons[c.row];
+    const Text key = kKeys + u"\\" + button;
+    if (c.fault == kOpenFails)
+        host::FailOpen(key);
+    host::FailSetValue(c.fault == kEveryWriteFails);
+    if (c.fault == kUnnamedWriteFails)
+        host::FailSetValueNamed(u"");
     const std::string before = host::DumpRegistry();
     host::ClearTrace();
 
     ASSERT_TRUE(registrar.Register(kOwner, c.row, c.options));
 
-    const auto& trace = host::Trace();
-    if (c.expected.empty()) {
-        ASSERT_EQ(1u, trace.size()) << host::Describe(trace);
-        EXPECT_EQ(host::kMessageBox, trace[0].kind);
-        EXPECT_EQ(kOwner, trace[0].window);
-        EXPECT_EQ((uintptr_t)MB_ICONERROR, trace[0].a);
-        EXPECT_EQ(kErrorCaption, trace[0].text1);
-        EXPECT_EQ(kErrorText, trace[0].text2);
+    const size_t written = c.command.empty() || c.fault == kOpenFails || c.fault == kEveryWriteFails
+                               ? 0
+                               : c.fault == kUnnamedWriteFails ? 1 : 2;
+    EXPECT_TRUE(Agrees(scene::Match(Registration(key, c.command, written),
+                                    host::Recorded({kOwner}), {"owner"})));
+    if (written == 0) {
         EXPECT_EQ(before, host::DumpRegistry());
     } else {
-        // Default first, then the unnamed value the shell starts, each the
-        // whole command with its zero; then the beep and the box.
-        const Text key = kKeys + u"\\" + kThreeButtons[c.row];
-        ASSERT_EQ(4u, trace.size()) << host::Describe(trace);
-        const char16_t* const names[] = {u"Default", u""};
-        for (int w = 0; w < 2; w++) {
-            EXPECT_EQ(host::kRegSetValue, trace[w].kind) << w;
-            EXPECT_EQ(key, trace[w].text1) << w;
-            EXPECT_EQ(Text(names[w]), trace[w].text2) << w;
-            EXPECT_EQ((uintptr_t)REG_SZ, trace[w].a) << w;
-            EXPECT_EQ(host::StringBytes(c.expected, true), trace[w].bytes) << w;
-        }
-        EXPECT_EQ(host::kBeep, trace[2].kind);
-        EXPECT_EQ((uintptr_t)MB_ICONASTERISK, trace[2].a);
-        EXPECT_EQ(host::kMessageBox, trace[3].kind);
-        EXPECT_EQ(kOwner, trace[3].window);
-        EXPECT_EQ((uintptr_t)MB_OK, trace[3].a);
-        EXPECT_EQ(kSuccessCaption, trace[3].text1);
-        EXPECT_EQ(kSuccessText, trace[3].text2);
-
-        host::RegistryValue value = host::GetValue(key, u"Default");
-        EXPECT_TRUE(value.exists);
-        EXPECT_EQ(host::StringBytes(c.expected, true), value.bytes);
-        EXPECT_EQ(c.expected, host::ButtonCommand(kThreeButtons[c.row]));
+        EXPECT_EQ(host::StringBytes(c.command, true), host::GetValue(key, u"Default").bytes);
+        EXPECT_EQ(written == 2 ? c.command : Text(), host::ButtonCommand(button));
     }
     EXPECT_EQ(0, host::OpenKeyCount());
 }
@@ -279,56 +290,6 @@ INSTANTIATE_TEST_SUITE_P(
     [](const ::testing::TestParamInfo<std::tuple<RegisterCase, Way>>& info) {
         return CaseName(std::get<0>(info.param).what, std::get<1>(info.param));
     });
-
-void LoadThreeButtons()
-{
-    ASSERT_TRUE(Registrar(Way::kHost).LoadThreeButtons());
-}
-
-// Any failure among opening the key and its two writes is an error to the
-// user: a button whose shell value was not written still starts the old
-// program. Nothing but what did get written changes.
-TEST(RegisterButton, FailingOpenOrEitherWriteShowsTheError)
-{
-    const Text command = u"\"\\Windows\\ForegroundDismisser.exe\"";
-    const struct {
-        const char* what;
-        int fault;               // 0 open, 1 every write, 2 the unnamed value only
-        size_t writes;           // RegSetValueExW entries traced
-    } cases[] = {
-        {"key not opened", 0, 0},
-        {"Default not written", 1, 0},
-        {"unnamed value not written", 2, 1},
-    };
-    for (const auto& c : cases) {
-        host::Reset();
-        LoadThreeButtons();
-        host::SetModulePath(u"\\Windows\\KeyAssigner.exe");
-        LaunchOptions[0] = 0;
-        if (c.fault == 0)
-            host::FailOpen(kKeys + u"\\40C2");
-        else if (c.fault == 1)
-            host::FailSetValue(true);
-        else
-            host::FailSetValueNamed(u"");
-        host::ClearTrace();
-
-        RegisterButton(kOwner, 1);
-
-        auto effects = host::TraceOf({host::kMessageBox, host::kBeep, host::kRegSetValue});
-        ASSERT_EQ(c.writes + 1, effects.size()) << c.what << host::Describe(effects);
-        EXPECT_EQ(host::kMessageBox, effects.back().kind) << c.what;
-        EXPECT_EQ((uintptr_t)MB_ICONERROR, effects.back().a) << c.what;
-        EXPECT_EQ(kErrorCaption, effects.back().text1) << c.what;
-        const host::RegistryValue dflt = host::GetValue(kKeys + u"\\40C2", u"Default");
-        EXPECT_EQ(c.writes == 1, dflt.exists) << c.what;
-        if (dflt.exists) {
-            EXPECT_EQ(host::StringBytes(command, true), dflt.bytes) << c.what;
-        }
-        EXPECT_EQ(Text(), host::ButtonCommand(u"40C2")) << c.what;
-        EXPECT_EQ(0, host::OpenKeyCount()) << c.what;
-    }
-}
 
 // A value already there is replaced, and nothing else in the key changes.
 TEST(RegisterButton, ReplacesAnEarlierCommand)

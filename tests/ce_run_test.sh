@@ -42,24 +42,26 @@ ce_run() {
 ce_run "$closer"
 expect "closer, default screen" 0 \
     'SendMessageW\(0x[0-9a-f]+, 0x10, 0x0, 0x0\) = 0x0' \
-    '^  destroyed .*\[Calculator "Calc"\]$' \
-    '^exit status 1 after 0 ms, [0-9]+ ARM instructions; in front now: DesktopExplorerWindow;'
+    '^  destroyed .*\[calculator\]$' \
+    '^exit status 1 after 0 ms, [0-9]+ ARM instructions; in front now: today;'
 
 # A window that takes 150 ms to close is gone by the end of /d's 200 ms
-# wait, so the window below it is closed too.
+# wait, so the window below it is closed too. The options come from the
+# scene's press line.
 cat >"$work/slow.scene" <<'SCENE'
 # two applications over the navigation bar and the Today screen
 window AppA|A||visible|closes-after-150
 window AppB|B||visible|closes
-window HHTaskBar|||visible|ignores
-window DesktopExplorerWindow|||visible|ignores
+window bar
+window today
+press /d
 SCENE
-ce_run --scene "$work/slow.scene" "$closer" /d
+ce_run --scene "$work/slow.scene" "$closer"
 expect "closer, /d over a slow window" 0 \
     '^  sleep window=0x0 a=0xc8 .*$' \
     '^  destroyed .*\[AppA "A"\]$' \
     '^  message window=0x[0-9a-f]+ a=0x10 .*\[AppB "B"\]$' \
-    '^exit status 1 after 200 ms, [0-9]+ ARM instructions; in front now: DesktopExplorerWindow;'
+    '^exit status 1 after 200 ms, [0-9]+ ARM instructions; in front now: today;'
 
 # Notes on Windows Mobile 6.5.3: its close button is in the bottom bar, so
 # the top bar is not tapped and Notes goes behind the Today screen; a page
@@ -67,13 +69,13 @@ expect "closer, /d over a slow window" 0 \
 cat >"$work/wm653.scene" <<'SCENE'
 profile wm653
 window Notes|Note 1||visible|closes
-window HHTaskBar|||visible|ignores
-window DesktopExplorerWindow|||visible|ignores
+window bar
+window today
 SCENE
 ce_run --scene "$work/wm653.scene" "$closer"
 expect "closer, Notes on 6.5.3" 0 \
     '^device: Windows Mobile 6.5.3 \(5.2.23090\), 480x800 at 192 dpi, shipped on ARM$' \
-    '^  foreground .*\[DesktopExplorerWindow\]$' \
+    '^  foreground .*\[today\]$' \
     '^  z-order .*\[Notes "Note 1"\]$' \
     '^exit status 1 after 0 ms, .*at the bottom: Notes "Note 1"'
 if grep -Eq 'tray-opened|a=0x201' "$work/out"; then
@@ -83,6 +85,11 @@ fi
 sed -i 's/^window Notes.*/window Dialog||プロパティ|visible|closes|ok/' "$work/wm653.scene"
 ce_run --scene "$work/wm653.scene" "$closer"
 expect "closer, a page showing OK on 6.5.3" 0 '^  message window=0x[0-9a-f]+ a=0x111 b=0x1 c=0x0  \[Dialog\]$'
+# The same page by its name, with a modifier.
+sed -i 's/^window Dialog.*/window settings-properties|ok/' "$work/wm653.scene"
+ce_run --scene "$work/wm653.scene" "$closer"
+expect "closer, a named page showing OK on 6.5.3" 0 \
+    '^  message window=0x[0-9a-f]+ a=0x111 b=0x1 c=0x0  \[settings-properties\]$'
 printf 'profile wm7\n' >"$work/wm7.scene"
 ce_run --scene "$work/wm7.scene" "$closer"
 expect "an unknown profile" 2 "^ce-run: $work/wm7.scene:1: profile is one of ppc2000 .* wm653, not \"wm7\"$"
@@ -108,11 +115,19 @@ expect "assigner, the second button with /ns" 0 \
 printf 'screen 240 320 96\n\nwindow Calculator|Calc\n' >"$work/bad.scene"
 ce_run --scene "$work/bad.scene" "$closer"
 expect "malformed scene: nothing runs" 2 \
-    "^ce-run: $work/bad.scene:3: window wants CLASS\\|TITLE\\|CHILD\\|SHOWN\\|ON_CLOSE"
+    "^ce-run: $work/bad.scene:3: window wants a Pocket PC window's name, or CLASS\\|TITLE\\|CHILD\\|SHOWN\\|ON_CLOSE"
 if [ -s "$work/out" ]; then
     echo "FAIL malformed scene: the program ran"
     failures=$((failures + 1))
 fi
+
+printf 'window notes|ok|sometimes\n' >"$work/badmodifier.scene"
+ce_run --scene "$work/badmodifier.scene" "$closer"
+expect "a named window with a modifier it does not know" 2 \
+    "^ce-run: $work/badmodifier.scene:1: a modifier is visible, hidden, .*, not \"sometimes\"$"
+printf 'window bar\nfront 3\n' >"$work/badfront.scene"
+ce_run --scene "$work/badfront.scene" "$closer"
+expect "front past the last window" 2 "^ce-run: $work/badfront.scene: front names window 3 of 1$"
 
 printf 'key SOFTWARE\\Microsoft\\Shell\\Keys\ndialog click 4242\n' >"$work/nocontrol.scene"
 ce_run --scene "$work/nocontrol.scene" "$assigner"

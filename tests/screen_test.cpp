@@ -115,20 +115,14 @@ void Press(Way way, Image image)
 // The windows given (Notes when none), the first in front, over the
 // navigation bar across the top of the screen and the Today screen: the bar
 // and Today are the last two.
-std::vector<HWND> BuildScene(const host::Screen& s, std::vector<host::WindowSpec> above = {})
+std::vector<HWND> BuildScene(const host::Screen& s, std::vector<SceneWindow> above = {kNotes})
 {
     host::SetScreen(s);
-    if (above.empty())
-        above.resize(1);
     std::vector<HWND> scene;
-    for (const host::WindowSpec& w : above)
-        scene.push_back(w.className.empty() ? host::AddWindow(u"Notes", u"Notes") : host::AddWindow(w));
-    host::WindowSpec bar;
-    bar.className = u"HHTaskBar";
-    bar.rect = RECT{0, 0, s.width, host::NavigationBarHeight(s)};
-    bar.onClose = host::kIgnoresClose;
-    scene.push_back(host::AddWindow(bar));
-    scene.push_back(host::AddWindow(u"DesktopExplorerWindow", u""));
+    for (const SceneWindow& w : above)
+        scene.push_back(host::AddWindow(w));
+    scene.push_back(host::AddWindow(kNavigationBar));
+    scene.push_back(host::AddWindow(kToday));
     host::SetForeground(scene[0]);
     return scene;
 }
@@ -191,19 +185,9 @@ const ReleaseCase kFronts[] = {{"X", Front::kX},
                                {"no version", Front::kVersionFails}};
 
 // Window indices: 0 in front; the Today screen last.
-const Expected kSmartMinimizedToToday[] = {{host::kForeground, 2}, {host::kZOrder, 0, 0, 0x13}, {host::kEnd}};
-const Expected kSmartMinimizedToPage[] = {{host::kForeground, 1}, {host::kZOrder, 0, 0, 0x13}, {host::kEnd}};
-const Expected kOkPressed[] = {{host::kMessage, 0, WM_COMMAND, IDOK, 0}, {host::kEnd}};
-
-host::WindowSpec SettingsPage(const char16_t* title, DWORD exStyle)
-{
-    host::WindowSpec page;
-    page.className = u"Dialog";
-    page.hasChild = true;
-    page.childTitle = title;
-    page.exStyle = exStyle;
-    return page;
-}
+const scene::Steps kSmartMinimizedToToday = scene::ForwardAndBack(2, 0);
+const scene::Steps kSmartMinimizedToPage = scene::ForwardAndBack(1, 0);
+const scene::Steps kOkPressed = scene::Ok(0);
 
 class ReleaseTest
     : public ::testing::TestWithParam<std::tuple<host::DeviceProfile, ReleaseCase, Way>> {};
@@ -216,13 +200,11 @@ TEST_P(ReleaseTest, PressesTheCloseButtonTheReleaseHas)
     host::SetProfile(profile);
     if (front == Front::kVersionFails)
         host::SetVersionUnavailable();
-    const char16_t kProperties[] = u"\x30D7\x30ED\x30D1\x30C6\x30A3";  // プロパティ
-    const char16_t kSystem[] = u"\x30B7\x30B9\x30C6\x30E0";            // システム
-    std::vector<host::WindowSpec> above;
+    std::vector<SceneWindow> above = {kNotes};
     if (front == Front::kOk)
-        above = {SettingsPage(kProperties, WS_EX_CAPTIONOKBTN)};
+        above = {kSettingsProperties.ShowingOk()};
     else if (front == Front::kXOverPage)
-        above = {host::WindowSpec(), SettingsPage(kSystem, 0)};
+        above = {kNotes, kSettingsSystem};
     const std::vector<HWND> scene = BuildScene(profile.screen, above);
     HWND bar = scene[scene.size() - 2];
     Press(std::get<2>(GetParam()), Image::kAsBuilt);
@@ -235,10 +217,10 @@ TEST_P(ReleaseTest, PressesTheCloseButtonTheReleaseHas)
         EXPECT_EQ(profile.topBar == host::kTopBarStatusTray, tray.size() == 1) << host::Describe(tray);
         EXPECT_EQ(0, host::CallCount("GetWindowLongW"));
     } else {
-        const Expected* expected = front == Front::kOk          ? kOkPressed
-                                   : front == Front::kXOverPage ? kSmartMinimizedToPage
-                                                                : kSmartMinimizedToToday;
-        EXPECT_TRUE(TraceMatches(expected, scene, host::Trace()));
+        const scene::Steps& expected = front == Front::kOk          ? kOkPressed
+                                       : front == Front::kXOverPage ? kSmartMinimizedToPage
+                                                                    : kSmartMinimizedToToday;
+        EXPECT_TRUE(Agrees(scene::Match(expected, host::Recorded(scene), {"front", "next", "today"})));
         EXPECT_TRUE(EveryCallCarries("GetWindowLongW", {(uintptr_t)scene[0], (uintptr_t)GWL_EXSTYLE}));
         EXPECT_EQ(1, host::CallCount("GetWindowLongW"));
     }

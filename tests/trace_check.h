@@ -1,5 +1,6 @@
-// trace_check.h: compares the stand-in's trace with an expected table, walking
-// both in order, with both lists printed on a mismatch.
+// trace_check.h: what the host tables hold a run to: a row's expected
+// effects, foreground and Z order against the stand-in's (the one matcher,
+// scenario.h), and the arguments the program gave its calls.
 #ifndef TRACE_CHECK_H
 #define TRACE_CHECK_H
 
@@ -9,53 +10,34 @@
 
 #include "host_scene.h"
 
-const int kNoWindow = -1;
-
-// One expected effect. `window` names a window of the test's scene by its
-// index; kNoWindow stands for the null handle.
-struct Expected {
-    host::TraceKind kind;
-    int window = kNoWindow;
-    uintptr_t a = 0;
-    uintptr_t b = 0;
-    intptr_t c = 0;
-};
-
-inline std::string DescribeExpected(const Expected* table, const std::vector<HWND>& names)
+// A matcher's report: empty when it matched, else the failure to print.
+inline ::testing::AssertionResult Agrees(const std::string& report)
 {
-    std::vector<host::TraceEntry> entries;
-    for (const Expected* e = table; e->kind != host::kEnd; e++) {
-        host::TraceEntry entry;
-        entry.kind = e->kind;
-        entry.window = e->window == kNoWindow ? NULL : names.at(e->window);
-        entry.a = e->a;
-        entry.b = e->b;
-        entry.c = e->c;
-        entries.push_back(entry);
-    }
-    return host::Describe(entries);
+    if (report.empty())
+        return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << "\n" << report;
 }
 
-// Checks kind, window and the three numbers of each entry; text and bytes
-// are checked by the tests that care about them.
-inline ::testing::AssertionResult TraceMatches(const Expected* table,
-                                               const std::vector<HWND>& names,
-                                               const std::vector<host::TraceEntry>& actual)
+// The row's effects (the stand-in records keys without a window), and its
+// foreground and Z order after, where it gives them.
+inline ::testing::AssertionResult Holds(const scene::Scenario& s, const std::vector<HWND>& w)
 {
-    size_t i = 0;
-    const Expected* e = table;
-    for (; e->kind != host::kEnd && i < actual.size(); e++, i++) {
-        const host::TraceEntry& a = actual[i];
-        HWND window = e->window == kNoWindow ? NULL : names.at(e->window);
-        if (a.kind != e->kind || a.window != window || a.a != e->a || a.b != e->b || a.c != e->c)
-            break;
+    scene::Steps expected = s.steps;
+    for (scene::Step& step : expected) {
+        if (step.kind == scene::kKeyEvent)
+            step.window = scene::kNoWindow;
     }
-    if (e->kind == host::kEnd && i == actual.size())
-        return ::testing::AssertionSuccess();
-    return ::testing::AssertionFailure()
-           << "traces differ at entry " << i << "\nexpected:\n"
-           << DescribeExpected(table, names) << "actual:\n"
-           << host::Describe(actual);
+    const std::vector<std::string> names = s.Names();
+    std::string report = scene::Match(expected, host::Recorded(w), names);
+    if (s.frontAfter != scene::kUnchecked)
+        report += scene::MatchOrder("foreground", {s.frontAfter}, {host::IndexOf(host::Foreground(), w)}, names);
+    if (!s.zAfter.empty()) {
+        std::vector<int> z;
+        for (HWND window : host::ZOrder())
+            z.push_back(host::IndexOf(window, w));
+        report += scene::MatchOrder("Z order", s.zAfter, z, names);
+    }
+    return Agrees(report);
 }
 
 // Stands for an argument a check leaves alone (a handle the stand-in made).

@@ -16,83 +16,86 @@ using host::Text;
 enum Platform { kPocketPC, kOtherPlatform, kNoPlatform, kLongerName, kPocketPC2000 };
 
 struct ClassifyCase {
-    const char16_t* className;
-    const char16_t* title;
-    const char16_t* childTitle;  // NULL: the window has no child
+    SceneWindow window;
     Platform platform;
     WindowCategory expected;
 };
 
 const ClassifyCase kClassifyCases[] = {
-    {u"Worker", u"\xFF92\xFF93", NULL, kPocketPC, CategoryTaskbarClose},  // ﾒﾓ
-    {u"Worker", u"\x30E1\x30E2", NULL, kPocketPC, CategoryTaskbarClose},  // メモ
-    {u"Worker", u"Pocket Word", NULL, kPocketPC, CategoryTaskbarClose},
-    {u"Worker", u"Pocket Excel", NULL, kPocketPC, CategoryPlain},
-    {u"Worker", u"Pocket Word ", NULL, kPocketPC, CategoryPlain},
-    {u"Worker", u"pocket word", NULL, kPocketPC, CategoryPlain},
-    {u"BOOKWIN", u"Pocket Excel", NULL, kPocketPC, CategoryTaskbarClose},
-    {u"BOOKWIN", u"Book1", NULL, kPocketPC, CategoryPlain},
-    {u"Notes", u"", NULL, kPocketPC, CategoryTaskbarClose},
-    {u"Notes", u"anything", NULL, kOtherPlatform, CategoryTaskbarClose},
-    {u"notes", u"", NULL, kPocketPC, CategoryPlain},
-    {u"WMP for Pocket PC", u"", NULL, kPocketPC, CategoryMediaPlayer},
-    {u"WMP7.5 for Pocket PC", u"x", NULL, kPocketPC, CategoryMediaPlayer},
-    {u"WMP for Mobile Devices", u"", NULL, kPocketPC, CategoryMediaPlayer},
-    {u"WMP for Smartphone", u"", NULL, kPocketPC, CategoryPlain},
-    {u"DesktopExplorerWindow", u"", NULL, kPocketPC, CategoryDesktop},
-    {u"DesktopExplorerWindow", u"Today", NULL, kNoPlatform, CategoryDesktop},
-    // ﾌﾟﾛｸﾞﾗﾑ half-width is the Programs folder; the full-width form is not.
-    {u"Explore", u"\xFF8C\xFF9F\xFF9B\xFF78\xFF9E\xFF97\xFF91", NULL, kPocketPC, CategoryShell},
-    {u"Explore", u"\x30D7\x30ED\x30B0\x30E9\x30E0", NULL, kPocketPC, CategoryTaskbarClose},
-    {u"Explore", u"My Documents", NULL, kPocketPC, CategoryTaskbarClose},
+    {kMemo, kPocketPC, CategoryTaskbarClose},
+    {kMemoFullWidth, kPocketPC, CategoryTaskbarClose},
+    {kWord, kPocketPC, CategoryTaskbarClose},
+    {kWord.Titled(u"Pocket Excel"), kPocketPC, CategoryPlain},
+    {kWord.Titled(u"Pocket Word "), kPocketPC, CategoryPlain},
+    {kWord.Titled(u"pocket word"), kPocketPC, CategoryPlain},
+    {kExcel, kPocketPC, CategoryTaskbarClose},
+    {kExcel.Titled(u"Book1"), kPocketPC, CategoryPlain},
+    {kNotes.Titled(u""), kPocketPC, CategoryTaskbarClose},
+    {kNotes.Titled(u"anything"), kOtherPlatform, CategoryTaskbarClose},
+    {App("", u"notes", u""), kPocketPC, CategoryPlain},
+    {kPlayer.Titled(u""), kPocketPC, CategoryMediaPlayer},
+    {kPlayer75.Titled(u"x"), kPocketPC, CategoryMediaPlayer},
+    {kPlayerMobile.Titled(u""), kPocketPC, CategoryMediaPlayer},
+    {App("", u"WMP for Smartphone", u""), kPocketPC, CategoryPlain},
+    {kToday.Titled(u""), kPocketPC, CategoryDesktop},
+    {kToday.Titled(u"Today"), kNoPlatform, CategoryDesktop},
+    // The Programs folder's title is half-width; the full-width form is not it.
+    {kPrograms, kPocketPC, CategoryShell},
+    {kProgramsFullWidth, kPocketPC, CategoryTaskbarClose},
+    {kExplorer, kPocketPC, CategoryTaskbarClose},
     // ﾌﾟﾛｸﾞﾗﾑ ﾌｧｲﾙ, a folder whose name begins with the Programs title.
-    {u"Explore", u"\xFF8C\xFF9F\xFF9B\xFF78\xFF9E\xFF97\xFF91 \xFF8C\xFF67\xFF72\xFF99", NULL,
-     kPocketPC, CategoryTaskbarClose},
-    {u"CPL_", u"", NULL, kPocketPC, CategoryTaskbarClose},
-    {u"CPL_Owner", u"", NULL, kPocketPC, CategoryTaskbarClose},
-    {u"CPL", u"", NULL, kPocketPC, CategoryPlain},
-    {u"cpl_Owner", u"", NULL, kPocketPC, CategoryPlain},
-    {u"Dialog", u"Title", u"\x30B7\x30B9\x30C6\x30E0", kPocketPC, CategoryPlain},
-    {u"Dialog", u"", NULL, kPocketPC, CategoryPlain},
-    {u"dialog", u"", u"\x30B7\x30B9\x30C6\x30E0", kPocketPC, CategoryPlain},
+    {kPrograms.Titled(kPrograms.title + u" \xFF8C\xFF67\xFF72\xFF99"), kPocketPC,
+     CategoryTaskbarClose},
+    {App("", u"CPL_", u""), kPocketPC, CategoryTaskbarClose},
+    {kApplet.Titled(u""), kPocketPC, CategoryTaskbarClose},
+    {App("", u"CPL", u""), kPocketPC, CategoryPlain},
+    {App("", u"cpl_Owner", u""), kPocketPC, CategoryPlain},
+    {kSettingsSystem.Titled(u"Title"), kPocketPC, CategoryPlain},
+    {kSettingsSystem.WithoutChild(), kPocketPC, CategoryPlain},
+    {App("", u"dialog", u"").WithChild(kSettingsSystem.childTitle), kPocketPC, CategoryPlain},
     // Personal page: 個人用 on a Pocket PC, 個人 elsewhere or when unknown.
-    {u"Dialog", u"", u"\x500B\x4EBA\x7528", kPocketPC, CategoryShell},
-    {u"Dialog", u"", u"\x500B\x4EBA", kPocketPC, CategoryPlain},
-    {u"Dialog", u"", u"\x500B\x4EBA", kOtherPlatform, CategoryShell},
-    {u"Dialog", u"", u"\x500B\x4EBA\x7528", kOtherPlatform, CategoryPlain},
-    {u"Dialog", u"", u"\x500B\x4EBA", kNoPlatform, CategoryShell},
-    {u"Dialog", u"", u"\x500B\x4EBA", kLongerName, CategoryShell},
-    {u"Dialog", u"", u"\x500B\x4EBA\x7528", kLongerName, CategoryPlain},
-    {u"Dialog", u"", u"\x500B\x4EBA", kPocketPC2000, CategoryShell},
-    {u"Dialog", u"", u"\x500B\x4EBA\x7528", kPocketPC2000, CategoryPlain},
-    {u"Dialog", u"", u"\x30B7\x30B9\x30C6\x30E0", kPocketPC2000, CategoryShell},
-    {u"Dialog", u"", u"\xFF7C\xFF7D\xFF83\xFF91", kPocketPC, CategoryShell},      // ｼｽﾃﾑ
-    {u"Dialog", u"", u"\x30B7\x30B9\x30C6\x30E0", kOtherPlatform, CategoryShell},  // システム
-    {u"Dialog", u"", u"\x63A5\x7D9A", kPocketPC, CategoryShell},                   // 接続
-    {u"Dialog", u"", u"\xFF8C\xFF9F\xFF9B\xFF8A\xFF9F\xFF83\xFF68", kPocketPC,
-     CategoryTaskbarClose},                                                         // ﾌﾟﾛﾊﾟﾃｨ
-    {u"Dialog", u"", u"\x30D7\x30ED\x30D1\x30C6\x30A3", kPocketPC, CategoryTaskbarClose},
-    {u"Dialog", u"", u"Other page", kPocketPC, CategoryPlain},
-    {u"Dialog", u"", u"", kPocketPC, CategoryPlain},
+    {kSettingsPersonalPocketPC, kPocketPC, CategoryShell},
+    {kSettingsPersonal, kPocketPC, CategoryPlain},
+    {kSettingsPersonal, kOtherPlatform, CategoryShell},
+    {kSettingsPersonalPocketPC, kOtherPlatform, CategoryPlain},
+    {kSettingsPersonal, kNoPlatform, CategoryShell},
+    {kSettingsPersonal, kLongerName, CategoryShell},
+    {kSettingsPersonalPocketPC, kLongerName, CategoryPlain},
+    {kSettingsPersonal, kPocketPC2000, CategoryShell},
+    {kSettingsPersonalPocketPC, kPocketPC2000, CategoryPlain},
+    {kSettingsSystem, kPocketPC2000, CategoryShell},
+    {kSettingsSystemHalfWidth, kPocketPC, CategoryShell},
+    {kSettingsSystem, kOtherPlatform, CategoryShell},
+    {kSettingsConnections, kPocketPC, CategoryShell},
+    {kSettingsPropertiesHalfWidth, kPocketPC, CategoryTaskbarClose},
+    {kSettingsProperties, kPocketPC, CategoryTaskbarClose},
+    {kSettingsClock, kPocketPC, CategoryPlain},
+    {SettingsPage("blank page", u""), kPocketPC, CategoryPlain},
 };
 
 // Test names and failure messages show the class and title read as text.
 void PrintTo(const ClassifyCase& c, std::ostream* os)
 {
-    *os << host::Narrow(c.className) << " / " << host::Narrow(c.title);
+    *os << host::Narrow(c.window.className) << " / " << host::Narrow(c.window.title);
 }
 
-// ClassifyWindow of the host build, or the device program's own.
-WindowCategory Classify(Way way, HWND window)
+// ClassifyWindow or FindNextWindow (with skipShell) on a window: the host
+// build's, or the device program's own under the CE runner. A window found
+// comes back as the stand-in's handle.
+uintptr_t RunRule(Way way, const std::string& function, HWND window, BOOL skipShell = FALSE)
 {
+    const bool classify = function == "ClassifyWindow";
     if (way == Way::kHost)
-        return ClassifyWindow(window);
+        return classify ? (uintptr_t)ClassifyWindow(window)
+                        : (uintptr_t)FindNextWindow(window, skipShell);
     ce::Runner device;
-    uint32_t category = 0xFFFFFFFF;
+    uint32_t result = 0xFFFFFFFF;
     EXPECT_TRUE(LoadDeviceProgram(way, kDeviceCloser, &device));
-    EXPECT_TRUE(CallDeviceFunction(&device, "ClassifyWindow",
-                                   {device.GuestHandle((uintptr_t)window)}, &category));
-    return (WindowCategory)category;
+    std::vector<uint32_t> args = {device.GuestHandle((uintptr_t)window)};
+    if (!classify)
+        args.push_back((uint32_t)skipShell);
+    EXPECT_TRUE(CallDeviceFunction(&device, function, args, &result));
+    return classify || result == 0 ? result : device.HostHandle(result);
 }
 
 class ClassifyWindowTest : public ::testing::TestWithParam<std::tuple<ClassifyCase, Way>> {};
@@ -109,15 +112,10 @@ TEST_P(ClassifyWindowTest, GivesTheCategoryOfTheFirstMatchingRule)
         host::SetPlatformType(u"PocketPC2");
     else if (c.platform == kPocketPC2000)
         host::SetProfile(*host::FindProfile("ppc2000"));
-    host::WindowSpec spec;
-    spec.className = c.className;
-    spec.title = c.title;
-    spec.hasChild = c.childTitle != NULL;
-    spec.childTitle = c.childTitle != NULL ? c.childTitle : u"";
-    HWND window = host::AddWindow(spec);
+    HWND window = host::AddWindow(c.window);
 
-    EXPECT_EQ(c.expected, Classify(std::get<1>(GetParam()), window))
-        << host::Narrow(c.className) << " / " << host::Narrow(c.title);
+    const Way way = std::get<1>(GetParam());
+    EXPECT_EQ(c.expected, (WindowCategory)RunRule(way, "ClassifyWindow", window));
     EXPECT_TRUE(host::Trace().empty()) << "classifying must change nothing";
     // Names and titles into 256 characters, the platform type into 512 bytes.
     EXPECT_TRUE(EveryCallCarries("GetClassNameW", {(uintptr_t)window, 1, 256}));
@@ -139,11 +137,9 @@ TEST(ClassifyWindow, NoWindowIsPlain)
 TEST(ClassifyWindow, LongNamesAreCutNotOverrun)
 {
     host::Reset();
-    Text longPrefix = u"CPL_" + Text(400, u'x');
-    Text longClass(400, u'A');
-    HWND applet = host::AddWindow(longPrefix, Text(300, u'y'));
-    HWND plain = host::AddWindow(longClass, u"");
-    HWND settings = host::AddWindowWithChild(u"Dialog", u"", Text(1000, u'z'));
+    HWND applet = host::AddWindow(u"CPL_" + Text(400, u'x'), Text(300, u'y'));
+    HWND plain = host::AddWindow(Text(400, u'A'), u"");
+    HWND settings = host::AddWindow(SettingsPage("long page", Text(1000, u'z')));
     EXPECT_EQ(CategoryTaskbarClose, ClassifyWindow(applet));
     EXPECT_EQ(CategoryPlain, ClassifyWindow(plain));
     EXPECT_EQ(CategoryPlain, ClassifyWindow(settings));
@@ -153,7 +149,7 @@ TEST(ClassifyWindow, LongNamesAreCutNotOverrun)
 TEST(ClassifyWindow, TitleOfExactlyBufferLengthCounts)
 {
     host::Reset();
-    HWND settings = host::AddWindowWithChild(u"Dialog", Text(255, u't'), u"\x63A5\x7D9A");
+    HWND settings = host::AddWindow(kSettingsConnections.Titled(Text(255, u't')));
     EXPECT_EQ(CategoryPlain, ClassifyWindow(settings));
 }
 
@@ -164,23 +160,22 @@ class BufferBoundaryTest : public ::testing::TestWithParam<Way> {};
 TEST_P(BufferBoundaryTest, NamesAndTitlesAreReadWholeUpTo255Characters)
 {
     const struct {
-        Text className;
-        Text title;
-        Text childTitle;
+        SceneWindow window;
         WindowCategory expected;
     } cases[] = {
-        {u"CPL_" + Text(251, u'x'), Text(255, u'y'), u"", CategoryTaskbarClose},
-        {u"CPL_" + Text(252, u'x'), Text(256, u'y'), u"", CategoryTaskbarClose},
-        {Text(255, u'A'), u"", u"", CategoryPlain},
-        {u"Dialog", Text(256, u't'), u"\x63A5\x7D9A", CategoryPlain},
-        {u"Dialog", u"", Text(255, u'p'), CategoryPlain},
-        {u"Dialog", u"", Text(256, u'p'), CategoryPlain},
+        {App("", u"CPL_" + Text(251, u'x'), Text(255, u'y')).WithChild(u""), CategoryTaskbarClose},
+        {App("", u"CPL_" + Text(252, u'x'), Text(256, u'y')).WithChild(u""), CategoryTaskbarClose},
+        {App("", Text(255, u'A'), u"").WithChild(u""), CategoryPlain},
+        {kSettingsConnections.Titled(Text(256, u't')), CategoryPlain},
+        {SettingsPage("page", Text(255, u'p')), CategoryPlain},
+        {SettingsPage("page", Text(256, u'p')), CategoryPlain},
     };
     for (const auto& c : cases) {
         host::Reset();
-        HWND window = host::AddWindowWithChild(c.className, c.title, c.childTitle);
-        EXPECT_EQ(c.expected, Classify(GetParam(), window))
-            << c.className.size() << " / " << c.title.size() << " / " << c.childTitle.size();
+        HWND window = host::AddWindow(c.window);
+        EXPECT_EQ(c.expected, (WindowCategory)RunRule(GetParam(), "ClassifyWindow", window))
+            << c.window.className.size() << " / " << c.window.title.size() << " / "
+            << c.window.childTitle.size();
     }
 }
 
@@ -191,57 +186,38 @@ INSTANTIATE_TEST_SUITE_P(EveryWay, BufferBoundaryTest, ::testing::ValuesIn(Ways(
 
 // ---- FindNextWindow ---------------------------------------------------------
 
-const char16_t kSystemPage[] = u"\x30B7\x30B9\x30C6\x30E0";
-const char16_t kConnectionsPage[] = u"\x63A5\x7D9A";
-
-struct Stacked {
-    const char16_t* className;
-    const char16_t* title;
-    const char16_t* childTitle;
-    bool visible;
-};
-
 // The Z order of a busy device, top first. Index 0 is where the search starts.
-const Stacked kBusyDevice[] = {
-    {u"Dialog", u"", kSystemPage, true},          // 0: the settings page in front
-    {u"HHTaskBar", u"", NULL, true},              // 1
-    {u"Hidden app", u"", NULL, false},            // 2
-    {u"SipWndClass", u"", NULL, true},            // 3
-    {u"menu_worker", u"", NULL, true},            // 4
-    {u"Worker", u"Pocket Word", NULL, true},      // 5: never chosen, whatever its title
-    {u"MSPOutlook", u"", NULL, true},             // 6
-    {u"MS_SIPBUTTON", u"", NULL, true},           // 7
-    {u"static", u"", NULL, true},                 // 8
-    {u"Dialog", u"", kConnectionsPage, true},     // 9: another shell page
-    {u"Explore", u"\xFF8C\xFF9F\xFF9B\xFF78\xFF9E\xFF97\xFF91", NULL, true},  // 10: shell
-    {u"Static", u"", NULL, true},                 // 11: other case, not skipped
-    {u"DesktopExplorerWindow", u"", NULL, true},  // 12
+const std::vector<SceneWindow> kBusyDevice = {
+    kSettingsSystem,               // 0: the settings page in front
+    kNavigationBar,                // 1
+    kCalculator.Hidden(),          // 2
+    kInputPanel,                   // 3
+    kMenuWorker,                   // 4
+    kWord,                         // 5: never chosen, whatever its title
+    kOutlook,                      // 6
+    kInputPanelButton,             // 7
+    kStaticHelper,                 // 8
+    kSettingsConnections,          // 9: another shell page
+    kPrograms,                     // 10: shell
+    App("", u"Static", u""),       // 11: other case, not skipped
+    kToday.Titled(u""),            // 12
 };
 
-std::vector<HWND> Build(const Stacked* rows, size_t count)
+std::vector<HWND> AddWindows(const std::vector<SceneWindow>& windows)
 {
     std::vector<HWND> handles;
-    for (size_t i = 0; i < count; i++) {
-        host::WindowSpec spec;
-        spec.className = rows[i].className;
-        spec.title = rows[i].title;
-        spec.visible = rows[i].visible;
-        spec.hasChild = rows[i].childTitle != NULL;
-        spec.childTitle = spec.hasChild ? rows[i].childTitle : u"";
-        handles.push_back(host::AddWindow(spec));
-    }
+    for (const SceneWindow& w : windows)
+        handles.push_back(host::AddWindow(w));
     return handles;
 }
 
-struct NextCase {
-    int start;
-    BOOL skipShell;
-    int expected;  // index, or -1 for no window
-};
-
 TEST(FindNextWindow, PassesOverHiddenHelperAndShellWindows)
 {
-    const NextCase cases[] = {
+    const struct {
+        int start;
+        BOOL skipShell;
+        int expected;  // index, or -1 for no window
+    } cases[] = {
         {0, FALSE, 9},   // the next shell page itself when shell pages count
         {0, TRUE, 11},   // both shell pages passed over
         {9, TRUE, 11},
@@ -250,9 +226,9 @@ TEST(FindNextWindow, PassesOverHiddenHelperAndShellWindows)
         {12, FALSE, -1},  // the bottom-most window has nothing below it
         {12, TRUE, -1},
     };
-    for (const NextCase& c : cases) {
+    for (const auto& c : cases) {
         host::Reset();
-        std::vector<HWND> w = Build(kBusyDevice, sizeof(kBusyDevice) / sizeof(kBusyDevice[0]));
+        std::vector<HWND> w = AddWindows(kBusyDevice);
         HWND expected = c.expected < 0 ? NULL : w[c.expected];
         EXPECT_EQ(expected, FindNextWindow(w[c.start], c.skipShell))
             << "start " << c.start << " skipShell " << c.skipShell;
@@ -266,7 +242,7 @@ TEST(FindNextWindow, ClassifiesEveryWindowReachedWhenSkippingShellPages)
     host::Reset();
     HWND front = host::AddWindow(u"App", u"front");
     host::AddWindow(u"Hidden", u"", false);
-    host::AddWindow(u"HHTaskBar", u"");
+    host::AddWindow(kNavigationBar);
     HWND target = host::AddWindow(u"App", u"target");
 
     int titlesReadBefore = host::CallCount("GetWindowTextW");
@@ -287,20 +263,9 @@ TEST_P(FindNextWindowLoopTest, StopsWhenTheZOrderLoops)
     host::Reset();
     HWND start = host::AddWindow(u"App", u"", false);
     host::AddWindow(u"Hidden", u"", false);
-    host::AddWindow(u"HHTaskBar", u"");
+    host::AddWindow(kNavigationBar);
     host::LoopZOrder(true);
-    uintptr_t found = 1;
-    if (GetParam() == Way::kHost) {
-        found = (uintptr_t)FindNextWindow(start, FALSE);
-    } else {
-        ce::Runner device;
-        uint32_t result = 1;
-        EXPECT_TRUE(LoadDeviceProgram(GetParam(), kDeviceCloser, &device));
-        EXPECT_TRUE(CallDeviceFunction(&device, "FindNextWindow",
-                                       {device.GuestHandle((uintptr_t)start), FALSE}, &result));
-        found = result;
-    }
-    EXPECT_EQ(0u, found);
+    EXPECT_EQ(0u, RunRule(GetParam(), "FindNextWindow", start, FALSE));
     EXPECT_EQ(kMaxWindowsWalked, host::CallCount("GetWindow"));
 }
 
@@ -318,7 +283,7 @@ enum class Change {
 
 struct LeftoverCase {
     const char* name;
-    Stacked scene[4];  // top first; the walk starts below window 0
+    std::vector<SceneWindow> scene;  // top first; the walk starts below window 0
     BOOL skipShell;
     const char* call;  // the change happens as the nth call of this name starts
     int nth;
@@ -326,30 +291,18 @@ struct LeftoverCase {
     int expected;
 };
 
-const char16_t kProgramsTitle[] = u"\xFF8C\xFF9F\xFF9B\xFF78\xFF9E\xFF97\xFF91";
-const char16_t kPersonalPocketPC[] = u"\x500B\x4EBA\x7528";
-
 const LeftoverCase kLeftoverCases[] = {
     // Not a Pocket PC once unreadable, so 個人用 is no shell page.
     {"platform type unreadable for the second window",
-     {{u"App", u"", NULL, true},
-      {u"Explore", kProgramsTitle, NULL, true},
-      {u"Dialog", u"", kPersonalPocketPC, true},
-      {u"Calc", u"", NULL, true}},
+     {kContacts, kPrograms, kSettingsPersonalPocketPC, kCalculator},
      TRUE, "SystemParametersInfoW", 2, Change::kPlatformUnreadable, 2},
     // An untitled "Dialog" whose page reads empty is an ordinary window.
     {"settings page gone as it is read",
-     {{u"App", u"", NULL, true},
-      {u"Dialog", u"", kSystemPage, true},
-      {u"Dialog", u"", kConnectionsPage, true},
-      {u"Calc", u"", NULL, true}},
+     {kContacts, kSettingsSystem, kSettingsConnections, kCalculator},
      TRUE, "GetWindowTextW", 4, Change::kPageGone, 2},
     // An empty class name is none of the helper windows'.
     {"window gone as its class is read",
-     {{u"App", u"", NULL, true},
-      {u"HHTaskBar", u"", NULL, true},
-      {u"App2", u"", NULL, true},
-      {u"Calc", u"", NULL, true}},
+     {kContacts, kNavigationBar, kCalendar, kCalculator},
      FALSE, "GetClassNameW", 2, Change::kWindowGone, 2},
 };
 
@@ -364,7 +317,7 @@ TEST_P(LeftoverTest, AFailedReadLeavesNothingOfTheWindowBefore)
 {
     const LeftoverCase& c = std::get<0>(GetParam());
     host::Reset();
-    std::vector<HWND> w = Build(c.scene, 4);
+    std::vector<HWND> w = AddWindows(c.scene);
     HWND page = GetWindow(w[2], GW_CHILD);
     int seen = 0;
     host::SetCallHook([&](const char* call) {
@@ -375,21 +328,9 @@ TEST_P(LeftoverTest, AFailedReadLeavesNothingOfTheWindowBefore)
         else
             host::DestroyWindowSilently(c.change == Change::kPageGone ? page : w[2]);
     });
-    uintptr_t found = 0, expected = (uintptr_t)w[c.expected];
-    if (std::get<1>(GetParam()) == Way::kHost) {
-        found = (uintptr_t)FindNextWindow(w[0], c.skipShell);
-    } else {
-        ce::Runner device;
-        uint32_t result = 0;
-        ASSERT_TRUE(LoadDeviceProgram(std::get<1>(GetParam()), kDeviceCloser, &device));
-        ASSERT_TRUE(CallDeviceFunction(&device, "FindNextWindow",
-                                       {device.GuestHandle((uintptr_t)w[0]), (uint32_t)c.skipShell},
-                                       &result));
-        found = result;
-        expected = device.GuestHandle(expected);
-    }
+    const uintptr_t found = RunRule(std::get<1>(GetParam()), "FindNextWindow", w[0], c.skipShell);
     EXPECT_LE(c.nth, seen) << "the change was never made";
-    EXPECT_EQ(expected, found);
+    EXPECT_EQ((uintptr_t)w[c.expected], found);
 }
 
 INSTANTIATE_TEST_SUITE_P(

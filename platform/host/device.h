@@ -34,7 +34,8 @@ struct Window {
     Text title;
     bool visible = true;
     bool alive = true;
-    CloseReaction onClose = kClosesOnClose;
+    CloseAnswer onClose = kCloses;
+    bool topmost = false;
     DWORD closeDelay = 0;
     bool closing = false;  // its delayed close is under way
     DWORD hungUntil = 0;

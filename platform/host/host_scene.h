@@ -6,6 +6,8 @@
 
 #include <windows.h>
 
+#include "scenario.h"
+
 #include <functional>
 #include <string>
 #include <vector>
@@ -16,39 +18,21 @@ typedef std::u16string Text;
 
 // ---- Windows ---------------------------------------------------------------
 
-// How a top-level window answers WM_CLOSE.
-enum CloseReaction {
-    kClosesOnClose,    // destroyed at once
-    kIgnoresClose,     // stays open
-    kClosesOnCtrlQ,    // ignores WM_CLOSE, destroyed by Ctrl+Q typed into it
-};
-
-struct WindowSpec {
-    Text className;
-    Text title;
-    bool visible = true;
-    bool hasChild = false;
-    Text childTitle;
-    CloseReaction onClose = kClosesOnClose;
-    RECT rect = {0, 0, 240, 320};
-    // kClosesOnClose: the window goes away this many milliseconds after its
-    // first WM_CLOSE, as a program that saves or stops something first.
-    DWORD closeDelay = 0;
-    // The window answers no message before the clock reaches this time: a
-    // SendMessageW to it waits until then.
-    DWORD hungUntil = 0;
-    // Its extended style, as GetWindowLongW(GWL_EXSTYLE) reads it:
-    // WS_EX_CAPTIONOKBTN for a window that shows OK rather than X.
-    DWORD exStyle = 0;
-};
+// A scene's windows are the Pocket PC's own (pocketpc_windows.h), and a
+// press is a scene::Scenario (scenario.h).
+using scene::Steps;
+using scene::Screen;
+using scene::NavigationBarHeight;
 
 // Empties the whole device: windows, foreground, the release (the default
 // profile below, platform type "PocketPC"), processes and mutexes, registry,
 // module path, resources, dialog script, trace, hooks.
 void Reset();
 
-// Adds a top-level window at the bottom of the Z order and returns it.
-HWND AddWindow(const WindowSpec& spec);
+// Adds a top-level window at the bottom of the Z order and returns it. Its
+// rectangle is the screen's, the navigation bar's the screen's width and
+// the bar's height, unless the window gives its own size.
+HWND AddWindow(const SceneWindow& window);
 // Shorthand for the common case.
 HWND AddWindow(const Text& className, const Text& title, bool visible = true);
 // Adds a window and gives it a first child with that title.
@@ -64,7 +48,7 @@ void RaiseToTop(HWND window);
 void LoopZOrder(bool loop);
 // Destroys a window without tracing it, as if it closed by itself.
 void DestroyWindowSilently(HWND window);
-void SetCloseReaction(HWND window, CloseReaction reaction);
+void SetCloseReaction(HWND window, CloseAnswer reaction);
 void SetHungUntil(HWND window, DWORD time);
 
 // The platform type SystemParametersInfoW reports; an unavailable platform
@@ -72,21 +56,10 @@ void SetHungUntil(HWND window, DWORD time);
 void SetPlatformType(const Text& type);
 void SetPlatformTypeUnavailable();
 
-// The device's screen in real pixels. A program without the HI_RES_AWARE
+// The device's screen in real pixels (scene::Screen). A program without the HI_RES_AWARE
 // resource and with subsystem version 4.20 or lower runs through the legacy
 // layer on a screen above 96 dpi: every rectangle it reads is scaled by
 // 96/dpi, while coordinates it puts into messages reach their window as sent.
-struct Screen {
-    int width = 240;
-    int height = 320;
-    int dpi = 96;
-};
-// The navigation bar's height on that screen in real pixels: 26 at 96 dpi,
-// scaled with the dpi (WM2003 SE to 6.1).
-inline int NavigationBarHeight(const Screen& screen)
-{
-    return 26 * screen.dpi / 96;
-}
 void SetScreen(const Screen& screen);
 Screen GetScreen();
 // Which kind of program is running. The host build has no image to read, so
@@ -274,24 +247,23 @@ std::vector<INT_PTR> DialogProcResults();
 
 // ---- Trace -----------------------------------------------------------------
 
-enum TraceKind {
-    kEnd = 0,         // terminates an expected table
-    kMessage,         // SendMessageW to a top-level window: window, message, wParam, lParam
-    kForeground,      // SetForegroundWindow: window (null allowed)
-    kZOrder,          // SetWindowPos: window, after, flags
-    kKeyEvent,        // keybd_event: key, flags
-    kSleep,           // Sleep: milliseconds
-    kDestroyed,       // a window went away in answer to what it was sent: window
-    kControlMessage,  // a message to a dialog control: control id, message, wParam, lParam
-    kRegSetValue,     // RegSetValueExW: key path, value name, type, bytes
-    kBeep,            // MessageBeep: type
-    kMessageBox,      // MessageBoxW: owner, type, caption, text
-    kInitDialog,      // SHInitDialog: dialog, mask, flags
-    kMenuBar,         // SHCreateMenuBar: owner, flags
-    kEndDialog,       // EndDialog: dialog, result
-    kWaited,          // SendMessageW waited for a hung window to answer: window, milliseconds
-    kTrayOpened,      // a tap on 6.5.3's top bar opened the status tray: the bar
-};
+typedef scene::Kind TraceKind;
+using scene::kEnd;
+using scene::kMessage;
+using scene::kForeground;
+using scene::kZOrder;
+using scene::kKeyEvent;
+using scene::kSleep;
+using scene::kDestroyed;
+using scene::kControlMessage;
+using scene::kRegSetValue;
+using scene::kBeep;
+using scene::kMessageBox;
+using scene::kInitDialog;
+using scene::kMenuBar;
+using scene::kEndDialog;
+using scene::kWaited;
+using scene::kTrayOpened;
 
 struct TraceEntry {
     TraceKind kind;
@@ -313,7 +285,20 @@ std::string Describe(const TraceEntry& entry);
 std::string Describe(const std::vector<TraceEntry>& entries);
 
 // UTF-16 to UTF-8 for readable failure messages.
-std::string Narrow(const Text& text);
+using scene::Narrow;
+
+// ---- Scenarios ---------------------------------------------------------------
+
+// Makes the reset device the scenario's: its release (the default when it
+// names none; the caller checks a name with FindProfile), screen (the
+// release's typical one unless it gives its own), platform type, windows and
+// the one in front, registry and module path. Returns the windows, top first.
+std::vector<HWND> Build(const scene::Scenario& scenario);
+// The trace as steps, each window named by its index in `windows`.
+Steps Recorded(const std::vector<HWND>& windows);
+// Each window's index in `windows`: scene::kNoWindow for none,
+// scene::kOtherWindow for one not among them.
+int IndexOf(HWND window, const std::vector<HWND>& windows);
 
 }  // namespace host
 

@@ -21,10 +21,10 @@ LRESULT SendMessageW(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
     Record(kMessage, window, message, wParam, lParam);
     w = Find(window);
     // From 6.5.3 on the top bar holds only status icons: a tap opens their tray.
-    if (w != NULL && message == WM_LBUTTONUP && SameName(w->className, u"HHTaskBar") &&
+    if (w != NULL && message == WM_LBUTTONUP && SameName(w->className, kNavigationBar.className) &&
         D().profile->topBar == kTopBarStatusTray)
         Record(kTrayOpened, window);
-    if (w == NULL || message != WM_CLOSE || w->onClose != kClosesOnClose || w->isChild)
+    if (w == NULL || message != WM_CLOSE || w->onClose != kCloses || w->isChild)
         return 0;
     if (w->closeDelay == 0) {
         Destroy(window, true);
@@ -48,7 +48,7 @@ void keybd_event(BYTE key, BYTE scan, DWORD flags, ULONG_PTR extraInfo)
     }
     // The media player's own shortcut: Ctrl+Q quits the window in front.
     Window* front = Find(D().foreground);
-    if (key == 'Q' && !up && D().ctrlDown && front != NULL && front->onClose == kClosesOnCtrlQ)
+    if (key == 'Q' && !up && D().ctrlDown && front != NULL && front->onClose == kQuitsOnCtrlQ)
         Destroy(D().foreground, true);
 }
 

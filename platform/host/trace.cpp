@@ -59,37 +59,6 @@ std::vector<TraceEntry> TraceOf(std::initializer_list<TraceKind> kinds)
     return out;
 }
 
-std::string Narrow(const Text& text)
-{
-    std::string out;
-    for (size_t i = 0; i < text.size(); i++) {
-        uint32_t c = text[i];
-        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
-            text[i + 1] <= 0xDFFF) {
-            c = 0x10000 + ((c - 0xD800) << 10) + (text[i + 1] - 0xDC00);
-            i++;
-        } else if (c >= 0xD800 && c <= 0xDFFF) {
-            c = 0xFFFD;
-        }
-        if (c < 0x80) {
-            out += (char)c;
-        } else if (c < 0x800) {
-            out += (char)(0xC0 | (c >> 6));
-            out += (char)(0x80 | (c & 0x3F));
-        } else if (c < 0x10000) {
-            out += (char)(0xE0 | (c >> 12));
-            out += (char)(0x80 | ((c >> 6) & 0x3F));
-            out += (char)(0x80 | (c & 0x3F));
-        } else {
-            out += (char)(0xF0 | (c >> 18));
-            out += (char)(0x80 | ((c >> 12) & 0x3F));
-            out += (char)(0x80 | ((c >> 6) & 0x3F));
-            out += (char)(0x80 | (c & 0x3F));
-        }
-    }
-    return out;
-}
-
 std::string Describe(const TraceEntry& e)
 {
     static const char* const kNames[] = {
@@ -106,6 +75,35 @@ std::string Describe(const TraceEntry& e)
         out += " \"" + Narrow(e.text2) + "\"";
     if (!e.bytes.empty())
         out += " bytes=" + std::to_string(e.bytes.size());
+    return out;
+}
+
+int IndexOf(HWND window, const std::vector<HWND>& windows)
+{
+    if (window == NULL)
+        return scene::kNoWindow;
+    for (size_t i = 0; i < windows.size(); i++) {
+        if (windows[i] == window)
+            return (int)i;
+    }
+    return scene::kOtherWindow;
+}
+
+Steps Recorded(const std::vector<HWND>& windows)
+{
+    Steps out;
+    for (const TraceEntry& e : D().trace) {
+        scene::Step s;
+        s.kind = e.kind;
+        s.window = IndexOf(e.window, windows);
+        s.a = e.a;
+        s.b = e.b;
+        s.c = e.c;
+        s.text1 = e.text1;
+        s.text2 = e.text2;
+        s.bytes = e.bytes;
+        out.push_back(s);
+    }
     return out;
 }
 

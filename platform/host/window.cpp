@@ -44,7 +44,7 @@ void Destroy(HWND handle, bool traced)
     if (it != z.end()) {
         for (auto next = it + 1; next != z.end(); ++next) {
             const Window* candidate = Find(*next);
-            if (candidate->visible && !SameName(candidate->className, u"HHTaskBar")) {
+            if (candidate->visible && !SameName(candidate->className, kNavigationBar.className)) {
                 below = *next;
                 break;
             }
@@ -64,18 +64,22 @@ void Destroy(HWND handle, bool traced)
 
 using namespace detail;
 
-HWND AddWindow(const WindowSpec& spec)
+HWND AddWindow(const SceneWindow& spec)
 {
     HWND handle = NewHandle();
     Window w;
     w.className = spec.className;
     w.title = spec.title;
     w.visible = spec.visible;
+    w.topmost = spec.topmost;
     w.onClose = spec.onClose;
     w.closeDelay = spec.closeDelay;
-    w.hungUntil = spec.hungUntil;
-    w.exStyle = spec.exStyle;
-    w.rect = spec.rect;
+    w.hungUntil = spec.hungFor;
+    w.exStyle = spec.showsOk ? WS_EX_CAPTIONOKBTN : 0;
+    const Screen& screen = D().screen;
+    const bool bar = IsNavigationBar(spec.className);
+    w.rect = RECT{0, 0, spec.width != 0 ? spec.width : screen.width,
+                  spec.height != 0 ? spec.height : bar ? NavigationBarHeight(screen) : screen.height};
     if (spec.hasChild) {
         HWND child = NewHandle();
         Window c;
@@ -92,21 +96,14 @@ HWND AddWindow(const WindowSpec& spec)
 
 HWND AddWindow(const Text& className, const Text& title, bool visible)
 {
-    WindowSpec spec;
-    spec.className = className;
-    spec.title = title;
+    SceneWindow spec = App("", className, title);
     spec.visible = visible;
     return AddWindow(spec);
 }
 
 HWND AddWindowWithChild(const Text& className, const Text& title, const Text& childTitle)
 {
-    WindowSpec spec;
-    spec.className = className;
-    spec.title = title;
-    spec.hasChild = true;
-    spec.childTitle = childTitle;
-    return AddWindow(spec);
+    return AddWindow(App("", className, title).WithChild(childTitle));
 }
 
 void SetForeground(HWND window)
@@ -114,10 +111,16 @@ void SetForeground(HWND window)
     D().foreground = window;
 }
 
+// A window kept on top (the navigation bar) stays above the others.
 void RaiseToTop(HWND window)
 {
     RemoveFromZOrder(window);
-    D().zOrder.insert(D().zOrder.begin(), window);
+    auto& z = D().zOrder;
+    auto at = z.begin();
+    const Window* raised = Find(window);
+    while (raised != NULL && !raised->topmost && at != z.end() && Find(*at) != NULL && Find(*at)->topmost)
+        ++at;
+    z.insert(at, window);
 }
 
 void LoopZOrder(bool loop)
@@ -130,7 +133,7 @@ void DestroyWindowSilently(HWND window)
     Destroy(window, false);
 }
 
-void SetCloseReaction(HWND window, CloseReaction reaction)
+void SetCloseReaction(HWND window, CloseAnswer reaction)
 {
     if (Window* w = Find(window))
         w->onClose = reaction;

@@ -33,20 +33,24 @@ const int kStackAttempts = 3;
 const DWORD kPaintMs = 300;
 const DWORD kSnapTimeoutMs = 20000;
 
-LoggedMessage gLog[kLogCapacity + 1];
-int gLogCount = 0;
+scene::Steps gLog;
 Scene* gScene = NULL;
 HFONT gFont = NULL;
 
-void Log(int window, UINT message, UINT_PTR param)
+void Log(scene::Kind kind, int window, uintptr_t a = 0, uintptr_t b = 0, intptr_t c = 0)
 {
-    if (gLogCount < kLogCapacity) {
-        gLog[gLogCount].window = window;
-        gLog[gLogCount].message = message;
-        gLog[gLogCount].param = param;
-        gLogCount++;
-    }
-    gLog[gLogCount].message = 0;
+    scene::Step step;
+    step.kind = kind;
+    step.window = window;
+    step.a = a;
+    step.b = b;
+    step.c = c;
+    gLog.push_back(step);
+}
+
+const WCHAR* Wide(const std::u16string& text)
+{
+    return (const WCHAR*)text.c_str();
 }
 
 void DispatchPending()
@@ -105,7 +109,7 @@ int ZRankOf(HWND window)
         if (w == window)
             return rank;
         for (int i = 0; gScene != NULL && i < gScene->count; i++) {
-            if (gScene->windows[i] == w) {
+            if (gScene->handles[i] == w) {
                 rank++;
                 break;
             }
@@ -123,7 +127,7 @@ void DrawLine(HDC dc, RECT* area, LPCWSTR text)
 
 // Each window shows what it stands for, where it is in the Z order and
 // whether it is in front, so that a screenshot tells the story on its own.
-void PaintScene(HWND window, const SceneKind* kind)
+void PaintScene(HWND window, const SceneWindow* kind)
 {
     PAINTSTRUCT paint;
     HDC dc = BeginPaint(window, &paint);
@@ -139,15 +143,15 @@ void PaintScene(HWND window, const SceneKind* kind)
     SetTextColor(dc, RGB(0, 0, 0));
     RECT area = client;
     InflateRect(&area, -3, -2);
-    if (kind->pageTitle != NULL)
+    if (kind->hasChild)
         area.top += kPageHeight;
 
     WCHAR label[100];
-    MultiByteToWideChar(CP_UTF8, 0, kind->label, -1, label, 100);
+    MultiByteToWideChar(CP_UTF8, 0, kind->name.c_str(), -1, label, 100);
     WCHAR line[300];
     if (client.bottom < kShortWindowHeight) {
         // A bar: one line, and the point where it was last tapped.
-        _snwprintf(line, 300, L"%ls (%ls)  Z %d", label, kind->className, ZRankOf(window));
+        _snwprintf(line, 300, L"%ls (%ls)  Z %d", label, Wide(kind->className), ZRankOf(window));
         line[299] = 0;
         DrawLine(dc, &area, line);
         if (GetPropW(window, kTappedProperty) != NULL) {
@@ -164,11 +168,11 @@ void PaintScene(HWND window, const SceneKind* kind)
         return;
     }
     DrawLine(dc, &area, label);
-    _snwprintf(line, 300, L"class %ls", kind->className);
+    _snwprintf(line, 300, L"class %ls", Wide(kind->className));
     line[299] = 0;
     DrawLine(dc, &area, line);
-    if (kind->title[0] != 0) {
-        _snwprintf(line, 300, L"title %ls", kind->title);
+    if (!kind->title.empty()) {
+        _snwprintf(line, 300, L"title %ls", Wide(kind->title));
         line[299] = 0;
         DrawLine(dc, &area, line);
     }
@@ -180,20 +184,22 @@ void PaintScene(HWND window, const SceneKind* kind)
     EndPaint(window, &paint);
 }
 
-int SceneIdOf(HWND window)
+int IndexOf(HWND window)
 {
-    for (int i = 0; gScene != NULL && window != NULL && i < gScene->count; i++) {
-        if (gScene->windows[i] == window)
-            return gScene->kinds[i]->id;
+    if (window == NULL)
+        return scene::kNoWindow;
+    for (int i = 0; gScene != NULL && i < gScene->count; i++) {
+        if (gScene->handles[i] == window)
+            return i;
     }
-    return 0;
+    return scene::kOtherWindow;
 }
 
 void ForgetWindow(HWND window)
 {
     for (int i = 0; gScene != NULL && i < gScene->count; i++) {
-        if (gScene->windows[i] == window)
-            gScene->windows[i] = NULL;
+        if (gScene->handles[i] == window)
+            gScene->handles[i] = NULL;
     }
 }
 
@@ -203,17 +209,21 @@ LRESULT CALLBACK SceneWindowProc(HWND window, UINT message, WPARAM wParam, LPARA
         const CREATESTRUCTW* create = (const CREATESTRUCTW*)lParam;
         SetWindowLongPtrW(window, GWLP_USERDATA, (LONG_PTR)create->lpCreateParams);
     }
-    const SceneKind* kind = (const SceneKind*)GetWindowLongPtrW(window, GWLP_USERDATA);
+    const SceneWindow* kind = (const SceneWindow*)GetWindowLongPtrW(window, GWLP_USERDATA);
     if (kind == NULL)
         return DefWindowProcW(window, message, wParam, lParam);
+    const int self = IndexOf(window);
 
     switch (message) {
     case WM_CLOSE:
-        Log(kind->id, message, 0);
-        if (kind->behaviour == kClosesOnRequest)
+        Log(scene::kMessage, self, message);
+        if (kind->onClose == kCloses && kind->closeDelay == 0)
             DestroyWindow(window);
-        else if (kind->behaviour == kClosesAfterMoment)
-            SetTimer(window, kCloseTimer, kCloseDelayMs, NULL);
+        else if (kind->onClose == kCloses)
+            SetTimer(window, kCloseTimer, kind->closeDelay, NULL);
+        return 0;
+    case WM_COMMAND:
+        Log(scene::kMessage, self, message, wParam, lParam);
         return 0;
     case WM_TIMER:
         if (wParam == kCloseTimer) {
@@ -226,26 +236,30 @@ LRESULT CALLBACK SceneWindowProc(HWND window, UINT message, WPARAM wParam, LPARA
         SetPropW(window, kTappedProperty, (HANDLE)1);
         SetPropW(window, kTapPositionProperty, (HANDLE)lParam);
         InvalidateRect(window, NULL, FALSE);
-        Log(kind->id, message, (UINT_PTR)lParam);
+        Log(scene::kMessage, self, message, wParam, lParam);
         return 0;
     case WM_LBUTTONUP:
-        Log(kind->id, message, (UINT_PTR)lParam);
+        Log(scene::kMessage, self, message, wParam, lParam);
         return 0;
     case WM_KEYDOWN:
-        Log(kind->id, message, wParam);
-        if (kind->behaviour == kQuitsOnCtrlQ && wParam == 'Q' && GetKeyState(VK_CONTROL) < 0)
+        Log(scene::kKeyEvent, self, wParam, 0);
+        if (kind->onClose == kQuitsOnCtrlQ && wParam == 'Q' && GetKeyState(VK_CONTROL) < 0)
             DestroyWindow(window);
         return 0;
     case WM_KEYUP:
-        Log(kind->id, message, wParam);
+        Log(scene::kKeyEvent, self, wParam, KEYEVENTF_KEYUP);
         return 0;
     case WM_WINDOWPOSCHANGING: {
         // A window sent to the back must find the one replacing it already
-        // active, or the screen shows nothing in between; the log says which
-        // window was active at that moment.
+        // active, or the screen shows nothing in between: that window is
+        // logged as brought forward just before.
         const WINDOWPOS* position = (const WINDOWPOS*)lParam;
-        if (!(position->flags & SWP_NOZORDER) && position->hwndInsertAfter == HWND_BOTTOM)
-            Log(kind->id, kSentToBottom, (UINT_PTR)SceneIdOf(GetActiveWindow()));
+        if (!(position->flags & SWP_NOZORDER) && position->hwndInsertAfter == HWND_BOTTOM) {
+            const int active = IndexOf(GetActiveWindow());
+            if (active != self && active != scene::kNoWindow)
+                Log(scene::kForeground, active);
+            Log(scene::kZOrder, self, 0, position->flags & (SWP_NOSIZE | SWP_NOMOVE | SWP_NOACTIVATE));
+        }
         break;
     }
     case WM_ACTIVATE:
@@ -260,6 +274,8 @@ LRESULT CALLBACK SceneWindowProc(HWND window, UINT message, WPARAM wParam, LPARA
         PaintScene(window, kind);
         return 0;
     case WM_DESTROY:
+        if (gScene != NULL && !gScene->tearingDown)
+            Log(scene::kDestroyed, self);
         ForgetWindow(window);
         break;
     }
@@ -304,15 +320,6 @@ void RegisterWindowClass(LPCWSTR name, WNDPROC procedure)
     RegisterClassW(&windowClass);
 }
 
-const SceneKind* FindKind(const SceneKind* kinds, int kindCount, int id)
-{
-    for (int i = 0; i < kindCount; i++) {
-        if (kinds[i].id == id)
-            return &kinds[i];
-    }
-    return NULL;
-}
-
 RECT GridCell(int cell)
 {
     int columns = GetSystemMetrics(SM_CXSCREEN) / (kCellWidth + kCellGap);
@@ -326,17 +333,17 @@ RECT GridCell(int cell)
     return rect;
 }
 
-HWND CreateSceneWindow(const SceneKind* kind, RECT rect)
+HWND CreateSceneWindow(const SceneWindow* kind, RECT rect)
 {
     HINSTANCE instance = GetModuleHandleW(NULL);
     // Popups without a caption, as the platform's full-screen windows are;
     // the class and title are still what other processes read back.
-    HWND window = CreateWindowExW(kind->topmost ? WS_EX_TOPMOST : 0, kind->className, kind->title,
+    HWND window = CreateWindowExW(kind->topmost ? WS_EX_TOPMOST : 0, Wide(kind->className), Wide(kind->title),
                                   WS_POPUP | WS_BORDER, rect.left, rect.top,
                                   rect.right - rect.left, rect.bottom - rect.top, NULL, NULL,
                                   instance, (LPVOID)kind);
-    if (window != NULL && kind->pageTitle != NULL) {
-        CreateWindowExW(0, kPageClass, kind->pageTitle, WS_CHILD | WS_VISIBLE, 0, 0,
+    if (window != NULL && kind->hasChild) {
+        CreateWindowExW(0, kPageClass, Wide(kind->childTitle), WS_CHILD | WS_VISIBLE, 0, 0,
                         rect.right - rect.left, kPageHeight, window, NULL, instance, NULL);
     }
     return window;
@@ -346,90 +353,76 @@ void Stack(const Scene* scene)
 {
     // Bottom first: each window raised goes on top of those already placed.
     for (int i = scene->count - 1; i >= 0; i--) {
-        const SceneKind* kind = scene->kinds[i];
+        const SceneWindow* kind = &scene->windows[i];
         UINT flags = SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE;
         if (kind->visible)
             flags |= SWP_SHOWWINDOW;
-        SetWindowPos(scene->windows[i], kind->topmost ? HWND_TOPMOST : HWND_TOP, 0, 0, 0, 0, flags);
+        SetWindowPos(scene->handles[i], kind->topmost ? HWND_TOPMOST : HWND_TOP, 0, 0, 0, 0, flags);
     }
 }
 
-void DescribeOrder(const Scene* scene, const int* ids, char* out, size_t outSize)
+std::string DescribeOrder(const Scene* scene, const std::vector<int>& order)
 {
-    size_t used = 0;
-    out[0] = 0;
-    for (int i = 0; ids[i] != 0 && used + 1 < outSize; i++) {
-        const SceneKind* kind = SceneKindOf(scene, ids[i]);
-        int written = snprintf(out + used, outSize - used, "%s%s", i ? ", " : "",
-                               kind ? kind->label : "?");
-        if (written < 0)
-            break;
-        used += (size_t)written;
-    }
+    std::string out;
+    for (int i : order)
+        out += (out.empty() ? "" : ", ") + (i >= 0 ? scene->windows[i].name : std::string("?"));
+    return out;
 }
 
 }  // namespace
 
-bool BuildScene(Scene* scene, const SceneKind* kinds, int kindCount, const int* stack,
-                char* problem, size_t problemSize)
+bool BuildScene(Scene* scene, const std::vector<SceneWindow>& windows, int front, char* problem,
+                size_t problemSize)
 {
     RegisterWindowClass(kPageClass, PageWindowProc);
-    memset(scene, 0, sizeof(*scene));
+    scene->windows = windows;
+    scene->count = 0;
+    scene->tearingDown = false;
     gScene = scene;
     problem[0] = 0;
 
     int cell = 0;
-    int front = -1;
-    for (int i = 0; stack[i] != 0; i++) {
-        const SceneKind* kind = FindKind(kinds, kindCount, stack[i]);
-        if (kind == NULL || scene->count == kSceneMaxWindows) {
-            snprintf(problem, problemSize, "scene lists unknown window %d or too many", stack[i]);
+    for (const SceneWindow& kind : scene->windows) {
+        if (scene->count == kSceneMaxWindows) {
+            snprintf(problem, problemSize, "scene has more than %d windows", kSceneMaxWindows);
             return false;
         }
-        RegisterWindowClass(kind->className, SceneWindowProc);
-        RECT rect = kind->rect;
-        if (IsRectEmpty(&rect))
-            rect = GridCell(cell++);
-        scene->kinds[scene->count] = kind;
-        scene->windows[scene->count] = CreateSceneWindow(kind, rect);
-        if (scene->windows[scene->count] == NULL) {
-            snprintf(problem, problemSize, "could not create %s (error %lu)", kind->label,
+        RegisterWindowClass(Wide(kind.className), SceneWindowProc);
+        RECT rect = GridCell(cell);
+        if (IsNavigationBar(kind.className))
+            rect = RECT{0, 0, kind.width != 0 ? kind.width : 240, kind.height != 0 ? kind.height : 26};
+        else
+            cell++;
+        scene->handles[scene->count] = CreateSceneWindow(&kind, rect);
+        if (scene->handles[scene->count] == NULL) {
+            snprintf(problem, problemSize, "could not create %s (error %lu)", kind.name.c_str(),
                      GetLastError());
             return false;
         }
-        if (front < 0 && !kind->topmost)
-            front = scene->count;
         scene->count++;
     }
-    if (front < 0 || !scene->kinds[front]->visible) {
+    if (front < 0 || front >= scene->count || !scene->windows[front].visible) {
         snprintf(problem, problemSize, "scene has no visible window to put in front");
         return false;
     }
 
-    int expected[kSceneMaxWindows + 1];
+    std::vector<int> expected;
     for (int i = 0; i < scene->count; i++)
-        expected[i] = scene->kinds[i]->id;
-    expected[scene->count] = 0;
+        expected.push_back(i);
 
     for (int attempt = 0; attempt < kStackAttempts; attempt++) {
         Stack(scene);
-        SetForegroundWindow(scene->windows[front]);
+        SetForegroundWindow(scene->handles[front]);
         PumpMessagesFor(kSettleMs);
 
-        int actual[kSceneMaxWindows + 1];
-        SceneZOrder(scene, actual);
-        bool sameOrder = true;
-        for (int i = 0; i <= scene->count; i++)
-            sameOrder = sameOrder && actual[i] == expected[i];
-        const bool inFront = SceneForeground(scene) == scene->kinds[front]->id;
-        if (sameOrder && inFront) {
+        const std::vector<int> actual = SceneZOrder(scene);
+        const bool inFront = SceneForeground(scene) == front;
+        if (actual == expected && inFront) {
             RefreshScene(scene);
             ClearMessageLog();
             return true;
         }
-        char order[512];
-        DescribeOrder(scene, actual, order, sizeof(order));
-        snprintf(problem, problemSize, "set-up gave Z order [%s]%s", order,
+        snprintf(problem, problemSize, "set-up gave Z order [%s]%s", DescribeOrder(scene, actual).c_str(),
                  inFront ? "" : " and the wrong foreground");
     }
     return false;
@@ -437,9 +430,10 @@ bool BuildScene(Scene* scene, const SceneKind* kinds, int kindCount, const int* 
 
 void DestroyScene(Scene* scene)
 {
+    scene->tearingDown = true;
     for (int i = 0; i < scene->count; i++) {
-        if (scene->windows[i] != NULL)
-            DestroyWindow(scene->windows[i]);
+        if (scene->handles[i] != NULL)
+            DestroyWindow(scene->handles[i]);
     }
     PumpMessagesFor(50);
     if (gScene == scene)
@@ -447,56 +441,45 @@ void DestroyScene(Scene* scene)
     scene->count = 0;
 }
 
-int SceneZOrder(const Scene* scene, int* ids)
+std::vector<int> SceneZOrder(const Scene* scene)
 {
-    int listed = 0;
+    std::vector<int> order;
     for (HWND w = GetTopWindow(NULL); w != NULL; w = GetWindow(w, GW_HWNDNEXT)) {
         for (int i = 0; i < scene->count; i++) {
-            if (scene->windows[i] == w && listed < kSceneMaxWindows)
-                ids[listed++] = scene->kinds[i]->id;
+            if (scene->handles[i] == w)
+                order.push_back(i);
         }
     }
-    ids[listed] = 0;
-    return listed;
+    return order;
 }
 
 int SceneForeground(const Scene* scene)
 {
     HWND front = GetForegroundWindow();
     if (front == NULL)
-        return 0;
+        return scene::kNoWindow;
     for (int i = 0; i < scene->count; i++) {
-        if (scene->windows[i] == front)
-            return scene->kinds[i]->id;
+        if (scene->handles[i] == front)
+            return i;
     }
-    return -1;
-}
-
-const SceneKind* SceneKindOf(const Scene* scene, int id)
-{
-    for (int i = 0; i < scene->count; i++) {
-        if (scene->kinds[i]->id == id)
-            return scene->kinds[i];
-    }
-    return NULL;
+    return scene::kOtherWindow;
 }
 
 void RefreshScene(const Scene* scene)
 {
     for (int i = 0; i < scene->count; i++) {
-        if (scene->windows[i] != NULL)
-            RedrawWindow(scene->windows[i], NULL, NULL,
+        if (scene->handles[i] != NULL)
+            RedrawWindow(scene->handles[i], NULL, NULL,
                          RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
     }
 }
 
 void ClearMessageLog()
 {
-    gLogCount = 0;
-    gLog[0].message = 0;
+    gLog.clear();
 }
 
-const LoggedMessage* MessageLog()
+const scene::Steps& MessageLog()
 {
     return gLog;
 }
@@ -609,25 +592,6 @@ void SnapScene(const Scene* scene, LPCWSTR snapDir, const char* name)
     while (GetFileAttributesW(path) == INVALID_FILE_ATTRIBUTES &&
            GetTickCount() - start < kSnapTimeoutMs)
         PumpMessagesFor(50);
-}
-
-const char* MessageName(UINT message)
-{
-    switch (message) {
-    case WM_CLOSE:
-        return "WM_CLOSE";
-    case WM_LBUTTONDOWN:
-        return "WM_LBUTTONDOWN";
-    case WM_LBUTTONUP:
-        return "WM_LBUTTONUP";
-    case WM_KEYDOWN:
-        return "WM_KEYDOWN";
-    case WM_KEYUP:
-        return "WM_KEYUP";
-    case kSentToBottom:
-        return "sent-to-bottom";
-    }
-    return "?";
 }
 
 void PrintWide(LPCWSTR text)

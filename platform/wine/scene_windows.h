@@ -7,71 +7,45 @@
 
 #include <stddef.h>
 
-// What a stand-in does with the requests that can end it.
-enum SceneBehaviour {
-    kClosesOnRequest,  // WM_CLOSE destroys it, as DefWindowProc would
-    kIgnoresClose,     // WM_CLOSE is swallowed: unsaved work, or the shell itself
-    kQuitsOnCtrlQ,     // ignores WM_CLOSE and quits on Ctrl+Q, like the media player
-    kClosesAfterMoment,  // goes a moment after WM_CLOSE, as one that tidies up first
-};
+#include <vector>
 
-// How long a kClosesAfterMoment window takes to go: well within the waits
-// the closer allows after asking a window to close.
-const UINT kCloseDelayMs = 30;
-
-// One kind of window a scene can hold; kinds are named by id in the tables.
-struct SceneKind {
-    int id;                  // nonzero
-    const WCHAR* className;
-    const WCHAR* title;
-    const WCHAR* pageTitle;  // title of its first child window; NULL for no child
-    SceneBehaviour behaviour;
-    bool visible;
-    bool topmost;
-    RECT rect;               // all zero: the next free cell of the test grid
-    const char* label;       // short English name for reports and the screen
-};
+#include "scenario.h"
 
 const int kSceneMaxWindows = 16;
 
+// A screen of real windows, one for each of a scene's windows (top first):
+// each records what it receives in the scenario's own terms, its index
+// standing for it.
 struct Scene {
-    const SceneKind* kinds[kSceneMaxWindows];
-    HWND windows[kSceneMaxWindows];  // NULL once the window is gone
+    std::vector<SceneWindow> windows;
+    HWND handles[kSceneMaxWindows];  // NULL once the window is gone
     int count;
+    bool tearingDown;  // DestroyScene: what goes now is not logged
 };
 
-// One message as a window received it. Tables of these end with message 0.
-struct LoggedMessage {
-    int window;      // SceneKind id
-    UINT message;    // WM_CLOSE, WM_LBUTTONDOWN/UP, WM_KEYDOWN/UP or kSentToBottom
-    UINT_PTR param;  // lParam for the mouse, the virtual key for keys, the
-                     // active window's id for kSentToBottom, else 0
-};
-
-// A WM_WINDOWPOSCHANGING that moves the window to the bottom of the Z order.
-const UINT kSentToBottom = WM_WINDOWPOSCHANGING;
-
-const int kLogCapacity = 64;
-
-// Creates the windows of stack (kind ids, top first, zero-terminated), each in
-// an area of its own, and puts the first one that is not topmost in front.
-// Returns false with a reason when the screen does not show that Z order.
-bool BuildScene(Scene* scene, const SceneKind* kinds, int kindCount, const int* stack,
-                char* problem, size_t problemSize);
+// Creates the windows, each in an area of its own (the navigation bar
+// across the top, as wide as it says or 240), stacks them and puts window
+// `front` in front. Returns false with a reason when the screen does not
+// show that Z order.
+bool BuildScene(Scene* scene, const std::vector<SceneWindow>& windows, int front, char* problem,
+                size_t problemSize);
 void DestroyScene(Scene* scene);
 
-// Scene window ids from the top of the Z order down, zero-terminated; windows
-// that are gone are left out. Returns the number listed.
-int SceneZOrder(const Scene* scene, int* ids);
-// The id of the foreground window: 0 for none, -1 for a window of no scene.
+// The windows still there, by index, top first.
+std::vector<int> SceneZOrder(const Scene* scene);
+// The foreground window's index: scene::kNoWindow for none,
+// scene::kOtherWindow for a window of no scene.
 int SceneForeground(const Scene* scene);
-const SceneKind* SceneKindOf(const Scene* scene, int id);
 // Repaints every window, so that the screen shows the current Z order.
 void RefreshScene(const Scene* scene);
 
+// What the windows received since the last clear, in order: WM_CLOSE, taps
+// and WM_COMMAND as messages, keys as key events at the window that got
+// them, going away as kDestroyed, and a move to the bottom of the Z order
+// as kZOrder, after a kForeground for the window then active when that was
+// another of the scene's.
 void ClearMessageLog();
-// The messages received since the last clear, in order, zero-terminated.
-const LoggedMessage* MessageLog();
+const scene::Steps& MessageLog();
 
 // Keeps the scene's windows answering for that long.
 void PumpMessagesFor(DWORD milliseconds);
@@ -95,7 +69,6 @@ HANDLE StartProgram(LPCWSTR program, LPCWSTR commandLine);
 // Does nothing when snapDir is NULL or empty.
 void SnapScene(const Scene* scene, LPCWSTR snapDir, const char* name);
 
-const char* MessageName(UINT message);
 // Writes UTF-16 text to stdout as UTF-8, whatever the console's code page.
 void PrintWide(LPCWSTR text);
 

@@ -51,26 +51,12 @@ const DWORD kCloserTimeoutMs = 15000;
 // ---------------------------------------------------------------------------
 // The screen when the button is pressed
 
-enum WindowId {
-    kSystemPage = 1,
-    kConnectionsPage,
-    kApplication,
-    kToday,
-};
-
-const RECT kGridCell = {0, 0, 0, 0};
-const SceneKind kKinds[] = {
-    {kSystemPage, L"Dialog", L"", L"\x30B7\x30B9\x30C6\x30E0", kIgnoresClose, true, false, kGridCell, "Settings(System)"},
-    {kConnectionsPage, L"Dialog", L"", L"\x63A5\x7D9A", kIgnoresClose, true, false, kGridCell, "Settings(Connections)"},
-    {kApplication, L"Calculator", L"Calculator", NULL, kClosesOnRequest, true, false, kGridCell, "Calculator"},
-    {kToday, L"DesktopExplorerWindow", L"Desktop", NULL, kIgnoresClose, true, false, kGridCell, "Today"},
-};
-const int kKindCount = sizeof(kKinds) / sizeof(kKinds[0]);
-
 // Each option brings a different window forward from this stack.
-const int kPressStack[] = {kSystemPage, kConnectionsPage, kApplication, kToday, 0};
+const std::vector<SceneWindow> kPressStack = {kSettingsSystem, kSettingsConnections, kCalculator, kToday};
 // The demo's screen: a Settings page with an application below it.
-const int kDemoStack[] = {kSystemPage, kApplication, kToday, 0};
+const std::vector<SceneWindow> kDemoStack = {kSettingsSystem, kCalculator, kToday};
+// Both start with the System page in front; the press sends it to the bottom.
+const int kPressedOver = 0;
 
 // ---------------------------------------------------------------------------
 // Report
@@ -82,30 +68,21 @@ void PrintLine(const char* label, const std::wstring& text)
     printf("\n");
 }
 
-const char* Label(int id)
+// A window of the stack by its name; the foreground may also be none, or a
+// window of another program.
+std::string NameOf(const std::vector<SceneWindow>& stack, int window)
 {
-    for (const SceneKind& kind : kKinds) {
-        if (kind.id == id)
-            return kind.label;
-    }
-    return id == 0 ? "no window" : "a window of no scene";
+    if (window >= 0)
+        return stack[window].name;
+    return window == scene::kNoWindow ? "no window" : "a window of no scene";
 }
 
 std::string DescribeZOrder(const Scene* scene)
 {
-    int ids[kSceneMaxWindows + 1];
-    SceneZOrder(scene, ids);
     std::string order;
-    for (int i = 0; ids[i] != 0; i++)
-        order += std::string(i ? " > " : "") + Label(ids[i]);
+    for (int window : SceneZOrder(scene))
+        order += (order.empty() ? "" : " > ") + scene->windows[window].name;
     return order;
-}
-
-int Bottom(const Scene* scene)
-{
-    int ids[kSceneMaxWindows + 1];
-    const int count = SceneZOrder(scene, ids);
-    return count > 0 ? ids[count - 1] : 0;
 }
 
 // ---------------------------------------------------------------------------
@@ -303,16 +280,16 @@ struct Case {
     int optionId;          // the radio button tapped in KeyAssigner
     const WCHAR* option;   // what the command ends with
     bool longestCommand;   // installed where the command is kLongestCommand long
-    int front;             // the window in front after the press
+    const SceneWindow* front;  // the window in front after the press
 };
 
 const Case kCases[] = {
-    {"no option: the Today screen comes forward", kOptionNoneId, L"", false, kToday},
-    {"/n: the Settings page below comes forward", kOptionNId, L" /n", false, kConnectionsPage},
+    {"no option: the Today screen comes forward", kOptionNoneId, L"", false, &kToday},
+    {"/n: the Settings page below comes forward", kOptionNId, L" /n", false, &kSettingsConnections},
     {"/ns: the application below both pages comes forward", kOptionNsId, L" /ns", false,
-     kApplication},
+     &kCalculator},
     {"/n from a folder that makes the command 259 characters", kOptionNId, L" /n", true,
-     kConnectionsPage},
+     &kSettingsConnections},
 };
 
 // C:\ and one folder, long enough that the command fills KeyAssigner's field.
@@ -333,7 +310,7 @@ bool RunCase(const Case& c)
     const std::wstring folder = c.longestCommand ? LongestFolder(c.option) : kInstallFolder;
     std::wstring command;
     Press press = {};
-    int front = 0;
+    int front = scene::kNoWindow;
     {
         const Installation installed(folder, gBuiltAssigner, gBuiltCloser, &problems);
         const SeededButtons seeded;
@@ -346,7 +323,7 @@ bool RunCase(const Case& c)
 
             Scene scene;
             char problem[512];
-            if (!BuildScene(&scene, kKinds, kKindCount, kPressStack, problem, sizeof(problem))) {
+            if (!BuildScene(&scene, kPressStack, kPressedOver, problem, sizeof(problem))) {
                 problems.Fail("scene: %s", problem);
             } else if (PressButton(command, &press, &problems)) {
                 front = SceneForeground(&scene);
@@ -357,9 +334,11 @@ bool RunCase(const Case& c)
                                  Show(installed.closer()).c_str());
                 if (press.status != 1)
                     problems.Fail("ForegroundDismisser exited with %lu, expected 1", press.status);
-                if (front != c.front)
-                    problems.Fail("in front: %s, expected %s", Label(front), Label(c.front));
-                if (Bottom(&scene) != kSystemPage)
+                if (NameOf(kPressStack, front) != c.front->name)
+                    problems.Fail("in front: %s, expected %s", NameOf(kPressStack, front).c_str(),
+                                 c.front->name.c_str());
+                const std::vector<int> order = SceneZOrder(&scene);
+                if (order.empty() || order.back() != kPressedOver)
                     problems.Fail("Z order after: %s; the System page should be at the bottom",
                                  DescribeZOrder(&scene).c_str());
             }
@@ -373,7 +352,7 @@ bool RunCase(const Case& c)
         PrintWide(command.c_str());
         printf("\n    ran ");
         PrintWide(press.image.empty() ? L"(unknown)" : press.image.c_str());
-        printf(", exit status %lu, in front: %s\n", press.status, Label(front));
+        printf(", exit status %lu, in front: %s\n", press.status, NameOf(kPressStack, front).c_str());
     }
     for (const std::string& line : problems.problems)
         printf("    %s\n", line.c_str());
@@ -412,12 +391,13 @@ bool ShowPress(const std::wstring& command, LPCWSTR snapDir, Report* problems)
     HWND caption = ShowCaption(command, font);
     Scene scene;
     char problem[512];
-    bool ok = BuildScene(&scene, kKinds, kKindCount, kDemoStack, problem, sizeof(problem));
+    bool ok = BuildScene(&scene, kDemoStack, kPressedOver, problem, sizeof(problem));
     if (!ok) {
         problems->Fail("could not set up the screen: %s", problem);
     } else {
-        printf("The button is pressed.\n  in front: %s (page ", Label(SceneForeground(&scene)));
-        PrintWide(SceneKindOf(&scene, kSystemPage)->pageTitle);
+        printf("The button is pressed.\n  in front: %s (page ",
+               NameOf(kDemoStack, SceneForeground(&scene)).c_str());
+        PrintWide((const WCHAR*)kDemoStack[kPressedOver].childTitle.c_str());
         printf(")\n  Z order:  %s\n", DescribeZOrder(&scene).c_str());
         SnapScene(&scene, snapDir, "button-before");
 
@@ -429,12 +409,12 @@ bool ShowPress(const std::wstring& command, LPCWSTR snapDir, Report* problems)
             PrintLine("  the process ran ", press.image.empty() ? L"(unknown)" : press.image);
             const int front = SceneForeground(&scene);
             printf("  exit status: %lu\n", press.status);
-            printf("  now in front: %s\n  Z order:  %s\n", Label(front),
+            printf("  now in front: %s\n  Z order:  %s\n", NameOf(kDemoStack, front).c_str(),
                    DescribeZOrder(&scene).c_str());
             SnapScene(&scene, snapDir, "button-after");
-            ok = front == kApplication;
+            ok = NameOf(kDemoStack, front) == kCalculator.name;
             if (!ok)
-                problems->Fail("expected %s in front", Label(kApplication));
+                problems->Fail("expected %s in front", kCalculator.name.c_str());
         }
     }
     DestroyScene(&scene);

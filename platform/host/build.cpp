@@ -1,0 +1,36 @@
+// build.cpp: makes the device what a scenario describes.
+#include "device.h"
+
+#include <stdlib.h>
+
+namespace host {
+
+std::vector<HWND> Build(const scene::Scenario& s)
+{
+    const DeviceProfile* profile = s.profile.empty() ? &DefaultProfile() : FindProfile(s.profile);
+    if (profile == NULL)
+        detail::Unmodelled(("no release is called " + s.profile).c_str());
+    SetProfile(*profile);
+    SetScreen(s.screenGiven || s.profile.empty() ? s.screen : profile->screen);
+    if (s.platformGiven && s.platformAvailable)
+        SetPlatformType(s.platform);
+    else if (s.platformGiven)
+        SetPlatformTypeUnavailable();
+    std::vector<HWND> windows;
+    for (const SceneWindow& w : s.windows)
+        windows.push_back(AddWindow(w));
+    const int front = s.FrontIndex();
+    if (front >= 0 && front < (int)windows.size())
+        SetForeground(windows[front]);
+    for (const scene::RegistryRow& r : s.registry) {
+        if (r.isValue)
+            SetStringValue(r.path, r.name, r.text);
+        else
+            AddKey(r.path);
+    }
+    if (!s.module.empty())
+        SetModulePath(s.module);
+    return windows;
+}
+
+}  // namespace host

@@ -1,0 +1,545 @@
+// scenario.cpp: the press's steps, the scene file's reader and the one
+// matcher of expected effects against a way's record.
+#include "scenario.h"
+
+#include <stdio.h>
+#include <stdlib.h>
+
+namespace scene {
+
+// ---- Steps -------------------------------------------------------------------
+
+namespace {
+
+Step Entry(Kind kind, int window, uintptr_t a = 0, uintptr_t b = 0, intptr_t c = 0)
+{
+    Step s;
+    s.kind = kind;
+    s.window = window;
+    s.a = a;
+    s.b = b;
+    s.c = c;
+    return s;
+}
+
+}  // namespace
+
+Steps Message(int window, uintptr_t message, uintptr_t wParam, intptr_t lParam)
+{
+    return {Entry(kMessage, window, message, wParam, lParam)};
+}
+Steps Close(int window) { return Message(window, kWmClose); }
+Steps Destroyed(int window) { return {Entry(kDestroyed, window)}; }
+Steps ClosedAndGone(int window) { return Join({Close(window), Destroyed(window)}); }
+Steps Slept(unsigned ms) { return {Entry(kSleep, kNoWindow, ms)}; }
+Steps Forward(int window) { return {Entry(kForeground, window)}; }
+Steps ToBottom(int window) { return {Entry(kZOrder, window, 0, kToBottomFlags)}; }
+Steps ForwardAndBack(int forward, int sent) { return Join({Forward(forward), ToBottom(sent)}); }
+Steps Tap(int bar, int x, int y)
+{
+    const intptr_t at = (intptr_t)(((uint32_t)y << 16) | ((uint32_t)x & 0xFFFF));
+    return Join({Message(bar, kWmLButtonDown, 0, at), Message(bar, kWmLButtonUp, 0, at)});
+}
+Steps Key(uintptr_t key, bool up, int receiver) { return {Entry(kKeyEvent, receiver, key, up ? kKeyUp : 0)}; }
+Steps Ok(int window) { return Message(window, kWmCommand, kIdOk); }
+Steps Waited(int window, unsigned ms) { return {Entry(kWaited, window, ms)}; }
+
+Step WithText(Kind kind, int window, uintptr_t a, uintptr_t b, const std::u16string& text1,
+              const std::u16string& text2, const std::vector<uint8_t>& bytes)
+{
+    Step s = Entry(kind, window, a, b);
+    s.text1 = text1;
+    s.text2 = text2;
+    s.bytes = bytes;
+    s.carriesText = true;
+    return s;
+}
+
+Steps Optional(Steps steps)
+{
+    for (Step& s : steps)
+        s.optional = true;
+    return steps;
+}
+
+Steps Join(std::initializer_list<Steps> parts)
+{
+    Steps out;
+    for (const Steps& p : parts)
+        out.insert(out.end(), p.begin(), p.end());
+    return out;
+}
+
+// ---- Scenario ----------------------------------------------------------------
+
+Scenario Press(const std::string& name, std::vector<SceneWindow> windows)
+{
+    Scenario s;
+    s.name = name;
+    s.windows = windows;
+    return s;
+}
+
+int Scenario::FrontIndex() const
+{
+    if (front != kFirstBelowTopmost)
+        return front;
+    for (size_t i = 0; i < windows.size(); i++) {
+        if (!windows[i].topmost)
+            return (int)i;
+    }
+    return kNoWindow;
+}
+
+std::vector<std::string> Scenario::Names() const
+{
+    std::vector<std::string> names;
+    for (size_t i = 0; i < windows.size(); i++) {
+        int same = 0, before = 0;
+        for (size_t j = 0; j < windows.size(); j++) {
+            same += windows[j].name == windows[i].name;
+            before += j < i && windows[j].name == windows[i].name;
+        }
+        names.push_back(same > 1 ? windows[i].name + "#" + std::to_string(before + 1) : windows[i].name);
+    }
+    return names;
+}
+
+// ---- Text --------------------------------------------------------------------
+
+std::string Narrow(const std::u16string& text)
+{
+    std::string out;
+    for (size_t i = 0; i < text.size(); i++) {
+        uint32_t c = text[i];
+        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
+            text[i + 1] <= 0xDFFF) {
+            c = 0x10000 + ((c - 0xD800) << 10) + (text[i + 1] - 0xDC00);
+            i++;
+        } else if (c >= 0xD800 && c <= 0xDFFF) {
+            c = 0xFFFD;
+        }
+        if (c < 0x80) {
+            out += (char)c;
+        } else if (c < 0x800) {
+            out += (char)(0xC0 | (c >> 6));
+            out += (char)(0x80 | (c & 0x3F));
+        } else if (c < 0x10000) {
+            out += (char)(0xE0 | (c >> 12));
+            out += (char)(0x80 | ((c >> 6) & 0x3F));
+            out += (char)(0x80 | (c & 0x3F));
+        } else {
+            out += (char)(0xF0 | (c >> 18));
+            out += (char)(0x80 | ((c >> 12) & 0x3F));
+            out += (char)(0x80 | ((c >> 6) & 0x3F));
+            out += (char)(0x80 | (c & 0x3F));
+        }
+    }
+    return out;
+}
+
+std::u16string Widen(const std::string& utf8)
+{
+    std::u16string out;
+    for (size_t i = 0; i < utf8.size();) {
+        const unsigned char b = (unsigned char)utf8[i];
+        uint32_t c = b;
+        int extra = b >= 0xF0 ? 3 : b >= 0xE0 ? 2 : b >= 0xC0 ? 1 : 0;
+        if (extra > 0)
+            c = b & (0x3F >> extra);
+        i++;
+        for (; extra > 0 && i < utf8.size(); extra--, i++)
+            c = (c << 6) | ((unsigned char)utf8[i] & 0x3F);
+        if (c >= 0x10000) {
+            out += (char16_t)(0xD800 + ((c - 0x10000) >> 10));
+            out += (char16_t)(0xDC00 + ((c - 0x10000) & 0x3FF));
+        } else {
+            out += (char16_t)c;
+        }
+    }
+    return out;
+}
+
+// ---- Scene files -------------------------------------------------------------
+
+namespace {
+
+std::vector<std::string> Split(const std::string& text, char separator)
+{
+    std::vector<std::string> out(1);
+    for (char c : text) {
+        if (c == separator)
+            out.emplace_back();
+        else
+            out.back() += c;
+    }
+    return out;
+}
+
+// A decimal number of at most nine digits, nothing else.
+bool Number(const std::string& text, int* out)
+{
+    if (text.empty() || text.size() > 9 || text.find_first_not_of("0123456789") != std::string::npos)
+        return false;
+    *out = atoi(text.c_str());
+    return true;
+}
+
+// NAME-MS: the milliseconds after a prefix.
+bool Millis(const std::string& field, const std::string& prefix, int* ms)
+{
+    return field.compare(0, prefix.size(), prefix) == 0 && Number(field.substr(prefix.size()), ms);
+}
+
+bool ControlId(const std::string& text, int* out)
+{
+    if (text == "ok" || text == "cancel") {
+        *out = text == "ok" ? 1 : 2;  // IDOK, IDCANCEL
+        return true;
+    }
+    return Number(text, out) && *out <= 0xFFFF;
+}
+
+// One modifier of a window line: how it is shown and how it answers.
+bool Modify(const std::string& field, SceneWindow* w)
+{
+    int ms = 0;
+    if (field == "visible" || field == "hidden")
+        w->visible = field == "visible";
+    else if (field == "closes")
+        w->onClose = kCloses;
+    else if (field == "ignores")
+        w->onClose = kIgnoresClose;
+    else if (field == "ctrl-q")
+        w->onClose = kQuitsOnCtrlQ;
+    else if (Millis(field, "closes-after-", &ms))
+        *w = w->ClosingAfter((unsigned)ms);
+    else if (Millis(field, "hung-", &ms) && w->hungFor == 0)
+        w->hungFor = (unsigned)ms;
+    else if (field == "ok" && !w->showsOk)
+        w->showsOk = true;
+    else
+        return false;
+    return true;
+}
+
+// window NAME[|MODIFIER...] names a Pocket PC window; otherwise
+// window CLASS|TITLE|CHILD|SHOWN|ON_CLOSE[|hung-MS][|ok].
+bool ReadWindow(const std::vector<std::string>& fields, SceneWindow* w, std::string* why)
+{
+    const SceneWindow* known = FindPocketPcWindow(fields[0]);
+    if (known != nullptr && fields.size() < 5) {
+        *w = *known;
+        for (size_t i = 1; i < fields.size(); i++) {
+            if (!Modify(fields[i], w)) {
+                *why = "a modifier is visible, hidden, closes, ignores, ctrl-q, closes-after-MS, "
+                       "hung-MS or ok, once each, not \"" + fields[i] + "\"";
+                return false;
+            }
+        }
+        return true;
+    }
+    if (fields.size() < 5 || fields.size() > 7) {
+        *why = "window wants a Pocket PC window's name, or CLASS|TITLE|CHILD|SHOWN|ON_CLOSE[|hung-MS][|ok]";
+        return false;
+    }
+    *w = SceneWindow();
+    w->className = Widen(fields[0]);
+    w->title = Widen(fields[1]);
+    w->hasChild = !fields[2].empty();
+    w->childTitle = Widen(fields[2]);
+    w->topmost = IsNavigationBar(w->className);
+    w->name = fields[0] + (fields[1].empty() ? "" : " \"" + fields[1] + "\"");
+    if (w->className.empty()) {
+        *why = "a window needs a class";
+        return false;
+    }
+    if (fields[3] != "visible" && fields[3] != "hidden") {
+        *why = "SHOWN is visible or hidden, not \"" + fields[3] + "\"";
+        return false;
+    }
+    Modify(fields[3], w);
+    if (fields[4] == "visible" || fields[4] == "hidden" || fields[4] == "ok" ||
+        fields[4].compare(0, 5, "hung-") == 0 || !Modify(fields[4], w)) {
+        *why = "ON_CLOSE is closes, ignores, ctrl-q or closes-after-MS, not \"" + fields[4] + "\"";
+        return false;
+    }
+    for (size_t i = 5; i < fields.size(); i++) {
+        const bool extra = fields[i] == "ok" || fields[i].compare(0, 5, "hung-") == 0;
+        if (!extra || !Modify(fields[i], w)) {
+            *why = "a field after ON_CLOSE is hung-MS or ok, once each, not \"" + fields[i] + "\"";
+            return false;
+        }
+    }
+    return true;
+}
+
+bool ReadLine(const std::string& line, int number, Scenario* s, bool* frontGiven,
+              const std::vector<std::string>& releases, std::string* why)
+{
+    const size_t space = line.find(' ');
+    const std::string keyword = line.substr(0, space);
+    const std::string rest = space == std::string::npos ? "" : line.substr(space + 1);
+    const std::vector<std::string> words = Split(rest, ' ');
+    const std::vector<std::string> fields = Split(rest, '|');
+    if (keyword == "profile") {
+        if (rest.empty()) {
+            *why = "profile wants a release's name";
+            return false;
+        }
+        bool known = releases.empty();
+        std::string names;
+        for (const std::string& r : releases) {
+            known = known || r == rest;
+            names += (names.empty() ? "" : " ") + r;
+        }
+        if (!known) {
+            *why = "profile is one of " + names + ", not \"" + rest + "\"";
+            return false;
+        }
+        s->profile = rest;
+    } else if (keyword == "screen") {
+        Screen& sc = s->screen;
+        if (words.size() != 3 || !Number(words[0], &sc.width) || !Number(words[1], &sc.height) ||
+            !Number(words[2], &sc.dpi) || sc.width == 0 || sc.height == 0 || sc.dpi < 96 ||
+            sc.width > 0xFFFF || sc.height > 0xFFFF || sc.dpi > 0xFFFF) {
+            *why = "screen wants WIDTH HEIGHT DPI: 1 to 65535 pixels each way, 96 to 65535 dpi";
+            return false;
+        }
+        s->screenGiven = true;
+    } else if (keyword == "platform") {
+        if (rest.empty()) {
+            *why = "platform wants a type, or - for none";
+            return false;
+        }
+        s->platformGiven = true;
+        s->platformAvailable = rest != "-";
+        s->platform = Widen(rest);
+    } else if (keyword == "window") {
+        SceneWindow w;
+        if (!ReadWindow(fields, &w, why))
+            return false;
+        s->windows.push_back(w);
+    } else if (keyword == "front") {
+        int n = 0;
+        if (!Number(rest, &n)) {
+            *why = "front wants a window's number, from 1, or 0 for none";
+            return false;
+        }
+        s->front = n - 1;  // 0, none, is kNoWindow
+        *frontGiven = true;
+    } else if (keyword == "press") {
+        s->commandLine = Widen(rest);
+    } else if (keyword == "key") {
+        if (rest.empty()) {
+            *why = "key wants a path";
+            return false;
+        }
+        s->registry.push_back(RegistryRow{false, Widen(rest), u"", u""});
+    } else if (keyword == "value") {
+        if (fields.size() != 3 || fields[0].empty()) {
+            *why = "value wants PATH|NAME|TEXT";
+            return false;
+        }
+        s->registry.push_back(RegistryRow{true, Widen(fields[0]), Widen(fields[1]), Widen(fields[2])});
+    } else if (keyword == "module") {
+        if (rest.empty()) {
+            *why = "module wants a path";
+            return false;
+        }
+        s->module = Widen(rest);
+    } else if (keyword == "dialog") {
+        DialogAction action = {number, kCloseDialog, 0, 0};
+        if (words.size() == 2 && words[0] == "click" && ControlId(words[1], &action.id)) {
+            action.kind = kClick;
+        } else if (words.size() == 3 && words[0] == "select" && ControlId(words[1], &action.id) &&
+                   Number(words[2], &action.index)) {
+            action.kind = kSelect;
+        } else if (words.size() != 1 || words[0] != "close") {
+            *why = "dialog wants click ID, select ID INDEX or close";
+            return false;
+        }
+        s->dialog.push_back(action);
+    } else {
+        *why = "unknown line \"" + keyword + "\"";
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+bool ReadScene(const std::string& text, Scenario* s, std::string* why,
+               const std::vector<std::string>& releases)
+{
+    bool frontGiven = false;
+    const std::vector<std::string> lines = Split(text, '\n');
+    for (size_t i = 0; i < lines.size(); i++) {
+        std::string line = lines[i];
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        const size_t start = line.find_first_not_of(' ');
+        if (start == std::string::npos || line[start] == '#')
+            continue;
+        if (!ReadLine(line.substr(start), (int)i + 1, s, &frontGiven, releases, why)) {
+            *why = std::to_string(i + 1) + ": " + *why;
+            return false;
+        }
+    }
+    if (frontGiven && s->front >= (int)s->windows.size()) {
+        *why = " front names window " + std::to_string(s->front + 1) + " of " +
+               std::to_string(s->windows.size());
+        return false;
+    }
+    return true;
+}
+
+Scenario FromText(const std::string& name, const std::string& text)
+{
+    Scenario s;
+    s.name = name;
+    std::string why;
+    if (!ReadScene(text, &s, &why)) {
+        fprintf(stderr, "scene \"%s\", line %s\n", name.c_str(), why.c_str());
+        abort();
+    }
+    return s;
+}
+
+// ---- The matcher -------------------------------------------------------------
+
+namespace {
+
+std::string Hex(uintptr_t value)
+{
+    char buffer[32];
+    snprintf(buffer, sizeof(buffer), "0x%llx", (unsigned long long)value);
+    return buffer;
+}
+
+std::string WindowName(int window, const std::vector<std::string>& names)
+{
+    if (window == kNoWindow)
+        return "none";
+    if (window == kOtherWindow)
+        return "another window";
+    if (window >= 0 && window < (int)names.size())
+        return names[window];
+    return "window " + std::to_string(window);
+}
+
+const char* MessageName(uintptr_t message)
+{
+    switch (message) {
+    case kWmClose: return "WM_CLOSE";
+    case kWmCommand: return "WM_COMMAND";
+    case kWmLButtonDown: return "WM_LBUTTONDOWN";
+    case kWmLButtonUp: return "WM_LBUTTONUP";
+    }
+    return NULL;
+}
+
+bool Same(const Step& e, const Step& a)
+{
+    if (e.kind != a.kind || e.window != a.window || e.a != a.a || e.b != a.b || e.c != a.c)
+        return false;
+    return !e.carriesText || (e.text1 == a.text1 && e.text2 == a.text2 && e.bytes == a.bytes);
+}
+
+std::string List(const Steps& steps, const std::vector<std::string>& names)
+{
+    std::string out;
+    for (size_t i = 0; i < steps.size(); i++)
+        out += "    " + std::to_string(i) + ": " + Describe(steps[i], names) + "\n";
+    return out.empty() ? "    (nothing)\n" : out;
+}
+
+}  // namespace
+
+std::string Describe(const Step& s, const std::vector<std::string>& names)
+{
+    static const char* const kKinds[] = {
+        "end", "message", "foreground", "z-order", "key", "sleep", "destroyed",
+        "control", "reg-set", "beep", "message-box", "init-dialog", "menu-bar", "end-dialog",
+        "waited", "tray-opened",
+    };
+    std::string out = s.optional ? "(optional) " : "";
+    out += kKinds[s.kind];
+    const std::string window = WindowName(s.window, names);
+    switch (s.kind) {
+    case kMessage:
+        out += " " + window + " " + (MessageName(s.a) ? MessageName(s.a) : Hex(s.a));
+        if (s.a == kWmLButtonDown || s.a == kWmLButtonUp)
+            out += " at (" + std::to_string(s.c & 0xFFFF) + ", " + std::to_string((s.c >> 16) & 0xFFFF) + ")";
+        else
+            out += " " + Hex(s.b) + " " + Hex((uintptr_t)s.c);
+        break;
+    case kForeground:
+    case kDestroyed:
+    case kTrayOpened:
+        out += " " + window;
+        break;
+    case kKeyEvent:
+        out += " " + (s.a == kVkControl ? std::string("Ctrl") : s.a >= 'A' && s.a <= 'Z' ? std::string(1, (char)s.a) : Hex(s.a));
+        out += (s.b & kKeyUp) ? " up" : " down";
+        if (s.window != kNoWindow)
+            out += " to " + window;
+        break;
+    case kSleep:
+        out += " " + std::to_string(s.a) + " ms";
+        break;
+    case kWaited:
+        out += " " + window + " " + std::to_string(s.a) + " ms";
+        break;
+    default:
+        out += " " + window + " a=" + Hex(s.a) + " b=" + Hex(s.b) + " c=" + Hex((uintptr_t)s.c);
+    }
+    if (!s.text1.empty() || !s.text2.empty())
+        out += " \"" + Narrow(s.text1) + "\" \"" + Narrow(s.text2) + "\"";
+    if (!s.bytes.empty()) {
+        out += " bytes";
+        for (uint8_t b : s.bytes) {
+            char hex[4];
+            snprintf(hex, sizeof(hex), " %02x", b);
+            out += hex;
+        }
+    }
+    return out;
+}
+
+std::string Match(const Steps& expected, const Steps& actual, const std::vector<std::string>& names)
+{
+    size_t e = 0, a = 0;
+    while (e < expected.size() && a < actual.size()) {
+        if (Same(expected[e], actual[a])) {
+            e++;
+            a++;
+        } else if (expected[e].optional) {
+            e++;
+        } else {
+            break;
+        }
+    }
+    while (e < expected.size() && expected[e].optional)
+        e++;
+    if (e == expected.size() && a == actual.size())
+        return "";
+    return "effects part at expected " + std::to_string(e) + ", recorded " + std::to_string(a) +
+           "\n  expected:\n" + List(expected, names) + "  recorded:\n" + List(actual, names);
+}
+
+std::string MatchOrder(const char* what, const std::vector<int>& expected,
+                       const std::vector<int>& actual, const std::vector<std::string>& names)
+{
+    if (expected == actual)
+        return "";
+    auto list = [&](const std::vector<int>& order) {
+        std::string out;
+        for (int w : order)
+            out += (out.empty() ? "" : ", ") + WindowName(w, names);
+        return "[" + out + "]";
+    };
+    return std::string(what) + ": expected " + list(expected) + ", got " + list(actual) + "\n";
+}
+
+}  // namespace scene
