@@ -11,25 +11,21 @@ from audit_common import conclude
 
 CONDITIONS = ['', 'eq', 'ne', 'cs', 'hs', 'cc', 'lo', 'mi', 'pl', 'vs', 'vc',
               'hi', 'ls', 'ge', 'lt', 'gt', 'le', 'al']
-# ARMv4 in ARM state, as roots and the suffixes each takes. The condition
-# goes after the whole mnemonic (unified syntax) or between the root and the
-# suffix (divided syntax); objdump writes the first.
-ARMV4_FORMS = [
-    ('and eor sub rsb add adc sbc rsc orr mov bic mvn lsl lsr asr ror rrx', ['', 's']),
-    ('tst teq cmp cmn', ['']),
-    ('mul mla umull umlal smull smlal', ['', 's']),
-    ('ldr', ['', 'b', 't', 'bt', 'h', 'sh', 'sb']),
-    ('str', ['', 'b', 't', 'bt', 'h']),
-    ('ldm stm', ['', 'ia', 'ib', 'da', 'db', 'fd', 'fa', 'ed', 'ea']),
-    ('push pop', ['']),
-    ('swp', ['', 'b']),
-    ('b bl', ['']),
-    ('svc swi mrs msr', ['']),
-    ('cdp mcr mrc', ['']),
-    ('ldc stc', ['', 'l']),
-]
-ARMV4 = {form for roots, suffixes in ARMV4_FORMS for root in roots.split()
-         for suffix, cond in itertools.product(suffixes, CONDITIONS)
+# ARMv4 in ARM state: the suffixes each root takes ('' for none) and the
+# roots. The condition goes after the whole mnemonic (unified syntax) or
+# between the root and the suffix (divided syntax); objdump writes the first.
+ARMV4_FORMS = {
+    ' s': 'and eor sub rsb add adc sbc rsc orr mov bic mvn lsl lsr asr ror rrx '
+          'mul mla umull umlal smull smlal',
+    '': 'tst teq cmp cmn push pop b bl svc swi mrs msr cdp mcr mrc',
+    ' b t bt h sh sb': 'ldr',
+    ' b t bt h': 'str',
+    ' ia ib da db fd fa ed ea': 'ldm stm',
+    ' b': 'swp',
+    ' l': 'ldc stc',
+}
+ARMV4 = {form for suffixes, roots in ARMV4_FORMS.items() for root in roots.split()
+         for suffix, cond in itertools.product(suffixes.split(' '), CONDITIONS)
          for form in (root + suffix + cond, root + cond + suffix)}
 NOP_ENCODING = 0x01A00000       # mov r0, r0: ARMv6K's nop hint is another word
 SHORT_MULTIPLIES = ('mul', 'mla')
@@ -65,40 +61,30 @@ def audit(report, image):
     audited, words, thumb, refused = 0, 0, [], []
     for line in result.stdout.splitlines():
         match = INSTRUCTION.match(line)
-        if not match:
-            continue
-        address, encoding, rest = match.groups()
-        mnemonic = rest.split('\t', 1)[0].strip()
-        # Literal pools and constant data between functions, marked $d.
-        if mnemonic.startswith('.'):
-            words += 1
-            continue
-        if not re.fullmatch(r'[0-9a-f]{8}', encoding):
+        mnemonic = match and match.group(3).split('\t', 1)[0].strip()
+        if not match or mnemonic.startswith('.'):
+            # Literal pools and constant data between functions, marked $d.
+            words += bool(match)
+        elif not re.fullmatch(r'[0-9a-f]{8}', match.group(2)):
             thumb.append(line.strip())
-            continue
-        audited += 1
-        why = refusal(mnemonic, int(encoding, 16), rest) if mnemonic else 'undecodable'
-        if why:
-            refused.append('%s (%s)' % (re.sub(r'\s+', ' ', line.strip()), why))
+        else:
+            audited += 1
+            why = refusal(mnemonic, int(match.group(2), 16), match.group(3)) if mnemonic \
+                else 'undecodable'
+            if why:
+                refused.append('%s (%s)' % (re.sub(r'\s+', ' ', line.strip()), why))
 
     # Mapping symbols are what tell objdump code from data and ARM from
     # Thumb; without $a it decodes nothing reliably.
-    names = [s[0] for s in image.symbols]
-    thumb_marks = [n for n in names if n == '$t' or n.startswith('$t.')]
-    arm_marks = [n for n in names if n == '$a' or n.startswith('$a.')]
-    problems = []
-    if thumb_marks:
-        problems.append('%d $t mapping symbols' % len(thumb_marks))
-    if thumb:
-        problems.append('%d Thumb instructions, first: %s' % (len(thumb), thumb[0]))
+    thumb_marks, arm_marks = ([s[0] for s in image.symbols if s[0] == m or s[0].startswith(m + '.')]
+                              for m in ('$t', '$a'))
+    problems = ['%d $t mapping symbols' % len(thumb_marks)] if thumb_marks else []
+    problems += ['%d Thumb instructions, first: %s' % (len(thumb), thumb[0])] if thumb else []
     if not arm_marks:
         problems.append('no $a mapping symbols, so code cannot be told from data')
     report.check('ARM state', not problems, '; '.join(problems) or
                  '%d $a mapping symbols, no Thumb' % len(arm_marks))
-
-    if result.returncode:
-        refused.insert(0, 'objdump failed: ' + result.stderr.strip())
-    if not audited:
-        refused.insert(0, 'no ARM instructions found to audit')
-    conclude(report, 'ARMv4 instructions', refused,
-             '%d instructions audited, %d data words skipped' % (audited, words))
+    failed = ['objdump failed: ' + result.stderr.strip()] if result.returncode else []
+    conclude(report, 'ARMv4 instructions', failed + refused,
+             '%d instructions audited, %d data words skipped' % (audited, words), audited,
+             'no ARM instructions found to audit')

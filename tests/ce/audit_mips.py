@@ -3,15 +3,10 @@ check_image.py: every word of every function, as the .exe holds it, against
 the VR41xx's set (platform/ce/vr41xx_set.py, the table the CE runner's guard
 is built from), and no use of $gp.
 """
-import os
 import struct
-import sys
 
-from audit_common import conclude, elf_functions, section_holding
-
-sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)),
-                                '..', '..', 'platform', 'ce'))
-import vr41xx_set  # noqa: E402
+from audit_common import conclude, elf_functions, file_offset
+import vr41xx_set  # noqa: E402  (platform/ce, put on the path by audit_common)
 
 GP = 28
 # Opcodes whose rs and rt fields are registers: the immediate ALU forms,
@@ -34,19 +29,14 @@ def audit(report, image):
     functions = elf_functions(image.sections, image.symbols)
     audited, refused = 0, []
     for name, address, size in functions:
-        rva = address - image.pe.OPTIONAL_HEADER.ImageBase
-        holder = section_holding(image.pe, rva, size, lambda s: s.SizeOfRawData)
-        if holder is None or size % 4:
+        at = file_offset(image.pe, address, size)
+        if at is None or size % 4:
             refused.append('%s at %#x: %d bytes outside the code' % (name, address, size))
             continue
-        at = holder.PointerToRawData + rva - holder.VirtualAddress
-        for i in range(0, size, 4):
-            word, = struct.unpack_from('<I', image.exe_bytes, at + i)
+        for i, (word,) in enumerate(struct.iter_unpack('<I', image.exe_bytes[at:at + size])):
             audited += 1
             why = refusal(word)
             if why:
-                refused.append('%#x in %s: %08x (%s)' % (address + i, name, word, why))
-    if not audited:
-        refused.insert(0, 'no MIPS functions found to audit')
-    conclude(report, 'MIPS II instructions', refused,
-             '%d instructions audited in %d functions' % (audited, len(functions)))
+                refused.append('%#x in %s: %08x (%s)' % (address + 4 * i, name, word, why))
+    conclude(report, 'MIPS II instructions', refused, '%d instructions audited in %d functions'
+             % (audited, len(functions)), audited, 'no MIPS functions found to audit')

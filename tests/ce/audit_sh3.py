@@ -19,8 +19,10 @@ import subprocess
 from audit_common import conclude
 
 INSTRUCTION = re.compile(r'\s+([0-9a-f]+):\s+([0-9a-f]{2}) ([0-9a-f]{2})\s+\t(\S+)\s*(.*)')
-MAP_SECTION = re.compile(r'^ (\.text[\w.$]*)(?:\s+0x([0-9a-f]+)\s+0x([0-9a-f]+)\s+(\S+))?\s*$')
-MAP_CONTINUED = re.compile(r'^\s+0x([0-9a-f]+)\s+0x([0-9a-f]+)\s+(\S+)\s*$')
+# An input section of .text in the link map; a long name puts the rest on
+# the next line.
+MAP_SECTION = re.compile(
+    r'^ (\.text[\w.$]*)\s+0x([0-9a-f]+)\s+0x([0-9a-f]+)\s+(\S+)[ \t]*$', re.M)
 # Instructions of the SH-3 that a CE program never runs in user mode.
 PRIVILEGED = {'rte', 'sleep', 'ldtlb', 'trapa'}
 SYSTEM_REGISTERS = ('sr', 'vbr', 'ssr', 'spc', 'dbr', 'sgr', '_bank')
@@ -28,37 +30,17 @@ SYSTEM_REGISTERS = ('sr', 'vbr', 'ssr', 'spc', 'dbr', 'sgr', '_bank')
 
 def code_ranges(map_path):
     """(start, end, input section) for each non-empty .text input section."""
-    ranges, pending = [], None
-    for line in open(map_path, encoding='utf-8', errors='replace'):
-        if pending is not None:
-            m = MAP_CONTINUED.match(line)
-            if m and int(m.group(2), 16):
-                start = int(m.group(1), 16)
-                ranges.append((start, start + int(m.group(2), 16), pending))
-            pending = None
-            continue
-        m = MAP_SECTION.match(line)
-        if not m:
-            continue
-        if m.group(2) is None:
-            pending = m.group(1)
-        elif int(m.group(3), 16):
-            start = int(m.group(2), 16)
-            ranges.append((start, start + int(m.group(3), 16), m.group(1)))
-    return ranges
+    text = open(map_path, encoding='utf-8', errors='replace').read()
+    return [(int(start, 16), int(start, 16) + int(size, 16), name)
+            for name, start, size, _ in MAP_SECTION.findall(text) if int(size, 16)]
 
 
 def disassemble(objdump, elf_path):
     """{address: (halfword, mnemonic, operands)} as the SH-3 decoder reads it."""
     out = subprocess.run([objdump, '-m', 'sh3', '-d', '-z', elf_path],
                          capture_output=True, text=True, check=True).stdout
-    listing = {}
-    for line in out.splitlines():
-        m = INSTRUCTION.match(line)
-        if m:
-            address = int(m.group(1), 16)
-            listing[address] = (int(m.group(3) + m.group(2), 16), m.group(4), m.group(5))
-    return listing
+    return {int(m.group(1), 16): (int(m.group(3) + m.group(2), 16), m.group(4), m.group(5))
+            for m in map(INSTRUCTION.match, out.splitlines()) if m}
 
 
 def target(operands):
@@ -71,23 +53,19 @@ def data_in_code(listing):
     end could not be found (as their start addresses)."""
     data, unread = set(), []
     for address, (_, mnemonic, operands) in listing.items():
-        if mnemonic in ('mov.l', 'mov.w') and not operands.startswith(('@', 'r')):
-            at = target(operands)
-            if at is not None:
-                data.update(range(at, at + (4 if mnemonic == 'mov.l' else 2), 2))
+        at = target(operands)
+        if mnemonic in ('mov.l', 'mov.w') and not operands.startswith(('@', 'r')) and at is not None:
+            data.update(range(at, at + (4 if mnemonic == 'mov.l' else 2), 2))
         elif mnemonic == 'mova':
-            table = target(operands)
             # GCC's case tables: mova, then mov.w @(r0,rN) and braf, each
             # entry an offset from the table to its case.
             following = [listing.get(address + 2 * i, (0, '', ''))[1:] for i in (1, 2)]
             if not any(m == 'mov.w' and o.startswith('@(r0,') for m, o in following):
-                unread.append(table)
+                unread.append(at)
                 continue
-            end = table + 0x10000
-            at = table
+            table, end = at, at + 0x10000
             while at < end and at in listing:
-                offset = listing[at][0]
-                offset -= 0x10000 if offset & 0x8000 else 0
+                offset = listing[at][0] - (0x10000 if listing[at][0] & 0x8000 else 0)
                 if table < table + offset < end:
                     end = table + offset
                 data.add(at)
@@ -96,15 +74,12 @@ def data_in_code(listing):
 
 
 def refusal(mnemonic, operands):
-    if mnemonic.startswith('.'):
-        return 'not an SH-3 instruction'
-    if mnemonic.startswith('f'):
-        return 'an FPU instruction'
-    if mnemonic in PRIVILEGED:
-        return 'privileged or a system call'
-    if mnemonic.startswith(('ldc', 'stc')) and any(r in operands for r in SYSTEM_REGISTERS):
-        return 'reaches a system register'
-    return None
+    return next((why for why, hit in (
+        ('not an SH-3 instruction', mnemonic.startswith('.')),
+        ('an FPU instruction', mnemonic.startswith('f')),
+        ('privileged or a system call', mnemonic in PRIVILEGED),
+        ('reaches a system register', mnemonic.startswith(('ldc', 'stc')) and
+         any(r in operands for r in SYSTEM_REGISTERS))) if hit), None)
 
 
 def refusals(objdump, elf_path, map_path):
@@ -112,34 +87,30 @@ def refusals(objdump, elf_path, map_path):
     ranges = code_ranges(map_path)
     listing = disassemble(objdump, elf_path)
     data, unread = data_in_code(listing)
-    refused = ['a jump table at %#x that is not a mov.w/braf table' % t for t in unread]
+    refused = [] if ranges else ['no .text input sections in the link map']
+    refused += ['a jump table at %#x that is not a mov.w/braf table' % t for t in unread]
     audited = skipped = 0
     for start, end, section in ranges:
         for address in range(start, end, 2):
             if address in data:
                 skipped += 1
-                continue
-            if address not in listing:
+            elif address not in listing:
                 refused.append('%#x in %s: not disassembled' % (address, section))
-                continue
-            halfword, mnemonic, operands = listing[address]
-            audited += 1
-            why = refusal(mnemonic, operands)
-            if why:
-                refused.append('%#x: %04x %s %s (%s, in %s)' % (
-                    address, halfword, mnemonic, operands, why, section))
-    if not ranges:
-        refused.insert(0, 'no .text input sections in the link map')
+            else:
+                halfword, mnemonic, operands = listing[address]
+                audited += 1
+                why = refusal(mnemonic, operands)
+                if why:
+                    refused.append('%#x: %04x %s %s (%s, in %s)' % (
+                        address, halfword, mnemonic, operands, why, section))
     return audited, skipped, refused
 
 
 def audit(report, image):
-    map_path = os.path.splitext(image.elf_path)[0] + '.map'
     try:
-        audited, skipped, refused = refusals(image.objdump, image.elf_path, map_path)
+        audited, skipped, refused = refusals(image.objdump, image.elf_path,
+                                             os.path.splitext(image.elf_path)[0] + '.map')
     except (OSError, subprocess.CalledProcessError) as error:
         audited, skipped, refused = 0, 0, [str(error)]
-    if not audited:
-        refused.insert(0, 'no SH instructions found to audit')
-    conclude(report, 'SH-3 instructions', refused,
-             '%d instructions audited, %d data halfwords skipped' % (audited, skipped))
+    conclude(report, 'SH-3 instructions', refused, '%d instructions audited, %d data halfwords '
+             'skipped' % (audited, skipped), audited, 'no SH instructions found to audit')

@@ -1,26 +1,18 @@
-#!/usr/bin/env python3
 """check_appmgr_ini.py: reads ForegroundDismisser.ini back as the Application
 Manager would: CR LF lines of ASCII, the [CEAppManager] section naming the
 component, the component's section with a description and its cabinets, and
 among those the cabinet this build wrote, by its file name, beside one for
 each other CPU.
-
-usage: check_appmgr_ini.py INI --cab CAB --cpus CPU...
 """
-import argparse
 import configparser
 import os
 import sys
 
-from check_image import Report
+from audit_common import Report, arguments
 
 
 def main():
-    parser = argparse.ArgumentParser()
-    parser.add_argument('ini')
-    parser.add_argument('--cab', required=True)
-    parser.add_argument('--cpus', nargs='+', required=True)
-    args = parser.parse_args()
+    args = arguments('ini --cab --cpus...')
     report = Report()
     raw = open(args.ini, 'rb').read()
     lines = raw.split(b'\r\n')
@@ -34,14 +26,14 @@ def main():
     ini = configparser.ConfigParser()
     ini.optionxform = str
     ini.read_string(text)
-    manager = dict(ini['CEAppManager']) if ini.has_section('CEAppManager') else {}
+    section = lambda name: dict(ini[name]) if name and ini.has_section(name) else {}  # noqa: E731
+    manager = section('CEAppManager')
     report.check('[CEAppManager]', manager.get('Version') == '1.0' and 'Component' in manager,
                  repr(manager))
     component = manager.get('Component', '')
-    section = dict(ini[component]) if component and ini.has_section(component) else {}
-    report.check('component section', bool(section.get('Description')),
-                 '[%s] %r' % (component, section))
-    cabs = section.get('CabFiles', '').split(',')
+    report.check('component section', bool(section(component).get('Description')),
+                 '[%s] %r' % (component, section(component)))
+    cabs = section(component).get('CabFiles', '').split(',')
     own = os.path.basename(args.cab)
     report.check('this build\'s cabinet listed', own in cabs, '%s in %s' % (own, cabs))
     stem = own.rsplit('-ce-', 1)[0]

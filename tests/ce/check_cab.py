@@ -1,24 +1,16 @@
-#!/usr/bin/env python3
 """check_cab.py: reads the built installation cabinet back the way a device
 would meet it: cabextract lists and extracts it, ce_cab_reader reads its
 installation data, and each field, table and installed file is checked
 against what a Pocket PC user must get.
-
-usage:
-  check_cab.py CAB --cabextract CABEXTRACT --closer EXE --assigner EXE [--cpu arm|mips|sh3]
-
-Prints one line per check and ends with "N passed, M failed"; the exit
-status is non-zero when any check failed.
 """
-import argparse
 import os
 import re
 import subprocess
 import sys
 import tempfile
 
+from audit_common import Report, arguments
 from ce_cab_reader import SetupError, parse_setup
-from check_image import Report
 
 INSTALL = r'\Program Files\ForegroundDismisser'
 # The processor type each CPU's Pocket PCs report, which the installer
@@ -27,21 +19,17 @@ PROCESSOR = {'arm': 2577, 'mips': 4000, 'sh3': 10003}
 START_MENU_PROGRAMS = r'\Windows\Start Menu\Programs'
 
 
-def listed_members(cabextract, cab):
-    """Member names in cabinet order, from cabextract's listing."""
-    out = subprocess.run([cabextract, '-l', cab], check=True,
-                         capture_output=True, text=True).stdout
-    return [line.split('|')[-1].strip() for line in out.splitlines()
-            if re.match(r'\s*\d+ \|', line)]
-
-
 def member_number(name):
     m = re.fullmatch(r'[^.]{1,8}\.(\d{3})', name)
     return int(m.group(1)) if m else None
 
 
-def check(args, report):
-    members = listed_members(args.cabextract, args.cab)
+def check(args, report, out):
+    # Member names in cabinet order, from cabextract's listing.
+    listing = subprocess.run([args.cabextract, '-l', args.cab], check=True,
+                             capture_output=True, text=True).stdout
+    members = [line.split('|')[-1].strip() for line in listing.splitlines()
+               if re.match(r'\s*\d+ \|', line)]
     numbers = [member_number(n) for n in members]
     report.check('member names', None not in numbers and len(set(numbers)) == len(numbers),
                  'eight characters at most, a dot, three digits, each number once: %s'
@@ -49,17 +37,19 @@ def check(args, report):
     report.check('member order', numbers[:1] == [0] and numbers[1:] == sorted(numbers[1:], reverse=True),
                  '.000 first, then descending: %s' % numbers)
 
-    with tempfile.TemporaryDirectory() as out:
-        subprocess.run([args.cabextract, '-q', '-d', out, args.cab], check=True)
-        by_number = {member_number(n): os.path.join(out, n) for n in members}
-        try:
-            with open(by_number[0], 'rb') as f:
-                setup = parse_setup(f.read())
-        except (KeyError, SetupError) as e:
-            report.check('installation data', False, 'unreadable: %s' % e)
-            return
+    subprocess.run([args.cabextract, '-q', '-d', out, args.cab], check=True)
+    by_number = {member_number(n): os.path.join(out, n) for n in members}
+    try:
+        setup = parse_setup(open(by_number[0], 'rb').read())
+    except (KeyError, SetupError) as e:
+        report.check('installation data', False, 'unreadable: %s' % e)
+        return
 
-        fields = [
+    want_files = {INSTALL + r'\ForegroundDismisser.exe': args.closer,
+                  INSTALL + r'\KeyAssigner.exe': args.assigner}
+    files = setup['files']
+    links = [(link['path'], link['target_path']) for link in setup['links'].values()]
+    for name, got, want in [
             ('application name', setup['app_name'], 'ForegroundDismisser'),
             ('provider', setup['provider'], 'Zenmen Project'),
             ('processor', setup['processor'], PROCESSOR[args.cpu]),
@@ -72,40 +62,26 @@ def check(args, report):
              {'unknown_4': 0, 'unknown_12': 0, 'unknown_16': 1, 'unknown_96': 0}),
             ('registry', (setup['counts']['reghives'], setup['counts']['regkeys']), (0, 0)),
             ('folders', sorted(setup['dirs'].values()), [INSTALL]),
-        ]
-        for name, got, want in fields:
-            report.check(name, got == want, '%r (expected %r)' % (got, want))
+            ('installed files', sorted(f['path'] for f in files.values()), sorted(want_files)),
+            ('members are the files', sorted(files), sorted(numbers[1:])),
+            ('shortcuts', links, [(START_MENU_PROGRAMS + r'\KeyAssigner.lnk',
+                                   INSTALL + r'\KeyAssigner.exe')])]:
+        report.check(name, got == want, '%r (expected %r)' % (got, want))
 
-        want_files = {INSTALL + r'\ForegroundDismisser.exe': args.closer,
-                      INSTALL + r'\KeyAssigner.exe': args.assigner}
-        files = setup['files']
-        report.check('installed files', sorted(f['path'] for f in files.values()) == sorted(want_files),
-                     ', '.join(f['path'] for f in files.values()))
-        report.check('members are the files', sorted(files) == sorted(numbers[1:]),
-                     'file ids %s, members %s' % (sorted(files), sorted(numbers[1:])))
-        for fid, f in sorted(files.items()):
-            report.check('file %d entry' % fid, f['same'] == fid and f['flags'] == 0x40000002,
-                         '%s: flags 0x%08X, third field %d' % (f['name'], f['flags'], f['same']))
-            built = want_files.get(f['path'])
-            member = by_number.get(fid)
-            same = bool(built and member and open(built, 'rb').read() == open(member, 'rb').read())
-            report.check('file %d bytes' % fid, same, '%s equals %s' % (f['path'], built))
-
-        links = [(link['path'], link['target_path']) for link in setup['links'].values()]
-        want_links = [(START_MENU_PROGRAMS + r'\KeyAssigner.lnk', INSTALL + r'\KeyAssigner.exe')]
-        report.check('shortcuts', links == want_links, '%r (expected %r)' % (links, want_links))
+    for fid, f in sorted(files.items()):
+        report.check('file %d entry' % fid, f['same'] == fid and f['flags'] == 0x40000002,
+                     '%s: flags 0x%08X, third field %d' % (f['name'], f['flags'], f['same']))
+        built, member = want_files.get(f['path']), by_number.get(fid)
+        same = bool(built and member and open(built, 'rb').read() == open(member, 'rb').read())
+        report.check('file %d bytes' % fid, same, '%s equals %s' % (f['path'], built))
 
 
 def main():
-    parser = argparse.ArgumentParser()
-    parser.add_argument('cab')
-    parser.add_argument('--cabextract', required=True)
-    parser.add_argument('--closer', required=True)
-    parser.add_argument('--assigner', required=True)
-    parser.add_argument('--cpu', choices=sorted(PROCESSOR), default='arm')
-    args = parser.parse_args()
+    args = arguments('cab --cabextract --closer --assigner --cpu',
+                     cpu=dict(choices=sorted(PROCESSOR), default='arm'))
     report = Report()
-    check(args, report)
+    with tempfile.TemporaryDirectory() as out:
+        check(args, report, out)
     return report.finish()
 
 

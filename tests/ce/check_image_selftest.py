@@ -1,4 +1,3 @@
-#!/usr/bin/env python3
 """check_image_selftest.py: proves that check_image.py fails where it should,
 on any CPU's closer. Each case damages one thing in copies of a real image
 and its ELF (a header field, an import, one instruction, a resource) or in
@@ -6,11 +5,7 @@ what the image is held to (allowed DLLs, imports.list, budget), runs the
 checker, and expects exactly the checks that guard that thing to fail,
 naming the fault; the untouched copies and the instructions the CPU runs
 must pass. The rows for every CPU come first, then the CPU's own.
-
-usage: check_image_selftest.py EXE ELF --cpu arm|mips|sh3 --imports-list LIST
-                               --exports DIR --objdump OBJDUMP [--as AS] --workdir DIR
 """
-import argparse
 import os
 import re
 import shutil
@@ -20,12 +15,8 @@ import sys
 
 import pefile
 
-HERE = os.path.dirname(os.path.abspath(__file__))
-sys.path.insert(0, HERE)
-import check_image  # noqa: E402
-from audit_common import read_elf  # noqa: E402
-
-CHECKER = os.path.join(HERE, 'check_image.py')
+import check_image
+from audit_common import Report, arguments, elf_text
 
 
 class Case:
@@ -33,20 +24,16 @@ class Case:
 
     def __init__(self, args, directory):
         os.makedirs(directory, exist_ok=True)
-        self.tools, self.dir = args, directory
-        self.exe = shutil.copy(args.exe, os.path.join(directory, os.path.basename(args.exe)))
-        self.elf = shutil.copy(args.elf, os.path.join(directory, os.path.basename(args.elf)))
+        self.tools, self.dir, self.cpu = args, directory, args.cpu
+        copy = lambda path, name=None: shutil.copy(  # noqa: E731
+            path, os.path.join(directory, name or os.path.basename(path)))
+        self.exe, self.elf, self.list, self.desktop = (copy(args.exe), copy(args.elf),
+            copy(args.imports_list, 'imports.list'), copy(args.exe, 'desktop.exe'))
         # The SH-3 audit reads the link map beside the ELF.
-        link_map = os.path.splitext(args.elf)[0] + '.map'
-        if os.path.exists(link_map):
-            shutil.copy(link_map, os.path.splitext(self.elf)[0] + '.map')
-        self.list = shutil.copy(args.imports_list, os.path.join(directory, 'imports.list'))
-        self.desktop = shutil.copy(args.exe, os.path.join(directory, 'desktop.exe'))
-        self.objdump = args.objdump
-        self.exports = args.exports
-        self.dlls = ['COREDLL.dll']
-        self.budget = 12288
-        self.cpu = args.cpu
+        if os.path.exists(os.path.splitext(args.elf)[0] + '.map'):
+            copy(os.path.splitext(args.elf)[0] + '.map')
+        self.objdump, self.exports, self.dlls, self.budget = (
+            args.objdump, args.exports, ['COREDLL.dll'], 12288)
         self.pe = pefile.PE(data=open(self.exe, 'rb').read())
 
     def poke(self, path, offset, fmt, value):
@@ -69,23 +56,18 @@ class Case:
     def code(self, data, at=0):
         # The same bytes over the start of .text (the entry point) in both
         # the .exe and the .elf, so that only the audit of the code can object.
-        _, sections, _ = read_elf(self.elf)
-        _, _, elf_text, _, _ = next(s for s in sections if s[0] == '.text')
-        self.poke(self.elf, elf_text + at, '', data)
+        self.poke(self.elf, elf_text(self.elf)[1] + at, '', data)
         text_section = next(s for s in self.pe.sections if s.Name.startswith(b'.text'))
         self.poke(self.exe, text_section.PointerToRawData + at, '', data)
 
     def instruction(self, text, arch='armv7-a'):
-        obj = self.assemble('        .arch %s\n        .arm\n        %s' % (arch, text))
-        data, sections, _ = read_elf(obj)
-        _, _, offset, size, _ = next(s for s in sections if s[0] == '.text')
-        assert size == 4, text
-        self.code(data[offset:offset + 4])
+        data, _ = elf_text(self.assemble('        .arch %s\n        .arm\n        %s' % (arch, text)))
+        assert len(data) == 4, text
+        self.code(data)
 
-    def wrap_objdump(self, body):
+    def silent_objdump(self):
         self.objdump = os.path.join(self.dir, 'objdump')
-        open(self.objdump, 'w').write('#!/bin/sh\n' + body.replace(
-            'OBJDUMP', self.tools.objdump) + '\n')
+        open(self.objdump, 'w').write('#!/bin/sh\nexit 0\n')
         os.chmod(self.objdump, 0o755)
 
     def first_import(self, shortest=0):
@@ -103,35 +85,30 @@ class Case:
         open(self.list, 'w').writelines(filter(None, map(change, lines)))
 
     def first_leaf(self):
-        kind = self.pe.DIRECTORY_ENTRY_RESOURCE.entries[0]
-        name = kind.directory.entries[0]
-        return kind, name, name.directory.entries[0]
+        """The first resource's name directory and language entry."""
+        name = self.pe.DIRECTORY_ENTRY_RESOURCE.entries[0].directory.entries[0]
+        return name, name.directory.entries[0]
+
+    def command(self, mode, legacy):
+        if mode == 'resources':
+            return [self.desktop, '--hi-res-aware', 'no' if legacy else 'yes']
+        return [self.elf, '--objdump', self.objdump, '--imports-list', self.list,
+                '--dlls'] + self.dlls + ['--budget', str(self.budget), '--exports',
+                                         self.exports, '--cpu', self.cpu]
 
 
-def leaf_label(case):
-    kind, name, lang = case.first_leaf()
-    return 'data of ' + check_image.resource_label((
-        check_image.resource_key(kind), check_image.resource_key(name), lang.id))
-
-
-def section(pe, name):
-    return next(s for s in pe.sections if s.Name.rstrip(b'\0') == name)
-
-
-def directory(index):
-    return lambda pe: pe.OPTIONAL_HEADER.DATA_DIRECTORY[index]
+def leaf_label(c):
+    return 'data of ' + check_image.resource_label(next(iter(check_image.resource_leaves(c.pe))))
 
 
 def flip_leaf_byte(c):
-    _, _, lang = c.first_leaf()
-    offset = c.pe.get_offset_from_rva(lang.data.struct.OffsetToData)
+    offset = c.pe.get_offset_from_rva(c.first_leaf()[1].data.struct.OffsetToData)
     c.poke(c.desktop, offset, 'B', c.pe.__data__[offset] ^ 0xFF)
 
 
-def drop_leaf(c, path):
-    _, name, _ = c.first_leaf()
-    languages = name.directory.struct
-    c.poke(path, languages.get_field_absolute_offset('NumberOfIdEntries'), '<H',
+def drop_leaf(c):
+    languages = c.first_leaf()[0].directory.struct
+    c.poke(c.exe, languages.get_field_absolute_offset('NumberOfIdEntries'), '<H',
            languages.NumberOfIdEntries - 1)
 
 
@@ -156,6 +133,13 @@ g:      movs r0, #1
         mov pc, lr''')
 
 
+def instruction_rows(check, damage, said, rows):
+    """Rows that put one instruction over the code: (name, what is put,
+    None if the CPU runs it, else the reason the audit must give)."""
+    return [(name, lambda c, value=value: damage(c, value), {check} if why else set(),
+             said(value, why) if why else '0 failed') for name, value, why in rows]
+
+
 HEADER = 'OPTIONAL_HEADER'
 ARMV4 = 'ARMv4 instructions'
 MIPS = 'MIPS II instructions'
@@ -166,24 +150,24 @@ CASES = [
     ('nothing: the real image', lambda c: None, set(), '0 failed'),
     ('budget one byte short', lambda c: setattr(c, 'budget', os.path.getsize(c.exe) - 1),
      {'size budget'}, 'bytes (budget'),
-
-    ('machine Thumb (0x1c2)', lambda c: c.header('FILE_HEADER', 'Machine', '<H', 0x1C2),
-     {'machine'}, '0x01c2'),
-    ('subsystem Windows GUI', lambda c: c.header(HEADER, 'Subsystem', '<H', 2),
-     {'subsystem'}, 'expected 9'),
-    ('OS version 4.00', lambda c: c.header(HEADER, 'MajorOperatingSystemVersion', '<H', 4),
-     {'OS version'}, '4.00'),
+] + [(what, lambda c, h=(part, field, fmt, value): c.header(*h), {check}, text)
+     for what, part, field, fmt, value, check, text in (
+    ('machine Thumb (0x1c2)', 'FILE_HEADER', 'Machine', '<H', 0x1C2, 'machine', '0x01c2'),
+    ('subsystem Windows GUI', HEADER, 'Subsystem', '<H', 2, 'subsystem', 'expected 9'),
+    ('OS version 4.00', HEADER, 'MajorOperatingSystemVersion', '<H', 4, 'OS version', '4.00'),
+)] + [
     # The MIPS audit finds its functions through the image base as well.
     ('image base 0x400000', lambda c: c.header(HEADER, 'ImageBase', '<I', 0x400000),
      {'image base', 'shipped code', lambda c: MIPS if c.cpu == 'mips' else None}, '0x400000'),
-    ('.rsrc raw size past the end of the file', lambda c: c.header(
-        lambda pe: section(pe, b'.rsrc'), 'SizeOfRawData', '<I', lambda v: v + 0x200),
+    ('.rsrc raw size past the end of the file', lambda c: c.header(lambda pe: next(
+        s for s in pe.sections if s.Name.startswith(b'.rsrc')), 'SizeOfRawData', '<I',
+        lambda v: v + 0x200),
      {'section file offsets'}, '.rsrc past the end of the file'),
     ('RELOCS_STRIPPED cleared', lambda c: c.header(
         'FILE_HEADER', 'Characteristics', '<H', lambda v: v & ~1), {'relocations stripped'},
      lambda c: '%#06x' % (c.pe.FILE_HEADER.Characteristics & ~1)),
     ('a base relocation directory', lambda c: c.header(
-        directory(5), 'Size', '<I', 8), {'no base relocations'}, '8 bytes'),
+        lambda pe: pe.OPTIONAL_HEADER.DATA_DIRECTORY[5], 'Size', '<I', 8), {'no base relocations'}, '8 bytes'),
 
     ('only aygshell.dll allowed', lambda c: setattr(c, 'dlls', ['aygshell.dll']),
      {'imported DLLs'}, 'not allowed: COREDLL.dll'),
@@ -200,7 +184,7 @@ CASES = [
     ('resources: the same file', lambda c: None, set(), '0 failed'),
     ('resources: one byte of a leaf', flip_leaf_byte, {leaf_label}, 'first difference'),
     # Named types sort first, so the first leaf is ForegroundDismisser's HI_RES_AWARE.
-    ('resources: a leaf the device lacks', lambda c: drop_leaf(c, c.exe),
+    ('resources: a leaf the device lacks', drop_leaf,
      {'resource leaves', 'HI_RES_AWARE resource'}, 'only on the desktop'),
     ('resources, legacy expected: the same file', lambda c: None,
      {'no HI_RES_AWARE resource'}, '"CEUX"/"HI_RES_AWARE"/0x0'),
@@ -210,17 +194,14 @@ CASES = [
 
 ARM_CASES = [
     ('a Thumb function', thumb_object, {'ARM state', 'shipped code'}, '$t mapping symbols'),
-    ('objdump printing nothing', lambda c: c.wrap_objdump('exit 0'), {ARMV4},
-     'no ARM instructions found'),
-] + [
+    ('objdump printing nothing', Case.silent_objdump, {ARMV4}, 'no ARM instructions found'),
+] + instruction_rows(ARMV4, lambda c, text_arch: c.instruction(*text_arch), lambda _, why: why, [
     # ARMv4 forms, which must pass, among them the ones closest to refused ones.
-    ('ARMv4 ' + text, lambda c, text=text: c.instruction(text, 'armv4'), set(), '0 failed')
-    for text in ('mov pc, lr', 'ldrsh r0, [r1, #2]', 'umull r0, r1, r2, r3',
-                 'ldc p6, c0, [r0]')
+    ('ARMv4 ' + text, (text, 'armv4'), None) for text in (
+        'mov pc, lr', 'ldrsh r0, [r1, #2]', 'umull r0, r1, r2, r3', 'ldc p6, c0, [r0]')
 ] + [
     # Instructions StrongARM lacks, as the first word of the real code.
-    (text, lambda c, text=text, arch=arch: c.instruction(text, arch), {ARMV4}, refused)
-    for text, arch, refused in (
+    (text, (text, arch), refused) for text, arch, refused in (
         ('bx lr', 'armv4t', 'interworking'),
         ('blx r3', 'armv5t', 'interworking'),
         ('clz r0, r1', 'armv5t', ' clz '),
@@ -232,112 +213,76 @@ ARM_CASES = [
         ('mul r0, r0, r1', 'armv6', 'destination is the first operand'),
         ('.inst 0xe6100010', 'armv4', 'undecodable'),       # no instruction at all
     )
-]
+])
 
 # One word over the entry point: what the VR41xx lacks is refused with its
 # reason, what it runs passes.
-MIPS_CASES = [
-    (text, lambda c, word=word: c.code(struct.pack('<I', word)),
-     {MIPS} if refused else set(), '%08x (%s' % (word, refused) if refused else '0 failed')
-    for text, word, refused in (
-        ('mul $v0,$a0,$a1', 0x70851002, 'a MIPS32 instruction (mul, madd, clz)'),
-        ('madd $a0,$a1', 0x70850000, 'a MIPS32 instruction'),
-        ('clz $v0,$a0', 0x70821020, 'a MIPS32 instruction'),
-        ('ext $v0,$a0,0,8', 0x7C823800, 'a MIPS32r2 instruction (ext, ins, seb)'),
-        ('ins $v0,$a0,0,8', 0x7C823804, 'a MIPS32r2 instruction'),
-        ('seb $v0,$a0', 0x7C041420, 'a MIPS32r2 instruction'),
-        ('rotr $v0,$a0,3', 0x002410C2, 'rotr (MIPS32r2)'),
-        ('movn $v0,$a0,$a1', 0x0085100B, 'a conditional move (MIPS IV)'),
-        ('movz $v0,$a0,$a1', 0x0085100A, 'a conditional move (MIPS IV)'),
-        ('pref 0,0($a0)', 0xCC800000, 'pref (MIPS IV)'),
-        ('ll $v0,0($a0)', 0xC0820000, 'll/sc, which the VR41xx lacks'),
-        ('sc $v0,0($a0)', 0xE0820000, 'll/sc, which the VR41xx lacks'),
-        ('sync', 0x0000000F, 'sync'),
-        ('lwc1 $f0,0($a0)', 0xC4800000, 'an FPU instruction'),
-        ('add.s $f0,$f1,$f2', 0x46020800, 'an FPU instruction'),
-        ('daddiu $v0,$a0,1', 0x64820001, 'a 64-bit instruction'),
-        ('ld $v0,0($a0)', 0xDC820000, 'a 64-bit instruction'),
-        ('dsll $v0,$a0,1', 0x00041078, 'a 64-bit or MIPS32 SPECIAL instruction'),
-        ('div $zero,$a0,$a1', 0x0085001A, 'signed div'),
-        ('lw $v0,0($gp)', 0x8F820000, 'uses $gp'),
-        ('addu $v0,$gp,$a0', 0x03841021, 'uses $gp'),
-        ('addiu $sp,$sp,-8', 0x27BDFFF8, None),
-        ('divu $zero,$a0,$a1', 0x0085001B, None),
-        ('mult $a0,$a1', 0x00850018, None),
-        ('beql $a0,$a1,.', 0x5085FFFF, None),
-        ('teq $a1,$zero,7', 0x00A001F4, None),
-        ('break 7', 0x0007000D, None),
-        ('lwl $v0,3($a0)', 0x88820003, None),
-    )
-]
+MIPS_CASES = instruction_rows(
+    MIPS, lambda c, word: c.code(struct.pack('<I', word)),
+    lambda word, why: '%08x (%s' % (word, why),
+    [(text, word, why) for why, words in (
+        ('a MIPS32 instruction (mul, madd, clz)', {'mul $v0,$a0,$a1': 0x70851002}),
+        ('a MIPS32 instruction', {'madd $a0,$a1': 0x70850000, 'clz $v0,$a0': 0x70821020}),
+        ('a MIPS32r2 instruction (ext, ins, seb)', {'ext $v0,$a0,0,8': 0x7C823800}),
+        ('a MIPS32r2 instruction', {'ins $v0,$a0,0,8': 0x7C823804, 'seb $v0,$a0': 0x7C041420}),
+        ('rotr (MIPS32r2)', {'rotr $v0,$a0,3': 0x002410C2}),
+        ('a conditional move (MIPS IV)', {'movn $v0,$a0,$a1': 0x0085100B,
+                                          'movz $v0,$a0,$a1': 0x0085100A}),
+        ('pref (MIPS IV)', {'pref 0,0($a0)': 0xCC800000}),
+        ('ll/sc, which the VR41xx lacks', {'ll $v0,0($a0)': 0xC0820000,
+                                           'sc $v0,0($a0)': 0xE0820000}),
+        ('sync', {'sync': 0x0000000F}),
+        ('an FPU instruction', {'lwc1 $f0,0($a0)': 0xC4800000, 'add.s $f0,$f1,$f2': 0x46020800}),
+        ('a 64-bit instruction', {'daddiu $v0,$a0,1': 0x64820001, 'ld $v0,0($a0)': 0xDC820000}),
+        ('a 64-bit or MIPS32 SPECIAL instruction', {'dsll $v0,$a0,1': 0x00041078}),
+        ('signed div', {'div $zero,$a0,$a1': 0x0085001A}),
+        ('uses $gp', {'lw $v0,0($gp)': 0x8F820000, 'addu $v0,$gp,$a0': 0x03841021}),
+        # What the VR41xx runs.
+        (None, {'addiu $sp,$sp,-8': 0x27BDFFF8, 'divu $zero,$a0,$a1': 0x0085001B,
+                'mult $a0,$a1': 0x00850018, 'beql $a0,$a1,.': 0x5085FFFF,
+                'teq $a1,$zero,7': 0x00A001F4, 'break 7': 0x0007000D,
+                'lwl $v0,3($a0)': 0x88820003}),
+    ) for text, word in words.items()])
 
 # One halfword over the entry's delay slot (its first instruction loads the
 # jump's target from a pool, which must stay data).
-SH3_CASES = [
-    (text, lambda c, half=half: c.code(struct.pack('<H', half), 4),
-     {SH3} if refused else set(), refused or '0 failed')
-    for text, half, refused in (
+SH3_CASES = instruction_rows(
+    SH3, lambda c, half: c.code(struct.pack('<H', half), 4), lambda _, why: why, [
         ('trapa #1', 0xC301, 'trapa #1 (privileged or a system call'),
         ('ldc r0,sr', 0x400E, '(reaches a system register'),
         ('fadd fr0,fr1', 0xF100, '(not an SH-3 instruction'),
         ('nop', 0x0009, None),
-    )
-] + [
-    ('objdump printing nothing', lambda c: c.wrap_objdump('exit 0'), {SH3},
-     'no SH instructions found'),
-]
-
-
-def run(case_args, mode, legacy=False):
-    command = [sys.executable, CHECKER, mode, case_args.exe]
-    if mode == 'resources':
-        command += [case_args.desktop, '--hi-res-aware', 'no' if legacy else 'yes']
-    else:
-        command += [case_args.elf, '--objdump', case_args.objdump,
-                    '--imports-list', case_args.list, '--dlls'] + case_args.dlls + [
-                    '--budget', str(case_args.budget), '--exports', case_args.exports,
-                    '--cpu', case_args.cpu]
-    return subprocess.run(command, capture_output=True, text=True)
+    ]) + [('objdump printing nothing', Case.silent_objdump, {SH3}, 'no SH instructions found')]
 
 
 def main():
-    parser = argparse.ArgumentParser(description=__doc__.split('\n\n')[0])
-    parser.add_argument('exe')
-    parser.add_argument('elf')
-    parser.add_argument('--imports-list', required=True)
-    parser.add_argument('--exports', required=True)
-    parser.add_argument('--objdump', required=True)
-    parser.add_argument('--cpu', choices=('arm', 'mips', 'sh3'), required=True)
-    parser.add_argument('--as', dest='as_', help='the ARM assembler, for the ARM rows')
-    parser.add_argument('--workdir', required=True)
-    args = parser.parse_args()
+    args = arguments('exe elf --imports-list --exports --objdump --workdir --cpu --as',
+                     cpu=dict(choices=('arm', 'mips', 'sh3')),
+                     **{'as': dict(default=None, help='the ARM assembler, for the ARM rows')})
 
     shutil.rmtree(args.workdir, ignore_errors=True)
-    report = check_image.Report()
+    report = Report()
     own = {'arm': ARM_CASES, 'mips': MIPS_CASES, 'sh3': SH3_CASES}[args.cpu]
     for number, (what, damage, expected, text) in enumerate(CASES + own):
         case = Case(args, os.path.join(args.workdir, 'case%02d' % number))
         expected = {e(case) if callable(e) else e for e in expected} - {None}
         text = text(case) if callable(text) else text
         damage(case)
-        result = run(case, 'resources' if what.startswith('resources') else 'image',
-                     what.startswith('resources, legacy'))
+        mode = 'resources' if what.startswith('resources') else 'image'
+        result = subprocess.run([sys.executable, check_image.__file__, mode, case.exe] +
+                                case.command(mode, what.startswith('resources, legacy')),
+                                capture_output=True, text=True)
         lines = result.stdout.splitlines()
-        failing = {line.split('  ', 1)[1].split(': ', 1)[0]
-                   for line in lines if line.startswith('FAIL  ')}
+        failing = {line[6:].split(': ', 1)[0] for line in lines if line.startswith('FAIL  ')}
         summary = re.fullmatch(r'(\d+) passed, (\d+) failed', lines[-1]) if lines else None
-        problems = []
-        if failing != expected:
-            problems.append('failing checks %s, expected %s' % (
-                sorted(failing) or 'none', sorted(expected) or 'none'))
-        if not summary or int(summary.group(2)) != len(failing):
-            problems.append('no summary line counting the failures')
-        if (result.returncode != 0) != bool(expected):
-            problems.append('exit status %d' % result.returncode)
-        if text not in result.stdout:
-            problems.append('report does not say "%s"' % text)
-        if result.stderr:
-            problems.append('stderr: ' + result.stderr.strip())
+        problems = [problem for problem, bad in (
+            ('failing checks %s, expected %s' % (sorted(failing) or 'none',
+                                                 sorted(expected) or 'none'), failing != expected),
+            ('no summary line counting the failures',
+             not summary or int(summary.group(2)) != len(failing)),
+            ('exit status %d' % result.returncode, (result.returncode != 0) != bool(expected)),
+            ('report does not say "%s"' % text, text not in result.stdout),
+            ('stderr: ' + result.stderr.strip(), result.stderr)) if bad]
         report.check(what, not problems, '; '.join(problems) or (
             'fails ' + ', '.join(sorted(expected)) if expected else 'passes'))
         if problems:

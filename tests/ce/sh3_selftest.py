@@ -1,22 +1,16 @@
-#!/usr/bin/env python3
 """sh3_selftest.py: proves that the SH-3 build's two guards fail where they
 should. The instruction audit (audit_sh3.py) gets small linked programs, each
 with one thing an SH-3 must not run, and must refuse exactly that one, while
 literal pools and a case table pass as data. The compiler guard
 (platform/ce/sh3/treg_guard.py) must fail the compile of a file in which the
 faulty pass deletes a test, and let the same file through at -O0.
-
-usage: sh3_selftest.py --as AS --ld LD --cc CC --objdump OBJDUMP --guard GUARD --workdir DIR
 """
-import argparse
 import os
 import subprocess
 import sys
 
-HERE = os.path.dirname(os.path.abspath(__file__))
-sys.path.insert(0, HERE)
-import audit_sh3  # noqa: E402
-from check_image import Report  # noqa: E402
+import audit_sh3
+from audit_common import Report, arguments
 
 # A function with a literal pool and a GCC-style case table, all SH-3.
 CLEAN = '''
@@ -39,8 +33,11 @@ f:      mov.l   1f, r0
         .size f, . - f
 '''
 
-# (case, the instruction added to the clean function, what must be refused)
+# (case, the instruction added to the clean function, what must be refused);
+# in the clean function the pool's word and the table's two entries are
+# data, the rest code.
 CASES = [
+    ('clean function', None, None),
     ('an SH-4 cache instruction', 'movca.l r0, @r1', 'not an SH-3 instruction'),
     ('an FPU instruction', 'fadd fr0, fr1', 'not an SH-3 instruction'),
     ('a privileged instruction', 'ldc r0, sr', 'system register'),
@@ -49,34 +46,25 @@ CASES = [
 ]
 
 
-def link(args, name, extra):
-    base = os.path.join(args.workdir, name)
-    source = CLEAN.replace('f:      mov.l', 'f:      %s\n        mov.l' % extra) if extra else CLEAN
-    open(base + '.s', 'w').write(source)
-    subprocess.run([args.as_, '-little', '-isa=any', '-o', base + '.o', base + '.s'], check=True)
-    subprocess.run([args.ld, '-EL', '-Ttext=0x11000', '-e', 'f', '-Map', base + '.map',
-                    '-o', base + '.elf', base + '.o'], check=True)
-    return audit_sh3.refusals(args.objdump, base + '.elf', base + '.map')
-
-
 def main():
-    parser = argparse.ArgumentParser()
-    for option in ('--ld', '--cc', '--objdump', '--guard', '--workdir'):
-        parser.add_argument(option, required=True)
-    parser.add_argument('--as', dest='as_', required=True)
-    args = parser.parse_args()
+    args = arguments('--as --ld --cc --objdump --guard --workdir')
     os.makedirs(args.workdir, exist_ok=True)
     report = Report()
 
-    audited, skipped, refused = link(args, 'clean', None)
-    # The pool's word and the table's two entries are data, the rest code.
-    report.check('clean function', not refused and skipped == 4 and audited > 0,
-                 '%d audited, %d data, refused %s' % (audited, skipped, refused))
     for number, (case, extra, reason) in enumerate(CASES):
-        _, _, refused = link(args, 'case%d' % number, extra)
-        report.check(case, len(refused) == 1 and reason in refused[0], refused)
+        base = os.path.join(args.workdir, 'case%d' % number)
+        open(base + '.s', 'w').write(CLEAN.replace('f:      mov.l', 'f:      %s\n        mov.l'
+                                                   % extra) if extra else CLEAN)
+        subprocess.run([args.as_, '-little', '-isa=any', '-o', base + '.o', base + '.s'],
+                       check=True)
+        subprocess.run([args.ld, '-EL', '-Ttext=0x11000', '-e', 'f', '-Map', base + '.map',
+                        '-o', base + '.elf', base + '.o'], check=True)
+        audited, skipped, refused = audit_sh3.refusals(args.objdump, base + '.elf', base + '.map')
+        ok = (len(refused) == 1 and reason in refused[0]) if extra else (
+            not refused and skipped == 4 and audited > 0)
+        report.check(case, ok, '%d audited, %d data, refused %s' % (audited, skipped, refused))
 
-    repro = os.path.join(HERE, 'sh3', 'treg_repro.c')
+    repro = os.path.join(os.path.dirname(os.path.abspath(__file__)), 'sh3', 'treg_repro.c')
     for level, should_pass in (('-O1', False), ('-Os', False), ('-O0', True)):
         out = os.path.join(args.workdir, 'repro%s.o' % level)
         result = subprocess.run([sys.executable, args.guard, args.cc, '-m4-nofpu', '-ml', level,
