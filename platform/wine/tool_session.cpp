@@ -2,58 +2,13 @@
 // limit on every wait so a broken tool never hangs a run; undoes its settings.
 #include "tool_session.h"
 
-#include <stdio.h>
 #include <wchar.h>
-
-const WCHAR kKeysPath[] = L"SOFTWARE\\Microsoft\\Shell\\Keys";
-const WCHAR kDialogClass[] = L"#32770";
-const WCHAR kDialogCaption[] = L"ForegroundDismisser";
-
-const WCHAR kSuccessCaption[] = L"\x767B\x9332\x6210\x529F";  // 登録成功
-// レジストリに登録を行ないました。解除（ほかのアプリケーションの割り当て）は、
-// 本体側の「設定」-「ボタン」で行なってください。
-const WCHAR kSuccessText[] =
-    L"\x30EC\x30B8\x30B9\x30C8\x30EA\x306B\x767B\x9332\x3092\x884C\x306A\x3044\x307E"
-    L"\x3057\x305F\x3002\x89E3\x9664\xFF08\x307B\x304B\x306E\x30A2\x30D7\x30EA\x30B1"
-    L"\x30FC\x30B7\x30E7\x30F3\x306E\x5272\x308A\x5F53\x3066\xFF09\x306F\x3001\x672C"
-    L"\x4F53\x5074\x306E\x300C\x8A2D\x5B9A\x300D-\x300C\x30DC\x30BF\x30F3\x300D"
-    L"\x3067\x884C\x306A\x3063\x3066\x304F\x3060\x3055\x3044\x3002";
-const WCHAR kErrorCaption[] = L"\x30A8\x30E9\x30FC";  // エラー
-const WCHAR kErrorText[] =
-    L"\x767B\x9332\x306B\x5931\x6557\x3057\x307E\x3057\x305F\x3002";  // 登録に失敗しました。
 
 namespace {
 
 const WCHAR kShellPath[] = L"SOFTWARE\\Microsoft\\Shell";
 const DWORD kPollMs = 50;
 const UINT kSendTimeoutMs = 5000;
-
-struct BoxSearch {
-    DWORD process;
-    HWND dialog;
-    HWND found;
-};
-
-BOOL CALLBACK FindBox(HWND window, LPARAM param)
-{
-    BoxSearch* search = (BoxSearch*)param;
-    DWORD process = 0;
-    GetWindowThreadProcessId(window, &process);
-    WCHAR className[64];
-    GetClassNameW(window, className, 64);
-    if (process == search->process && window != search->dialog &&
-        wcscmp(className, kDialogClass) == 0 && IsWindowVisible(window)) {
-        search->found = window;
-        return FALSE;
-    }
-    return TRUE;
-}
-
-BOOL CALLBACK CollectChild(HWND window, LPARAM param)
-{
-    ((std::vector<HWND>*)param)->push_back(window);
-    return TRUE;
-}
 
 bool HasClass(HWND window, const WCHAR* name)
 {
@@ -62,27 +17,44 @@ bool HasClass(HWND window, const WCHAR* name)
     return _wcsicmp(className, name) == 0;
 }
 
+// A shown dialog-class window of the tool other than `except`, titled
+// `caption` unless that is NULL; looked for at least once, however short the
+// time, and no longer once the tool has ended.
+HWND WaitForWindow(const ToolProcess& tool, HWND except, const WCHAR* caption, DWORD timeoutMs)
+{
+    for (DWORD waited = 0;; waited += kPollMs) {
+        HWND window = NULL;
+        while ((window = FindWindowExW(NULL, window, kDialogClass, caption)) != NULL) {
+            DWORD process = 0;
+            GetWindowThreadProcessId(window, &process);
+            if (process == tool.info.dwProcessId && window != except && IsWindowVisible(window))
+                return window;
+        }
+        if (waited >= timeoutMs || WaitForSingleObject(tool.info.hProcess, 0) == WAIT_OBJECT_0)
+            return NULL;
+        Sleep(kPollMs);
+    }
+}
+
 }  // namespace
 
 std::string Show(const std::wstring& text)
 {
-    if (text == kSuccessCaption)
-        return "<success caption>";
-    if (text == kSuccessText)
-        return "<success text>";
-    if (text == kErrorCaption)
-        return "<error caption>";
-    if (text == kErrorText)
-        return "<error text>";
+    const struct {
+        const WCHAR* text;
+        const char* name;
+    } kNamed[] = {{kSuccessCaption, "<success caption>"}, {kSuccessText, "<success text>"},
+                  {kErrorCaption, "<error caption>"}, {kErrorText, "<error text>"}};
+    for (const auto& named : kNamed) {
+        if (text == named.text)
+            return named.name;
+    }
     std::string out = "\"";
     for (WCHAR c : text) {
         char piece[16];
-        if (c == L'"' || c == L'\\')
-            snprintf(piece, sizeof(piece), "\\%c", (char)c);
-        else if (c >= 0x20 && c < 0x7F)
-            snprintf(piece, sizeof(piece), "%c", (char)c);
-        else
-            snprintf(piece, sizeof(piece), "\\x%04X", (unsigned)c);
+        snprintf(piece, sizeof(piece),
+                 c == L'"' || c == L'\\' ? "\\%c" : c >= 0x20 && c < 0x7F ? "%c" : "\\x%04X",
+                 (unsigned)c);
         out += piece;
     }
     return out + "\"";
@@ -116,36 +88,16 @@ void StopTool(ToolProcess* tool)
     tool->started = false;
 }
 
+// The dialog manager shows the dialog only after WM_INITDIALOG has returned,
+// so a visible dialog has its list filled.
 HWND WaitForDialog(const ToolProcess& tool, DWORD timeoutMs)
 {
-    for (DWORD waited = 0; waited < timeoutMs; waited += kPollMs) {
-        if (WaitForSingleObject(tool.info.hProcess, 0) == WAIT_OBJECT_0)
-            return NULL;
-        // The dialog manager shows the dialog only after WM_INITDIALOG has
-        // returned, so a visible dialog has its list filled.
-        HWND window = NULL;
-        while ((window = FindWindowExW(NULL, window, kDialogClass, kDialogCaption)) != NULL) {
-            DWORD process = 0;
-            GetWindowThreadProcessId(window, &process);
-            if (process == tool.info.dwProcessId && IsWindowVisible(window))
-                return window;
-        }
-        Sleep(kPollMs);
-    }
-    return NULL;
+    return WaitForWindow(tool, NULL, kDialogCaption, timeoutMs);
 }
 
 HWND WaitForBox(const ToolProcess& tool, HWND dialog, DWORD timeoutMs)
 {
-    for (DWORD waited = 0;; waited += kPollMs) {
-        BoxSearch search = {tool.info.dwProcessId, dialog, NULL};
-        EnumWindows(FindBox, (LPARAM)&search);
-        if (search.found != NULL)
-            return search.found;
-        if (waited >= timeoutMs)
-            return NULL;
-        Sleep(kPollMs);
-    }
+    return WaitForWindow(tool, dialog, NULL, timeoutMs);
 }
 
 LRESULT Send(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
@@ -170,9 +122,8 @@ std::wstring TextOf(HWND window)
 BoxContents ReadBox(HWND box)
 {
     BoxContents contents = {TextOf(box), L"", false, false, {}};
-    std::vector<HWND> children;
-    EnumChildWindows(box, CollectChild, (LPARAM)&children);
-    for (HWND child : children) {
+    for (HWND child = GetWindow(box, GW_CHILD); child != NULL;
+         child = GetWindow(child, GW_HWNDNEXT)) {
         const LONG style = GetWindowLongW(child, GWL_STYLE);
         if (!(style & WS_VISIBLE))
             continue;
@@ -201,20 +152,17 @@ void DismissBox(HWND box, const BoxContents& contents)
 
 ScopedValue::ScopedValue(HKEY root, const WCHAR* path, const WCHAR* name, DWORD type,
                          const void* data, DWORD bytes)
-    : key_(NULL), name_(name), hadPrevious_(false), previousType_(0)
+    : name_(name)
 {
     if (RegCreateKeyExW(root, path, 0, NULL, 0, KEY_QUERY_VALUE | KEY_SET_VALUE, NULL, &key_,
                         NULL) != ERROR_SUCCESS) {
         key_ = NULL;
         return;
     }
-    DWORD previousBytes = 0;
-    if (RegQueryValueExW(key_, name, NULL, &previousType_, NULL, &previousBytes) ==
-        ERROR_SUCCESS) {
-        previous_.resize(previousBytes);
-        hadPrevious_ = RegQueryValueExW(key_, name, NULL, &previousType_, previous_.data(),
-                                        &previousBytes) == ERROR_SUCCESS;
-    }
+    DWORD size = 0;
+    hadPrevious_ = RegQueryValueExW(key_, name, NULL, NULL, NULL, &size) == ERROR_SUCCESS;
+    previous_.resize(size);
+    RegQueryValueExW(key_, name, NULL, &previousType_, previous_.data(), &size);
     RegSetValueExW(key_, name, 0, type, (const BYTE*)data, bytes);
 }
 
@@ -230,13 +178,12 @@ ScopedValue::~ScopedValue()
     RegCloseKey(key_);
 }
 
-ButtonListCleanup::ButtonListCleanup() : hadShell_(false)
+ButtonListCleanup::ButtonListCleanup()
 {
     HKEY shell;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kShellPath, 0, KEY_READ, &shell) == ERROR_SUCCESS) {
-        hadShell_ = true;
+    hadShell_ = RegOpenKeyExW(HKEY_LOCAL_MACHINE, kShellPath, 0, KEY_READ, &shell) == ERROR_SUCCESS;
+    if (hadShell_)
         RegCloseKey(shell);
-    }
 }
 
 ButtonListCleanup::~ButtonListCleanup()

@@ -11,27 +11,29 @@
 #include <string>
 #include <vector>
 
-// What went wrong in one session, a line each.
+// What went wrong in one session, a line each, however long.
 struct Report {
     std::vector<std::string> problems;
 
     void Fail(const char* format, ...)
     {
-        char line[1024];
         va_list args;
         va_start(args, format);
-        vsnprintf(line, sizeof(line), format, args);
+        std::string line(vsnprintf(NULL, 0, format, args), '\0');
+        va_end(args);
+        va_start(args, format);
+        vsnprintf(&line[0], line.size() + 1, format, args);
         va_end(args);
         problems.push_back(line);
     }
 };
 
 // The shell's button list that the tool reads and writes, under HKLM.
-extern const WCHAR kKeysPath[];
+const WCHAR kKeysPath[] = L"SOFTWARE\\Microsoft\\Shell\\Keys";
 
 // The dialog as its template names it, and its controls.
-extern const WCHAR kDialogClass[];
-extern const WCHAR kDialogCaption[];
+const WCHAR kDialogClass[] = L"#32770";
+const WCHAR kDialogCaption[] = L"ForegroundDismisser";
 const int kListId = 1003;
 const int kOptionNoneId = 1000;
 const int kOptionNId = 1001;
@@ -40,10 +42,18 @@ const int kOptionNsId = 1002;
 const int kNoId = 0xFFFF;
 
 // The result boxes, code point by code point.
-extern const WCHAR kSuccessCaption[];
-extern const WCHAR kSuccessText[];
-extern const WCHAR kErrorCaption[];
-extern const WCHAR kErrorText[];
+const WCHAR kSuccessCaption[] = L"\x767B\x9332\x6210\x529F";  // 登録成功
+// レジストリに登録を行ないました。解除（ほかのアプリケーションの割り当て）は、
+// 本体側の「設定」-「ボタン」で行なってください。
+const WCHAR kSuccessText[] =
+    L"\x30EC\x30B8\x30B9\x30C8\x30EA\x306B\x767B\x9332\x3092\x884C\x306A\x3044\x307E"
+    L"\x3057\x305F\x3002\x89E3\x9664\xFF08\x307B\x304B\x306E\x30A2\x30D7\x30EA\x30B1"
+    L"\x30FC\x30B7\x30E7\x30F3\x306E\x5272\x308A\x5F53\x3066\xFF09\x306F\x3001\x672C"
+    L"\x4F53\x5074\x306E\x300C\x8A2D\x5B9A\x300D-\x300C\x30DC\x30BF\x30F3\x300D"
+    L"\x3067\x884C\x306A\x3063\x3066\x304F\x3060\x3055\x3044\x3002";
+const WCHAR kErrorCaption[] = L"\x30A8\x30E9\x30FC";  // エラー
+const WCHAR kErrorText[] =
+    L"\x767B\x9332\x306B\x5931\x6557\x3057\x307E\x3057\x305F\x3002";  // 登録に失敗しました。
 
 // Text for a report: ASCII as is, everything else as \xNNNN, since no console
 // code page can be relied on; the box texts by name.
@@ -93,10 +103,10 @@ public:
     ScopedValue& operator=(const ScopedValue&) = delete;
 
 private:
-    HKEY key_;
+    HKEY key_ = NULL;
     std::wstring name_;
-    bool hadPrevious_;
-    DWORD previousType_;
+    bool hadPrevious_ = false;
+    DWORD previousType_ = 0;
     std::vector<BYTE> previous_;
 };
 

@@ -3,12 +3,11 @@
 // Usage: assigner_driver KeyAssigner.exe
 #include <windows.h>
 
-#include <stdarg.h>
 #include <stdio.h>
-#include <string.h>
 #include <wchar.h>
 
 #include <algorithm>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -29,44 +28,14 @@ const int kListedButtons = 10;
 // Key paths and the command share this capacity, terminator included.
 const size_t kPathCapacity = 260;
 
-// Button names as a device shows them.
-const WCHAR kButton1[] = L"\x30DC\x30BF\x30F3 1";  // ボタン 1
-const WCHAR kButton2[] = L"\x30DC\x30BF\x30F3 2";
-const WCHAR kButton3[] = L"\x30DC\x30BF\x30F3 3";
-const WCHAR kButton4[] = L"\x30DC\x30BF\x30F3 4";
+const WCHAR kButton1[] = L"\x30DC\x30BF\x30F3 1";                   // ボタン 1
 const WCHAR kRecordButton[] = L"\x9332\x97F3\x30DC\x30BF\x30F3";  // 録音ボタン
-const WCHAR kUpButton[] = L"\x4E0A";                              // 上
-const WCHAR kDownButton[] = L"\x4E0B";                            // 下
-const WCHAR kLeftButton[] = L"\x5DE6";                            // 左
-const WCHAR kRightButton[] = L"\x53F3";                           // 右
-const WCHAR kActionButton[] = L"\x6C7A\x5B9A";                    // 決定
-const WCHAR kCalendarButton[] = L"\x4E88\x5B9A\x8868";             // 予定表
 
-// ---------------------------------------------------------------------------
 // Time limits. Wine starts a new process in well under a second once its
 // server runs; the limits only keep a broken tool from hanging the run.
-
 const DWORD kDialogTimeoutMs = 15000;
 const DWORD kBoxTimeoutMs = 5000;
 const DWORD kExitTimeoutMs = 5000;
-
-// ---------------------------------------------------------------------------
-// Report
-
-std::string ShowData(const std::vector<BYTE>& bytes, DWORD type)
-{
-    if ((type == REG_SZ || type == REG_EXPAND_SZ) && bytes.size() % 2 == 0) {
-        std::wstring text((const WCHAR*)bytes.data(), bytes.size() / 2);
-        return Show(text) + " (" + std::to_string(bytes.size()) + " bytes)";
-    }
-    std::string out = "[";
-    for (size_t i = 0; i < bytes.size() && i < 32; i++) {
-        char piece[4];
-        snprintf(piece, sizeof(piece), "%02X", bytes[i]);
-        out += piece;
-    }
-    return out + (bytes.size() > 32 ? "...]" : "]");
-}
 
 // ---------------------------------------------------------------------------
 // Registry seeds
@@ -77,28 +46,16 @@ struct SeedValue {
     std::vector<BYTE> data;
 };
 
-SeedValue Text(const std::wstring& name, const std::wstring& text)
+// A text with its terminating zero, or without, as some tools write it.
+SeedValue Text(const std::wstring& name, const std::wstring& text, bool terminated = true)
 {
     const BYTE* bytes = (const BYTE*)text.c_str();
-    return {name, REG_SZ, std::vector<BYTE>(bytes, bytes + (text.size() + 1) * sizeof(WCHAR))};
+    return {name, REG_SZ, {bytes, bytes + (text.size() + terminated) * sizeof(WCHAR)}};
 }
 
-// A text stored without its terminating zero, as some tools write it.
-SeedValue Unterminated(const std::wstring& name, const std::wstring& text)
+SeedValue Dword(const std::wstring& name, DWORD n)
 {
-    const BYTE* bytes = (const BYTE*)text.c_str();
-    return {name, REG_SZ, std::vector<BYTE>(bytes, bytes + text.size() * sizeof(WCHAR))};
-}
-
-SeedValue Dword(const std::wstring& name, DWORD number)
-{
-    const BYTE* bytes = (const BYTE*)&number;
-    return {name, REG_DWORD, std::vector<BYTE>(bytes, bytes + sizeof(number))};
-}
-
-SeedValue Binary(const std::wstring& name, std::vector<BYTE> bytes)
-{
-    return {name, REG_BINARY, bytes};
+    return {name, REG_DWORD, {BYTE(n), BYTE(n >> 8), BYTE(n >> 16), BYTE(n >> 24)}};
 }
 
 struct SeedKey {
@@ -107,88 +64,75 @@ struct SeedKey {
     std::wstring shown;  // the list item a button key must give
 };
 
-struct Layout {
-    bool keysExist;
-    std::vector<SeedKey> keys;  // in creation order
-};
+// A button key with its Name, which the list shows, and values of its own.
+SeedKey Named(const std::wstring& path, const std::wstring& name, std::vector<SeedValue> more = {})
+{
+    more.insert(more.begin(), Text(L"Name", name));
+    return {path, more, name};
+}
+
+// The keys in creation order; none at all: no key list either.
+using Layout = std::vector<SeedKey>;
 
 // Twelve buttons created out of order, one without a Name, some carrying
 // values of the shell's own that must survive, one already assigned to
 // another application and one with a key of its own beneath it.
-Layout DeviceButtons()
-{
-    Layout layout = {true, {}};
-    layout.keys = {
-        {L"40C7", {Text(L"Name", kUpButton), Dword(L"Flags", 3)}, kUpButton},
-        {L"40C2", {Text(L"Name", kButton2), Text(L"", L"\"\\Windows\\calendar.exe\"")},
-         kButton2},
-        {L"40CC", {Text(L"Name", kCalendarButton)}, kCalendarButton},
-        {L"40C1", {Text(L"Name", kButton1), Text(L"Icon", L"\\Windows\\button1.ico,0")},
-         kButton1},
-        {L"40C1\\Hold", {Text(L"Default", L"\\Windows\\hold.exe"), Dword(L"Delay", 500)}, L""},
-        {L"40C9", {Text(L"Name", kLeftButton)}, kLeftButton},
-        {L"40C4", {Binary(L"Icon", {0x01, 0x02, 0x00, 0xFF})}, L""},
-        {L"40CB", {Text(L"Name", kActionButton)}, kActionButton},
-        {L"40C3", {Text(L"Name", kButton3)}, kButton3},
-        {L"40CA", {Text(L"Name", kRightButton), Dword(L"Icon", 7)}, kRightButton},
-        {L"40C5", {Text(L"Name", kRecordButton)}, kRecordButton},
-        {L"40C8", {Text(L"Name", kDownButton)}, kDownButton},
-        {L"40C6", {Text(L"Name", kButton4), Text(L"", L"unnamed value")}, kButton4},
-    };
-    return layout;
-}
+const Layout kDevice = {
+    Named(L"40C7", L"\x4E0A", {Dword(L"Flags", 3)}),  // 上
+    Named(L"40C2", L"\x30DC\x30BF\x30F3 2", {Text(L"", L"\"\\Windows\\calendar.exe\"")}),
+    Named(L"40CC", L"\x4E88\x5B9A\x8868"),  // 予定表
+    Named(L"40C1", kButton1, {Text(L"Icon", L"\\Windows\\button1.ico,0")}),
+    {L"40C1\\Hold", {Text(L"Default", L"\\Windows\\hold.exe"), Dword(L"Delay", 500)}, L""},
+    Named(L"40C9", L"\x5DE6"),  // 左
+    {L"40C4", {{L"Icon", REG_BINARY, {0x01, 0x02, 0x00, 0xFF}}}, L""},
+    Named(L"40CB", L"\x6C7A\x5B9A"),  // 決定
+    Named(L"40C3", L"\x30DC\x30BF\x30F3 3"),
+    Named(L"40CA", L"\x53F3", {Dword(L"Icon", 7)}),  // 右
+    Named(L"40C5", kRecordButton),
+    Named(L"40C8", L"\x4E0B"),  // 下
+    Named(L"40C6", L"\x30DC\x30BF\x30F3 4", {Text(L"", L"unnamed value")}),
+};
 
-Layout NoKeys()
-{
-    return {false, {}};
-}
+const Layout kNoKeys = {};
 
 // The key list is there but declares no button; a value of its own shows a
 // write that lands on the list itself.
-Layout EmptyKeys()
-{
-    return {true, {{L"", {Text(L"Version", L"1")}, L""}}};
-}
+const Layout kEmptyKeys = {{L"", {Text(L"Version", L"1")}, L""}};
 
-const size_t kKeysPathChars = wcslen(kKeysPath);
 // The longest button key name whose path, kKeysPath\name, still fits.
-const size_t kLongestKeyName = kPathCapacity - 1 - kKeysPathChars - 1;
+const size_t kLongestKeyName = kPathCapacity - 1 - wcslen(kKeysPath) - 1;
+const std::wstring kKeyPathFits = L"B" + std::wstring(kLongestKeyName - 1, L'x');
+const std::wstring kKeyPathTooLong = L"C" + std::wstring(kLongestKeyName, L'x');
 
-std::wstring LongName(wchar_t first, size_t length)
-{
-    return std::wstring(1, first) + std::wstring(length - 1, L'x');
-}
-
-const std::wstring kKeyPathFits = LongName(L'B', kLongestKeyName);
-const std::wstring kKeyPathTooLong = LongName(L'C', kLongestKeyName + 1);
+// ボタン0ボタン1... past 300 characters.
+const std::wstring kLongName = [] {
+    std::wstring name;
+    for (int i = 0; name.size() < 300; i++)
+        name += L"\x30DC\x30BF\x30F3" + std::to_wstring(i % 10);
+    return name;
+}();
 
 // Names and key names at the edges of the tool's 260-character fields.
-Layout FieldEdges()
-{
-    std::wstring longName;
-    for (int i = 0; longName.size() < 300; i++)
-        longName += L"\x30DC\x30BF\x30F3" + std::to_wstring(i % 10);
-    Layout layout = {true, {}};
-    layout.keys = {
-        {L"41A0", {Unterminated(L"Name", kRecordButton)}, kRecordButton},
-        {L"41A1", {Text(L"Name", longName)}, longName.substr(0, kPathCapacity - 1)},
-        {kKeyPathFits, {Text(L"Name", kButton1)}, kButton1},
-        // Its path can't be built, so it is listed but has no name to show.
-        {kKeyPathTooLong, {}, L""},
-    };
-    return layout;
-}
+const Layout kFieldEdges = {
+    {L"41A0", {Text(L"Name", kRecordButton, false)}, kRecordButton},
+    {L"41A1", {Text(L"Name", kLongName)}, kLongName.substr(0, kPathCapacity - 1)},
+    Named(kKeyPathFits, kButton1),
+    // Its path can't be built, so it is listed but has no name to show.
+    {kKeyPathTooLong, {}, L""},
+};
 
 // ---------------------------------------------------------------------------
 // Registry snapshots
 
-struct RegEntry {
-    std::wstring key;    // path under the key list, "" for the list itself
-    std::wstring value;  // value name; unused for the key's own entry
-    bool isKey;
-    DWORD type;
-    std::vector<BYTE> data;
+// A key or value of the key list: where it is, and what it holds (its type
+// and every byte, a text as text; nothing for a key), as the report shows it.
+struct Entry {
+    std::string where;
+    std::string what;
 };
+
+// By key path and value name, folded to upper case as the registry compares.
+using Snapshot = std::map<std::wstring, Entry>;
 
 std::wstring Upper(std::wstring text)
 {
@@ -197,240 +141,164 @@ std::wstring Upper(std::wstring text)
     return text;
 }
 
-bool EntryBefore(const RegEntry& a, const RegEntry& b)
+void Put(Snapshot* snapshot, const std::wstring& key, const SeedValue& value)
 {
-    const std::wstring ka = Upper(a.key), kb = Upper(b.key);
-    if (ka != kb)
-        return ka < kb;
-    if (a.isKey != b.isKey)
-        return a.isKey;
-    return Upper(a.value) < Upper(b.value);
+    const std::vector<BYTE>& bytes = value.data;
+    std::string what = "type " + std::to_string(value.type) + " ";
+    if ((value.type == REG_SZ || value.type == REG_EXPAND_SZ) && bytes.size() % 2 == 0) {
+        what += Show(std::wstring((const WCHAR*)bytes.data(), bytes.size() / 2)) + " (" +
+                std::to_string(bytes.size()) + " bytes)";
+    } else {
+        for (BYTE byte : bytes) {
+            char piece[4];
+            snprintf(piece, sizeof(piece), "%02X", byte);
+            what += piece;
+        }
+    }
+    (*snapshot)[Upper(key + L"\n" + value.name)] = {
+        Show(L"Keys\\" + key) + " value " + Show(value.name), what};
 }
 
-bool SameEntry(const RegEntry& a, const RegEntry& b)
+// The key list, or a key beneath it, as a path for HKLM.
+std::wstring KeyPath(const std::wstring& path)
 {
-    return Upper(a.key) == Upper(b.key) && a.isKey == b.isKey && Upper(a.value) == Upper(b.value);
+    return kKeysPath + (path.empty() ? L"" : L"\\" + path);
 }
 
-std::string Describe(const RegEntry& entry)
+// Adds the key and everything beneath it; `children`, unless NULL, gets its
+// subkeys in the registry's own enumeration order.
+void SnapshotKey(const std::wstring& path, Snapshot* snapshot,
+                 std::vector<std::wstring>* children = NULL)
 {
-    std::string where = Show(L"Keys\\" + entry.key);
-    if (entry.isKey)
-        return "key " + where;
-    return where + " value " + Show(entry.value) + " type " + std::to_string(entry.type) + " " +
-           ShowData(entry.data, entry.type);
-}
-
-void SnapshotKey(HKEY key, const std::wstring& path, std::vector<RegEntry>* entries)
-{
-    entries->push_back({path, L"", true, 0, {}});
+    HKEY key;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, KeyPath(path).c_str(), 0, KEY_READ, &key) !=
+        ERROR_SUCCESS)
+        return;
+    (*snapshot)[Upper(path)] = {"key " + Show(L"Keys\\" + path), ""};
+    WCHAR name[16384];
     for (DWORD i = 0;; i++) {
-        WCHAR name[16384];
-        DWORD nameChars = 16384;
-        DWORD type = 0, bytes = 0;
-        LONG status = RegEnumValueW(key, i, name, &nameChars, NULL, &type, NULL, &bytes);
-        if (status != ERROR_SUCCESS)
+        DWORD chars = 16384, type = 0, bytes = 0;
+        if (RegEnumValueW(key, i, name, &chars, NULL, &type, NULL, &bytes) != ERROR_SUCCESS)
             break;
         std::vector<BYTE> data(bytes);
-        nameChars = 16384;
-        RegEnumValueW(key, i, name, &nameChars, NULL, &type, data.data(), &bytes);
+        chars = 16384;
+        RegEnumValueW(key, i, name, &chars, NULL, &type, data.data(), &bytes);
         data.resize(bytes);
-        entries->push_back({path, name, false, type, data});
+        Put(snapshot, path, {name, type, data});
     }
-    for (DWORD i = 0;; i++) {
-        WCHAR name[256];
-        DWORD nameChars = 256;
-        if (RegEnumKeyExW(key, i, name, &nameChars, NULL, NULL, NULL, NULL) != ERROR_SUCCESS)
-            break;
-        HKEY child;
-        if (RegOpenKeyExW(key, name, 0, KEY_READ, &child) == ERROR_SUCCESS) {
-            SnapshotKey(child, path.empty() ? name : path + L"\\" + name, entries);
-            RegCloseKey(child);
-        }
+    for (DWORD i = 0, chars = 256;
+         RegEnumKeyExW(key, i, name, &chars, NULL, NULL, NULL, NULL) == ERROR_SUCCESS;
+         i++, chars = 256) {
+        if (children != NULL)
+            children->push_back(name);
+        SnapshotKey(path.empty() ? name : path + L"\\" + name, snapshot);
     }
+    RegCloseKey(key);
 }
 
-// The whole key list: every key, value, type and byte; empty when the list is
-// not there at all.
-std::vector<RegEntry> Snapshot()
+// The whole key list, empty when the list is not there at all; `buttons`,
+// unless NULL, gets the button keys in the registry's order.
+Snapshot TakeSnapshot(std::vector<std::wstring>* buttons = NULL)
 {
-    std::vector<RegEntry> entries;
-    HKEY keys;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kKeysPath, 0, KEY_READ, &keys) == ERROR_SUCCESS) {
-        SnapshotKey(keys, L"", &entries);
-        RegCloseKey(keys);
-    }
-    std::sort(entries.begin(), entries.end(), EntryBefore);
-    return entries;
+    Snapshot snapshot;
+    SnapshotKey(L"", &snapshot, buttons);
+    return snapshot;
 }
 
-void CompareSnapshots(const std::vector<RegEntry>& expected, const std::vector<RegEntry>& actual,
-                      Report* report)
+void CompareSnapshots(const Snapshot& expected, const Snapshot& actual, Report* report)
 {
-    for (const RegEntry& want : expected) {
-        auto found = std::find_if(actual.begin(), actual.end(),
-                                  [&](const RegEntry& e) { return SameEntry(e, want); });
-        if (found == actual.end()) {
-            report->Fail("registry: missing %s", Describe(want).c_str());
-        } else if (!want.isKey && (found->type != want.type || found->data != want.data)) {
-            report->Fail("registry: expected %s", Describe(want).c_str());
-            report->Fail("          found    %s", Describe(*found).c_str());
-        }
+    for (const auto& [id, want] : expected) {
+        const auto found = actual.find(id);
+        if (found == actual.end())
+            report->Fail("registry: missing %s %s", want.where.c_str(), want.what.c_str());
+        else if (found->second.what != want.what)
+            report->Fail("registry: %s holds %s, expected %s", want.where.c_str(),
+                         found->second.what.c_str(), want.what.c_str());
     }
-    for (const RegEntry& have : actual) {
-        if (std::none_of(expected.begin(), expected.end(),
-                         [&](const RegEntry& e) { return SameEntry(e, have); }))
-            report->Fail("registry: unexpected %s", Describe(have).c_str());
+    for (const auto& [id, have] : actual) {
+        if (expected.count(id) == 0)
+            report->Fail("registry: unexpected %s %s", have.where.c_str(), have.what.c_str());
     }
-}
-
-bool KeysExist()
-{
-    HKEY keys;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kKeysPath, 0, KEY_READ, &keys) != ERROR_SUCCESS)
-        return false;
-    RegCloseKey(keys);
-    return true;
 }
 
 bool Seed(const Layout& layout, Report* report)
 {
     // A clean start: whatever an earlier scenario or run left is gone.
     RegDeleteTreeW(HKEY_LOCAL_MACHINE, kKeysPath);
-    if (!layout.keysExist)
-        return !KeysExist() || (report->Fail("seed: could not remove the key list"), false);
-    for (const SeedKey& seed : layout.keys) {
-        std::wstring path = kKeysPath;
-        if (!seed.path.empty())
-            path += L"\\" + seed.path;
+    for (const SeedKey& seed : layout) {
         HKEY key;
-        if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, NULL, 0, KEY_ALL_ACCESS, NULL,
-                            &key, NULL) != ERROR_SUCCESS) {
-            report->Fail("seed: could not create %s", Show(path).c_str());
+        if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, KeyPath(seed.path).c_str(), 0, NULL, 0,
+                            KEY_ALL_ACCESS, NULL, &key, NULL) != ERROR_SUCCESS) {
+            report->Fail("seed: could not create %s", Show(KeyPath(seed.path)).c_str());
             return false;
         }
-        for (const SeedValue& value : seed.values) {
+        for (const SeedValue& value : seed.values)
             RegSetValueExW(key, value.name.c_str(), 0, value.type, value.data.data(),
                            (DWORD)value.data.size());
-        }
         RegCloseKey(key);
     }
+    if (layout.empty() && !TakeSnapshot().empty()) {
+        report->Fail("seed: could not remove the key list");
+        return false;
+    }
     return true;
-}
-
-// The button key names in the registry's own enumeration order, all of them.
-std::vector<std::wstring> EnumerateButtons()
-{
-    std::vector<std::wstring> names;
-    HKEY keys;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kKeysPath, 0, KEY_READ, &keys) != ERROR_SUCCESS)
-        return names;
-    for (DWORD i = 0;; i++) {
-        WCHAR name[256];
-        DWORD chars = 256;
-        if (RegEnumKeyExW(keys, i, name, &chars, NULL, NULL, NULL, NULL) != ERROR_SUCCESS)
-            break;
-        names.push_back(name);
-    }
-    RegCloseKey(keys);
-    return names;
-}
-
-const SeedKey* FindSeed(const Layout& layout, const std::wstring& keyName)
-{
-    for (const SeedKey& seed : layout.keys) {
-        if (Upper(seed.path) == Upper(keyName))
-            return &seed;
-    }
-    return NULL;
 }
 
 // ---------------------------------------------------------------------------
 // Where the tool runs from
 
 std::wstring gBuiltTool;  // Windows path of the KeyAssigner.exe under test
-std::wstring gScratch;    // folder for copies of it, removed at the end
+std::wstring gScratch;    // folder for copies of it, removed after each
 
 std::wstring FolderOf(const std::wstring& path)
 {
     return path.substr(0, path.rfind(L'\\') + 1);
 }
 
-void RemoveTree(const std::wstring& folder)
+// The tool to run: the build's own file, or a copy named `copy` in a folder
+// scratch\ddd...\ddd\ whose path, trailing backslash included, is
+// `folderChars` long (0: a short one), in folder names short enough for any
+// file system.
+bool PlaceTool(const WCHAR* copy, size_t folderChars, std::wstring* tool, Report* report)
 {
-    WIN32_FIND_DATAW found;
-    HANDLE search = FindFirstFileW((folder + L"*").c_str(), &found);
-    if (search != INVALID_HANDLE_VALUE) {
-        do {
-            std::wstring name = found.cFileName;
-            if (name == L"." || name == L"..")
-                continue;
-            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-                RemoveTree(folder + name + L"\\");
-            else
-                DeleteFileW((folder + name).c_str());
-        } while (FindNextFileW(search, &found));
-        FindClose(search);
-    }
-    RemoveDirectoryW(folder.c_str());
-}
-
-// How the tool under test is placed: the build's own file, or a copy under
-// another name in a folder whose path, trailing backslash included, is
-// folderChars long (0: a short folder of the scratch area).
-struct Placement {
-    const WCHAR* fileName;  // NULL: the built KeyAssigner.exe itself
-    size_t folderChars;
-};
-
-const Placement kBuiltTool = {NULL, 0};
-
-// Builds scratch\ddd...\ddd\ of exactly `chars` characters, in folder names
-// short enough for any file system.
-bool MakeFolder(size_t chars, std::wstring* folder, Report* report)
-{
-    std::wstring path = gScratch;
-    CreateDirectoryW(path.c_str(), NULL);
-    if (chars == 0)
-        chars = path.size() + 5;
-    if (chars < path.size() + 2) {
-        report->Fail("placement: scratch folder %s is longer than %u characters",
-                     Show(path).c_str(), (unsigned)chars);
-        return false;
-    }
-    int level = 0;
-    while (path.size() < chars) {
-        size_t left = chars - path.size();  // characters still to add, backslash included
-        size_t piece = left > 101 ? 100 : left - 1;
-        // A final piece of one character would leave an empty folder name.
-        if (left > 101 && left - 101 < 2)
-            piece = 98;
-        path += std::wstring(piece, (WCHAR)(L'a' + level++ % 26)) + L"\\";
-        CreateDirectoryW(path.c_str(), NULL);
-    }
-    if (GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES) {
-        report->Fail("placement: could not create %s", Show(path).c_str());
-        return false;
-    }
-    *folder = path;
-    return true;
-}
-
-bool PlaceTool(const Placement& placement, std::wstring* tool, Report* report)
-{
-    if (placement.fileName == NULL) {
-        *tool = gBuiltTool;
+    *tool = gBuiltTool;
+    if (copy == NULL)
         return true;
-    }
-    std::wstring folder;
-    if (!MakeFolder(placement.folderChars, &folder, report))
+    std::wstring folder = gScratch;
+    CreateDirectoryW(folder.c_str(), NULL);
+    const size_t chars = folderChars != 0 ? folderChars : folder.size() + 5;
+    if (chars < folder.size() + 2) {
+        report->Fail("placement: scratch folder %s is longer than %u characters",
+                     Show(folder).c_str(), (unsigned)chars);
         return false;
-    *tool = folder + placement.fileName;
+    }
+    for (int level = 0; folder.size() < chars; level++) {
+        const size_t left = chars - folder.size();  // backslash included
+        size_t piece = std::min<size_t>(100, left - 1);
+        if (left - piece - 1 == 1)
+            piece--;  // a last piece of one character would leave an empty folder name
+        folder += std::wstring(piece, (WCHAR)(L'a' + level % 26)) + L"\\";
+        CreateDirectoryW(folder.c_str(), NULL);
+    }
+    *tool = folder + copy;
     if (!CopyFileW(gBuiltTool.c_str(), tool->c_str(), FALSE)) {
-        report->Fail("placement: could not copy the tool to %s", Show(*tool).c_str());
+        report->Fail("placement: could not copy the tool to %s (error %lu)", Show(*tool).c_str(),
+                     GetLastError());
         return false;
     }
     return true;
+}
+
+// Takes a copy in the scratch area away again, its folders and the scratch
+// folder with it; the built tool stays.
+void RemovePlaced(std::wstring path)
+{
+    for (; path.size() > gScratch.size() && path.compare(0, gScratch.size(), gScratch) == 0;
+         path = FolderOf(path.substr(0, path.size() - 1))) {
+        if (!DeleteFileW(path.c_str()))
+            RemoveDirectoryW(path.c_str());
+    }
+    RemoveDirectoryW(gScratch.c_str());
 }
 
 // ---------------------------------------------------------------------------
@@ -443,12 +311,16 @@ enum Pick {
     kPickNothing,  // clear the selection (CB_SETCURSEL -1)
 };
 
-enum Ending {
-    kClickOk,      // BM_CLICK on OK, as a tap
-    kCommandOk,    // WM_COMMAND IDOK, as the Enter key
-    kClickCancel,  // BM_CLICK on Cancel
-    kCloseWindow,  // WM_CLOSE, as the title bar's close box
+// A message posted to one of the dialog's buttons, or to the dialog itself (0).
+struct Ending {
+    int control;
+    UINT message;
+    WPARAM wParam;
 };
+const Ending kClickOk = {IDOK, BM_CLICK, 0};                             // a tap on OK
+const Ending kCommandOk = {0, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED)};  // the Enter key
+const Ending kClickCancel = {IDCANCEL, BM_CLICK, 0};                     // a tap on Cancel
+const Ending kCloseWindow = {0, WM_CLOSE, 0};  // the title bar's close box
 
 enum Outcome {
     kRegistered,  // success box; the button's Default and unnamed value hold the command
@@ -458,14 +330,15 @@ enum Outcome {
 
 struct Scenario {
     const char* title;
-    Layout (*layout)();
-    Placement placement;
+    const Layout& layout;
     Pick pick;
-    const WCHAR* key;     // for kPickKey
-    int clicks[3];        // radio buttons clicked in turn, zero-terminated
+    const WCHAR* key;  // for kPickKey
+    int clicks[3];     // radio buttons clicked in turn, zero-terminated
     Ending ending;
     Outcome outcome;
-    const WCHAR* suffix;  // the option the written command ends with
+    const WCHAR* suffix = L"";  // the option the written command ends with
+    const WCHAR* copy = NULL;   // run as a copy of this name (see PlaceTool)
+    size_t folderChars = 0;
 };
 
 // The longest folder, trailing backslash included, for which the command with
@@ -477,199 +350,126 @@ const size_t kLongestFolderWithNs =
 const Scenario kScenarios[] = {
     // Choices in the dialog, with the built program.
     {"OK at once registers the first listed button with no option",
-     DeviceButtons, kBuiltTool, kKeepFirst, NULL, {0}, kClickOk, kRegistered, L""},
+     kDevice, kKeepFirst, NULL, {0}, kClickOk, kRegistered},
     {"/n on a button another application holds replaces its command",
-     DeviceButtons, kBuiltTool, kPickKey, L"40C2", {kOptionNId}, kClickOk, kRegistered, kOptionN},
+     kDevice, kPickKey, L"40C2", {kOptionNId}, kClickOk, kRegistered, kOptionN},
     {"/ns registers a command ending in \" /ns",
-     DeviceButtons, kBuiltTool, kPickKey, L"40C6", {kOptionNsId}, kCommandOk, kRegistered,
-     kOptionNs},
+     kDevice, kPickKey, L"40C6", {kOptionNsId}, kCommandOk, kRegistered, kOptionNs},
     {"/ns then none registers with no option",
-     DeviceButtons, kBuiltTool, kPickKey, L"40C3", {kOptionNsId, kOptionNoneId}, kClickOk,
-     kRegistered, L""},
+     kDevice, kPickKey, L"40C3", {kOptionNsId, kOptionNoneId}, kClickOk, kRegistered},
     {"/n then /ns registers the last choice",
-     DeviceButtons, kBuiltTool, kPickKey, L"40C9", {kOptionNId, kOptionNsId}, kClickOk,
-     kRegistered, kOptionNs},
+     kDevice, kPickKey, L"40C9", {kOptionNId, kOptionNsId}, kClickOk, kRegistered, kOptionNs},
     {"twelve buttons: ten are listed, and the tenth registers",
-     DeviceButtons, kBuiltTool, kPickTenth, NULL, {kOptionNId}, kCommandOk, kRegistered, kOptionN},
+     kDevice, kPickTenth, NULL, {kOptionNId}, kCommandOk, kRegistered, kOptionN},
     {"button without Name: an empty item at its index, and it registers",
-     DeviceButtons, kBuiltTool, kPickKey, L"40C4", {0}, kClickOk, kRegistered, L""},
+     kDevice, kPickKey, L"40C4", {0}, kClickOk, kRegistered},
     {"the button after the nameless one registers itself, not a neighbour",
-     DeviceButtons, kBuiltTool, kPickKey, L"40C5", {kOptionNId}, kClickOk, kRegistered, kOptionN},
+     kDevice, kPickKey, L"40C5", {kOptionNId}, kClickOk, kRegistered, kOptionN},
     {"Cancel after choosing leaves the registry untouched",
-     DeviceButtons, kBuiltTool, kPickKey, L"40C2", {kOptionNId}, kClickCancel, kUntouched, L""},
+     kDevice, kPickKey, L"40C2", {kOptionNId}, kClickCancel, kUntouched},
     {"closing the window after choosing leaves the registry untouched",
-     DeviceButtons, kBuiltTool, kPickKey, L"40C2", {kOptionNsId}, kCloseWindow, kUntouched, L""},
+     kDevice, kPickKey, L"40C2", {kOptionNsId}, kCloseWindow, kUntouched},
     {"nothing selected: OK reports failure and writes nothing",
-     DeviceButtons, kBuiltTool, kPickNothing, NULL, {kOptionNId}, kClickOk, kRefused, L""},
+     kDevice, kPickNothing, NULL, {kOptionNId}, kClickOk, kRefused},
 
     // Button lists with nothing to register.
     {"missing key list: empty list, OK reports failure, nothing is created",
-     NoKeys, kBuiltTool, kKeepFirst, NULL, {0}, kClickOk, kRefused, L""},
+     kNoKeys, kKeepFirst, NULL, {0}, kClickOk, kRefused},
     {"key list without buttons: empty list, OK reports failure",
-     EmptyKeys, kBuiltTool, kKeepFirst, NULL, {0}, kCommandOk, kRefused, L""},
+     kEmptyKeys, kKeepFirst, NULL, {0}, kCommandOk, kRefused},
 
     // Names and key names at the edges of their fields.
     {"unterminated and over-long Names are listed cut and terminated",
-     FieldEdges, kBuiltTool, kPickKey, L"41A1", {kOptionNId}, kClickOk, kRegistered, kOptionN},
+     kFieldEdges, kPickKey, L"41A1", {kOptionNId}, kClickOk, kRegistered, kOptionN},
     {"key name whose path just fits registers",
-     FieldEdges, kBuiltTool, kPickKey, kKeyPathFits.c_str(), {kOptionNsId}, kClickOk,
-     kRegistered, kOptionNs},
+     kFieldEdges, kPickKey, kKeyPathFits.c_str(), {kOptionNsId}, kClickOk, kRegistered, kOptionNs},
     {"key name one character too long for its path: failure, nothing written",
-     FieldEdges, kBuiltTool, kPickKey, kKeyPathTooLong.c_str(), {0}, kClickOk, kRefused, L""},
+     kFieldEdges, kPickKey, kKeyPathTooLong.c_str(), {0}, kClickOk, kRefused},
 
     // The program run from elsewhere, under another name.
     {"renamed copy in another folder names ForegroundDismisser in that folder",
-     DeviceButtons, {L"KeyAssigner-renamed.exe", 0}, kPickKey, L"40C1", {kOptionNId}, kClickOk,
-     kRegistered, kOptionN},
+     kDevice, kPickKey, L"40C1", {kOptionNId}, kClickOk, kRegistered, kOptionN,
+     L"KeyAssigner-renamed.exe"},
     {"command that just fits its field registers",
-     DeviceButtons, {L"K.exe", kLongestFolderWithNs}, kKeepFirst, NULL, {kOptionNsId}, kClickOk,
-     kRegistered, kOptionNs},
+     kDevice, kKeepFirst, NULL, {kOptionNsId}, kClickOk, kRegistered, kOptionNs,
+     L"K.exe", kLongestFolderWithNs},
     {"command one character too long: failure, nothing written",
-     DeviceButtons, {L"K.exe", kLongestFolderWithNs + 1}, kKeepFirst, NULL, {kOptionNsId},
-     kClickOk, kRefused, L""},
+     kDevice, kKeepFirst, NULL, {kOptionNsId}, kClickOk, kRefused, L"",
+     L"K.exe", kLongestFolderWithNs + 1},
 };
 
-void CheckRadios(HWND dialog, int checkedId, const char* when, Report* report)
-{
-    for (int id : kRadioIds) {
-        LRESULT state = Send(GetDlgItem(dialog, id), BM_GETCHECK, 0, 0);
-        LRESULT want = id == checkedId ? BST_CHECKED : BST_UNCHECKED;
-        if (state != want) {
-            report->Fail("%s: radio %d is %s, expected %s", when, id,
-                         state == BST_CHECKED ? "checked" : "not checked",
-                         want == BST_CHECKED ? "checked" : "not checked");
-        }
-    }
-}
-
-// The list as the dialog opens: the first ten buttons in the registry's
-// order, by Name, the first selected, and no option.
-void CheckOpened(HWND dialog, const std::vector<std::wstring>& shown, Report* report)
+// The dialog as a line of the report: its list, the selected item and the
+// checked options.
+std::string DescribeDialog(HWND dialog)
 {
     HWND list = GetDlgItem(dialog, kListId);
-    if (list == NULL) {
-        report->Fail("dialog has no list %d", kListId);
-        return;
-    }
-    LRESULT count = Send(list, CB_GETCOUNT, 0, 0);
-    if (count != (LRESULT)shown.size())
-        report->Fail("list holds %d items, expected %d", (int)count, (int)shown.size());
-    for (LRESULT i = 0; i < count && i < (LRESULT)shown.size(); i++) {
-        LRESULT length = Send(list, CB_GETLBTEXTLEN, i, 0);
-        std::vector<WCHAR> text(length > 0 ? length + 1 : 1, 0);
+    std::string out = "list";
+    for (LRESULT i = 0, count = Send(list, CB_GETCOUNT, 0, 0); i < count; i++) {
+        const LRESULT length = Send(list, CB_GETLBTEXTLEN, i, 0);
+        std::vector<WCHAR> text(std::max<LRESULT>(length, 0) + 1, 0);
         if (length > 0)
             Send(list, CB_GETLBTEXT, i, (LPARAM)text.data());
-        if (shown[i] != text.data()) {
-            report->Fail("list item %d is %s", (int)i, Show(text.data()).c_str());
-            report->Fail("     expected %s", Show(shown[i]).c_str());
-        }
+        out += " " + Show(text.data());
     }
-    LRESULT selected = Send(list, CB_GETCURSEL, 0, 0);
-    LRESULT wantSelected = shown.empty() ? CB_ERR : 0;
-    if (selected != wantSelected)
-        report->Fail("list opens with item %d selected, expected %d", (int)selected,
-                     (int)wantSelected);
-    CheckRadios(dialog, kOptionNoneId, "on opening", report);
-}
-
-void Choose(HWND dialog, const Scenario& scenario, int item, Report* report)
-{
-    HWND list = GetDlgItem(dialog, kListId);
-    if (scenario.pick != kKeepFirst) {
-        Send(list, CB_SETCURSEL, (WPARAM)item, 0);
-        LRESULT selected = Send(list, CB_GETCURSEL, 0, 0);
-        if (selected != item)
-            report->Fail("could not select item %d (selection is %d)", item, (int)selected);
+    out += ", item " + std::to_string(Send(list, CB_GETCURSEL, 0, 0)) + " selected, checked:";
+    for (int id : kRadioIds) {
+        if (Send(GetDlgItem(dialog, id), BM_GETCHECK, 0, 0) == BST_CHECKED)
+            out += " " + std::to_string(id);
     }
-    for (int i = 0; i < 3 && scenario.clicks[i] != 0; i++) {
-        Send(GetDlgItem(dialog, scenario.clicks[i]), BM_CLICK, 0, 0);
-        char when[64];
-        snprintf(when, sizeof(when), "after clicking %d", scenario.clicks[i]);
-        CheckRadios(dialog, scenario.clicks[i], when, report);
-    }
+    return out;
 }
 
-// Posted, not sent: OK opens a modal message box, and a sent click would not
-// return until someone dismissed it.
-void End(HWND dialog, Ending ending)
+// Checks the whole dialog: the items the buttons must give, in the
+// registry's order, the selected one and the single checked option.
+void CheckDialog(HWND dialog, const std::vector<std::wstring>& shown, int selected, int checked,
+                 const std::string& when, Report* report)
 {
-    switch (ending) {
-    case kClickOk:
-        PostMessageW(GetDlgItem(dialog, IDOK), BM_CLICK, 0, 0);
-        break;
-    case kCommandOk:
-        PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
-                     (LPARAM)GetDlgItem(dialog, IDOK));
-        break;
-    case kClickCancel:
-        PostMessageW(GetDlgItem(dialog, IDCANCEL), BM_CLICK, 0, 0);
-        break;
-    case kCloseWindow:
-        PostMessageW(dialog, WM_CLOSE, 0, 0);
-        break;
-    }
+    std::string want = "list";
+    for (const std::wstring& item : shown)
+        want += " " + Show(item);
+    want += ", item " + std::to_string(selected) + " selected, checked: " + std::to_string(checked);
+    const std::string have = DescribeDialog(dialog);
+    if (have != want)
+        report->Fail("%s: %s\n        expected %s", when.c_str(), have.c_str(), want.c_str());
 }
 
-// Checks the box's caption, text, icon and single OK button, then taps OK.
-void CheckAndDismissBox(HWND box, HWND dialog, bool success, Report* report)
+// The box as a line of the report: caption, text, icon and buttons, and
+// whether it is told over the dialog, which closes only once it is read.
+std::string DescribeBox(HWND box, const BoxContents& contents, HWND dialog)
 {
-    // The result is told over the dialog, which closes only once it is read.
-    if (GetWindow(box, GW_OWNER) != dialog)
-        report->Fail("message box is not owned by the dialog");
-    if (!IsWindowVisible(dialog))
-        report->Fail("the dialog was closed before the message box appeared");
-    const BoxContents contents = ReadBox(box);
-    const WCHAR* wantCaption = success ? kSuccessCaption : kErrorCaption;
-    const WCHAR* wantText = success ? kSuccessText : kErrorText;
-    if (contents.caption != wantCaption)
-        report->Fail("box caption %s, expected %s", Show(contents.caption).c_str(),
-                     Show(wantCaption).c_str());
-    if (!contents.hasText)
-        report->Fail("box has no text control with id 0x%X", kNoId);
-    else if (contents.text != wantText)
-        report->Fail("box text %s, expected %s", Show(contents.text).c_str(),
-                     Show(wantText).c_str());
-    if (contents.hasIcon != !success)
-        report->Fail("box shows %s, expected %s", contents.hasIcon ? "an icon" : "no icon",
-                     success ? "none (MB_OK)" : "the error icon (MB_ICONERROR)");
-    if (contents.buttons.size() != 1 || GetDlgCtrlID(contents.buttons[0]) != IDOK)
-        report->Fail("box has %d buttons, expected OK alone", (int)contents.buttons.size());
-    DismissBox(box, contents);
+    const std::vector<HWND>& buttons = contents.buttons;
+    return Show(contents.caption) + " " +
+           (contents.hasText ? Show(contents.text) : "(no text control)") +
+           (contents.hasIcon ? ", an icon, " : ", no icon, ") +
+           (buttons.size() == 1 && GetDlgCtrlID(buttons[0]) == IDOK
+                ? "OK alone"
+                : std::to_string(buttons.size()) + " buttons") +
+           (GetWindow(box, GW_OWNER) == dialog ? "" : ", not owned by the dialog") +
+           (IsWindowVisible(dialog) ? "" : ", the dialog closed before it");
 }
 
-std::wstring ExpectedCommand(const std::wstring& tool, const WCHAR* suffix)
-{
-    return L"\"" + FolderOf(tool) + kCloserFileAndQuote + suffix;
-}
-
-bool gOrderShown = false;
-
-// Prints the registry's order once, for the record: row i is the i-th key it
-// enumerates, whatever order the keys were created in.
-void ShowOrderOnce(const std::vector<std::wstring>& buttons)
-{
-    if (gOrderShown || buttons.size() <= (size_t)kListedButtons)
-        return;
-    std::string order;
-    for (const std::wstring& name : buttons)
-        order += " " + Show(name);
-    printf("info: this registry enumerates the buttons as%s\n", order.c_str());
-    gOrderShown = true;
-}
-
-void Exercise(const Scenario& scenario, const Layout& layout, ToolProcess* process,
+void Exercise(const Scenario& scenario, const std::wstring& tool, ToolProcess* process,
               Report* report)
 {
-    std::wstring tool;
-    if (!Seed(layout, report) || !PlaceTool(scenario.placement, &tool, report))
-        return;
-
-    const std::vector<std::wstring> buttons = EnumerateButtons();
-    ShowOrderOnce(buttons);
+    std::vector<std::wstring> buttons;
+    const Snapshot before = TakeSnapshot(&buttons);
+    // The registry's order, once, for the record: item i is the i-th key it
+    // enumerates, whatever order the keys were created in.
+    static bool orderShown = false;
+    if (!orderShown && buttons.size() > (size_t)kListedButtons) {
+        printf("info: this registry enumerates the buttons as");
+        for (const std::wstring& name : buttons)
+            printf(" %s", Show(name).c_str());
+        printf("\n");
+        orderShown = true;
+    }
     std::vector<std::wstring> shown;
     for (size_t i = 0; i < buttons.size() && i < (size_t)kListedButtons; i++) {
-        const SeedKey* seed = FindSeed(layout, buttons[i]);
-        shown.push_back(seed != NULL ? seed->shown : L"<not seeded>");
+        shown.push_back(L"<not seeded>");
+        for (const SeedKey& seed : scenario.layout) {
+            if (Upper(seed.path) == Upper(buttons[i]))
+                shown.back() = seed.shown;
+        }
     }
 
     // The button the scenario expects written, and its list item.
@@ -679,21 +479,13 @@ void Exercise(const Scenario& scenario, const Layout& layout, ToolProcess* proce
     else if (scenario.pick == kPickTenth)
         item = kListedButtons - 1;
     else if (scenario.pick == kPickKey)
-        item = (int)(std::find_if(buttons.begin(), buttons.end(),
-                                  [&](const std::wstring& n) {
-                                      return Upper(n) == Upper(scenario.key);
-                                  }) -
-                     buttons.begin());
-    const bool needsButton = scenario.outcome == kRegistered || scenario.pick == kPickKey ||
-                             scenario.pick == kPickTenth;
-    if (needsButton && (item >= kListedButtons || item >= (int)buttons.size())) {
-        report->Fail("seed: the button to pick is item %d of %d listed", item,
-                     (int)shown.size());
+        while (item < (int)buttons.size() && Upper(buttons[item]) != Upper(scenario.key))
+            item++;
+    if ((scenario.outcome == kRegistered || scenario.pick == kPickKey ||
+         scenario.pick == kPickTenth) && item >= (int)shown.size()) {
+        report->Fail("seed: the button to pick is item %d of %d listed", item, (int)shown.size());
         return;
     }
-    const std::wstring target = needsButton ? buttons[item] : L"";
-
-    const std::vector<RegEntry> before = Snapshot();
 
     if (!StartTool(tool, process)) {
         report->Fail("could not start %s (error %lu)", Show(tool).c_str(), GetLastError());
@@ -703,15 +495,28 @@ void Exercise(const Scenario& scenario, const Layout& layout, ToolProcess* proce
     if (dialog == NULL) {
         DWORD status = STILL_ACTIVE;
         GetExitCodeProcess(process->info.hProcess, &status);
-        if (status != STILL_ACTIVE)
-            report->Fail("ended with status 0x%lX without showing its dialog", status);
-        else
-            report->Fail("no dialog \"ForegroundDismisser\" within %lu ms", kDialogTimeoutMs);
+        report->Fail(status != STILL_ACTIVE ? "ended with status 0x%lX without showing its dialog"
+                                            : "no dialog \"ForegroundDismisser\" within %lu ms",
+                     status != STILL_ACTIVE ? status : kDialogTimeoutMs);
         return;
     }
-    CheckOpened(dialog, shown, report);
-    Choose(dialog, scenario, item, report);
-    End(dialog, scenario.ending);
+    int selected = shown.empty() ? CB_ERR : 0;
+    CheckDialog(dialog, shown, selected, kOptionNoneId, "on opening", report);
+    if (scenario.pick != kKeepFirst) {
+        Send(GetDlgItem(dialog, kListId), CB_SETCURSEL, (WPARAM)item, 0);
+        CheckDialog(dialog, shown, selected = item, kOptionNoneId, "after selecting", report);
+    }
+    for (int i = 0; i < 3 && scenario.clicks[i] != 0; i++) {
+        Send(GetDlgItem(dialog, scenario.clicks[i]), BM_CLICK, 0, 0);
+        CheckDialog(dialog, shown, selected, scenario.clicks[i],
+                    "after clicking " + std::to_string(scenario.clicks[i]), report);
+    }
+    // Posted, not sent: OK opens a modal message box, and a sent click would
+    // not return until someone dismissed it.
+    const Ending& ending = scenario.ending;
+    PostMessageW(ending.control != 0 ? GetDlgItem(dialog, ending.control) : dialog,
+                 ending.message, ending.wParam,
+                 ending.message == WM_COMMAND ? (LPARAM)GetDlgItem(dialog, IDOK) : 0);
 
     if (scenario.outcome != kUntouched) {
         HWND box = WaitForBox(*process, dialog, kBoxTimeoutMs);
@@ -719,18 +524,23 @@ void Exercise(const Scenario& scenario, const Layout& layout, ToolProcess* proce
             report->Fail("no message box within %lu ms", kBoxTimeoutMs);
             return;
         }
-        CheckAndDismissBox(box, dialog, scenario.outcome == kRegistered, report);
+        // MB_OK alone on success; MB_ICONERROR on failure.
+        const std::string want =
+            scenario.outcome == kRegistered
+                ? Show(kSuccessCaption) + " " + Show(kSuccessText) + ", no icon, OK alone"
+                : Show(kErrorCaption) + " " + Show(kErrorText) + ", an icon, OK alone";
+        const BoxContents contents = ReadBox(box);
+        const std::string have = DescribeBox(box, contents, dialog);
+        if (have != want)
+            report->Fail("box %s, expected %s", have.c_str(), want.c_str());
+        DismissBox(box, contents);
     }
 
     if (!WaitForExit(process, kExitTimeoutMs)) {
         HWND box = WaitForBox(*process, dialog, 0);
-        if (box != NULL) {
-            const BoxContents contents = ReadBox(box);
-            report->Fail("still running %lu ms later, showing a box %s: %s", kExitTimeoutMs,
-                         Show(contents.caption).c_str(), Show(contents.text).c_str());
-        } else {
-            report->Fail("still running %lu ms after the dialog was ended", kExitTimeoutMs);
-        }
+        report->Fail("still running %lu ms after the dialog was ended%s%s", kExitTimeoutMs,
+                     box != NULL ? ", showing a box " : "",
+                     box != NULL ? DescribeBox(box, ReadBox(box), dialog).c_str() : "");
         return;
     }
     DWORD status = 0;
@@ -740,23 +550,16 @@ void Exercise(const Scenario& scenario, const Layout& layout, ToolProcess* proce
 
     // Everything as it was, but for the two values the scenario expects:
     // Default and the unnamed value the shell starts, the same command.
-    std::vector<RegEntry> expected = before;
+    Snapshot expected = before;
     if (scenario.outcome == kRegistered) {
-        const std::wstring command = ExpectedCommand(tool, scenario.suffix);
-        const BYTE* bytes = (const BYTE*)command.c_str();
-        for (const WCHAR* name : {L"Default", L""}) {
-            RegEntry written = {target, name, false, REG_SZ,
-                                std::vector<BYTE>(bytes, bytes + (command.size() + 1) * sizeof(WCHAR))};
-            auto old = std::find_if(expected.begin(), expected.end(),
-                                    [&](const RegEntry& e) { return SameEntry(e, written); });
-            if (old != expected.end())
-                *old = written;
-            else
-                expected.push_back(written);
-        }
+        const std::wstring command =
+            L"\"" + FolderOf(tool) + kCloserFileAndQuote + scenario.suffix;
+        for (const WCHAR* name : {L"Default", L""})
+            Put(&expected, buttons[item], Text(name, command));
     }
-    CompareSnapshots(expected, Snapshot(), report);
-    if (!layout.keysExist && KeysExist())
+    const Snapshot after = TakeSnapshot();
+    CompareSnapshots(expected, after, report);
+    if (scenario.layout.empty() && !after.empty())
         report->Fail("registry: the key list was created");
 }
 
@@ -764,10 +567,13 @@ bool RunScenario(const Scenario& scenario)
 {
     Report report;
     ToolProcess process = {};
-    Exercise(scenario, scenario.layout(), &process, &report);
+    std::wstring tool;
+    if (Seed(scenario.layout, &report) &&
+        PlaceTool(scenario.copy, scenario.folderChars, &tool, &report))
+        Exercise(scenario, tool, &process, &report);
     StopTool(&process);
-    if (scenario.placement.fileName != NULL)
-        RemoveTree(gScratch);
+    if (scenario.copy != NULL)
+        RemovePlaced(tool);
 
     printf("%s %s\n", report.problems.empty() ? "PASS" : "FAIL", scenario.title);
     for (const std::string& problem : report.problems)
@@ -789,14 +595,10 @@ int wmain(int argc, wchar_t** argv)
     gScratch = std::wstring(temp) + L"ka-e2e-" + std::to_wstring(GetCurrentProcessId()) + L"\\";
 
     int passed = 0, failed = 0;
-    {
-        const ButtonListCleanup cleanup;
-        const ScopedValue quiet = QuietCrashes();
-        for (const Scenario& scenario : kScenarios)
-            (RunScenario(scenario) ? passed : failed)++;
-    }
-    RemoveTree(gScratch);
-
+    const ButtonListCleanup cleanup;
+    const ScopedValue quiet = QuietCrashes();
+    for (const Scenario& scenario : kScenarios)
+        (RunScenario(scenario) ? passed : failed)++;
     printf("%d passed, %d failed\n", passed, failed);
     return failed == 0 ? 0 : 1;
 }
