@@ -114,17 +114,17 @@ Text DefaultOf(int button)
     return Agrees(scene::Match(expected, recorded, {"dialog"}));
 }
 
-// An entry without text or bytes.
-scene::Step Entry(scene::Kind kind, int window, uintptr_t a, uintptr_t b = 0)
+// An entry without text or bytes, whose empty text and bytes are compared too.
+scene::Step Exact(scene::Kind kind, int window, uintptr_t a, uintptr_t b = 0)
 {
     return WithText(kind, window, a, b, u"", u"");
 }
 
 // Made full screen with an empty menu bar, every other field of the bar's
 // record zero; ended with 1 whatever the user did.
-const scene::Steps kOpened = {Entry(scene::kInitDialog, 0, SHIDIM_FLAGS, SHIDIF_SIZEDLGFULLSCREEN),
-                              Entry(scene::kMenuBar, 0, 0, SHCMBF_EMPTYBAR)};
-const scene::Steps kEnded = {Entry(scene::kEndDialog, 0, 1)};
+const scene::Steps kOpened = {Exact(scene::kInitDialog, 0, SHIDIM_FLAGS, SHIDIF_SIZEDLGFULLSCREEN),
+                              Exact(scene::kMenuBar, 0, 0, SHCMBF_EMPTYBAR)};
+const scene::Steps kEnded = {Exact(scene::kEndDialog, 0, 1)};
 // Nothing registered and no box.
 const scene::Steps kLeftAlone = scene::Join({kOpened, kEnded});
 // The error box, owned by the dialog, shown before it ends.
@@ -140,7 +140,7 @@ scene::Steps Registered(const Text& key, const Text& command)
     for (const char16_t* name : {u"Default", u""})
         out.push_back(WithText(scene::kRegSetValue, scene::kNoWindow, REG_SZ, 0, key, name,
                                host::StringBytes(command, true)));
-    out.push_back(Entry(scene::kBeep, scene::kNoWindow, MB_ICONASTERISK));
+    out.push_back(Exact(scene::kBeep, scene::kNoWindow, MB_ICONASTERISK));
     out.push_back(WithText(scene::kMessageBox, 0, MB_OK, 0, u"登録成功",
                            u"レジストリに登録を行ないました。解除（ほかのアプリケーションの割り当て）は、"
                            u"本体側の「設定」-「ボタン」で行なってください。"));
@@ -187,9 +187,7 @@ TEST_P(OpenTest, OpensFullScreenWithTheButtonsListedAndNoOption)
 }
 
 INSTANTIATE_TEST_SUITE_P(EveryWay, OpenTest, ::testing::ValuesIn(Ways()),
-                         [](const ::testing::TestParamInfo<Way>& info) {
-                             return std::string(WayName(info.param));
-                         });
+                         ::testing::PrintToStringParamName());
 
 // The template the host tables stand in for is the one the program carries:
 // the device program's own dialog resource, read by the runner, has the
@@ -376,9 +374,7 @@ TEST_P(SessionTest, KeyPathsUpTo259CharactersAreUsed)
 }
 
 INSTANTIATE_TEST_SUITE_P(EveryWay, SessionTest, ::testing::ValuesIn(Ways()),
-                         [](const ::testing::TestParamInfo<Way>& info) {
-                             return std::string(WayName(info.param));
-                         });
+                         ::testing::PrintToStringParamName());
 
 // Only OK, Cancel, close and the dialog's opening are handled as done; the
 // radio buttons leave the rest to the dialog manager.

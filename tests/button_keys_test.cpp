@@ -284,12 +284,7 @@ TEST_P(RegisterTest, WritesTheWholeCommandOrNothing)
     EXPECT_EQ(0, host::OpenKeyCount());
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Commands, RegisterTest,
-    ::testing::Combine(::testing::ValuesIn(kRegisterCases), ::testing::ValuesIn(Ways())),
-    [](const ::testing::TestParamInfo<std::tuple<RegisterCase, Way>>& info) {
-        return CaseName(std::get<0>(info.param).what, std::get<1>(info.param));
-    });
+INSTANTIATE_ON_EVERY_WAY(Commands, RegisterTest, kRegisterCases);
 
 // A value already there is replaced, and nothing else in the key changes.
 TEST(RegisterButton, ReplacesAnEarlierCommand)

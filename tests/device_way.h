@@ -56,4 +56,20 @@ std::string DeviceProgramPath(Way way, const char* program);
 // "name_of_case/host": test names from a case's description and a way.
 std::string CaseName(const char* description, Way way);
 
+// Test names for a (case, way) parameter: the case as its PrintTo shows it,
+// then the way.
+struct CaseOnWay {
+    template <class Case>
+    std::string operator()(const ::testing::TestParamInfo<std::tuple<Case, Way>>& info) const
+    {
+        return CaseName(::testing::PrintToString(std::get<0>(info.param)).c_str(), std::get<1>(info.param));
+    }
+};
+
+// Runs every case of a table on every way.
+#define INSTANTIATE_ON_EVERY_WAY(prefix, suite, cases)                                          \
+    INSTANTIATE_TEST_SUITE_P(prefix, suite,                                                     \
+                             ::testing::Combine(::testing::ValuesIn(cases), ::testing::ValuesIn(Ways())), \
+                             CaseOnWay())
+
 #endif

@@ -127,19 +127,13 @@ std::vector<HWND> BuildScene(const host::Screen& s, std::vector<SceneWindow> abo
     return scene;
 }
 
-class ScreenTest : public ::testing::TestWithParam<std::tuple<ScreenCase, Way>> {
-protected:
-    HWND BuildScene(const host::Screen& s)
-    {
-        host::Reset();
-        return ::BuildScene(s)[1];  // the bar
-    }
-};
+class ScreenTest : public ::testing::TestWithParam<std::tuple<ScreenCase, Way>> {};
 
 TEST_P(ScreenTest, AwareProgramTapsTheCloseButton)
 {
     const ScreenCase& c = std::get<0>(GetParam());
-    HWND bar = BuildScene(c.screen);
+    host::Reset();
+    HWND bar = BuildScene(c.screen)[1];
     Press(std::get<1>(GetParam()), Image::kAsBuilt);
     EXPECT_TRUE(TapsHitCloseButton(bar, c.screen));
 }
@@ -147,17 +141,14 @@ TEST_P(ScreenTest, AwareProgramTapsTheCloseButton)
 TEST_P(ScreenTest, LegacyProgramMissesOnHighDpi)
 {
     const ScreenCase& c = std::get<0>(GetParam());
-    HWND bar = BuildScene(c.screen);
+    host::Reset();
+    HWND bar = BuildScene(c.screen)[1];
     Press(std::get<1>(GetParam()), Image::kWithoutResource);
     EXPECT_EQ(c.legacyHits, (bool)TapsHitCloseButton(bar, c.screen));
     EXPECT_EQ(2u, host::TraceOf({host::kMessage}).size());
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Screens, ScreenTest, ::testing::Combine(::testing::ValuesIn(kScreens), ::testing::ValuesIn(Ways())),
-    [](const ::testing::TestParamInfo<std::tuple<ScreenCase, Way>>& info) {
-        return CaseName(std::get<0>(info.param).name, std::get<1>(info.param));
-    });
+INSTANTIATE_ON_EVERY_WAY(Screens, ScreenTest, kScreens);
 
 // ---- Every release ----------------------------------------------------------
 

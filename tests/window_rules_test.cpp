@@ -180,9 +180,7 @@ TEST_P(BufferBoundaryTest, NamesAndTitlesAreReadWholeUpTo255Characters)
 }
 
 INSTANTIATE_TEST_SUITE_P(EveryWay, BufferBoundaryTest, ::testing::ValuesIn(Ways()),
-                         [](const ::testing::TestParamInfo<Way>& info) {
-                             return std::string(WayName(info.param));
-                         });
+                         ::testing::PrintToStringParamName());
 
 // ---- FindNextWindow ---------------------------------------------------------
 
@@ -333,12 +331,7 @@ TEST_P(LeftoverTest, AFailedReadLeavesNothingOfTheWindowBefore)
     EXPECT_EQ((uintptr_t)w[c.expected], found);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Reads, LeftoverTest,
-    ::testing::Combine(::testing::ValuesIn(kLeftoverCases), ::testing::ValuesIn(Ways())),
-    [](const ::testing::TestParamInfo<std::tuple<LeftoverCase, Way>>& info) {
-        return CaseName(std::get<0>(info.param).name, std::get<1>(info.param));
-    });
+INSTANTIATE_ON_EVERY_WAY(Reads, LeftoverTest, kLeftoverCases);
 
 TEST(FindNextWindow, NoStartWindowFindsNothing)
 {

@@ -9,9 +9,7 @@ namespace scene {
 
 // ---- Steps -------------------------------------------------------------------
 
-namespace {
-
-Step Entry(Kind kind, int window, uintptr_t a = 0, uintptr_t b = 0, intptr_t c = 0)
+Step Entry(Kind kind, int window, uintptr_t a, uintptr_t b, intptr_t c)
 {
     Step s;
     s.kind = kind;
@@ -21,8 +19,6 @@ Step Entry(Kind kind, int window, uintptr_t a = 0, uintptr_t b = 0, intptr_t c =
     s.c = c;
     return s;
 }
-
-}  // namespace
 
 Steps Message(int window, uintptr_t message, uintptr_t wParam, intptr_t lParam)
 {

@@ -69,6 +69,9 @@ struct Step {
 };
 typedef std::vector<Step> Steps;
 
+// One entry without text.
+Step Entry(Kind kind, int window, uintptr_t a = 0, uintptr_t b = 0, intptr_t c = 0);
+
 // ---- What a press may do, for the tables -------------------------------------
 
 const uintptr_t kWmClose = 0x10, kWmCommand = 0x111, kWmLButtonDown = 0x201,

@@ -93,16 +93,7 @@ Steps Recorded(const std::vector<HWND>& windows)
 {
     Steps out;
     for (const TraceEntry& e : D().trace) {
-        scene::Step s;
-        s.kind = e.kind;
-        s.window = IndexOf(e.window, windows);
-        s.a = e.a;
-        s.b = e.b;
-        s.c = e.c;
-        s.text1 = e.text1;
-        s.text2 = e.text2;
-        s.bytes = e.bytes;
-        out.push_back(s);
+        out.push_back(scene::Step{e.kind, IndexOf(e.window, windows), e.a, e.b, e.c, e.text1, e.text2, e.bytes});
     }
     return out;
 }

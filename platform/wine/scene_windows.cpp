@@ -39,13 +39,7 @@ HFONT gFont = NULL;
 
 void Log(scene::Kind kind, int window, uintptr_t a = 0, uintptr_t b = 0, intptr_t c = 0)
 {
-    scene::Step step;
-    step.kind = kind;
-    step.window = window;
-    step.a = a;
-    step.b = b;
-    step.c = c;
-    gLog.push_back(step);
+    gLog.push_back(scene::Entry(kind, window, a, b, c));
 }
 
 const WCHAR* Wide(const std::u16string& text)
@@ -59,6 +53,30 @@ void DispatchPending()
     while (PeekMessageW(&msg, NULL, 0, 0, PM_REMOVE)) {
         TranslateMessage(&msg);
         DispatchMessageW(&msg);
+    }
+}
+
+// Keeps the scene's windows answering for that long.
+void PumpMessagesFor(DWORD milliseconds)
+{
+    const DWORD start = GetTickCount();
+    for (;;) {
+        DispatchPending();
+        const DWORD elapsed = GetTickCount() - start;
+        if (elapsed >= milliseconds)
+            break;
+        MsgWaitForMultipleObjectsEx(0, NULL, milliseconds - elapsed, QS_ALLINPUT,
+                                    MWMO_INPUTAVAILABLE);
+    }
+}
+
+// Repaints every window, so that the screen shows the current Z order.
+void RefreshScene(const Scene* scene)
+{
+    for (int i = 0; i < scene->count; i++) {
+        if (scene->handles[i] != NULL)
+            RedrawWindow(scene->handles[i], NULL, NULL,
+                         RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
     }
 }
 
@@ -465,14 +483,6 @@ int SceneForeground(const Scene* scene)
     return scene::kOtherWindow;
 }
 
-void RefreshScene(const Scene* scene)
-{
-    for (int i = 0; i < scene->count; i++) {
-        if (scene->handles[i] != NULL)
-            RedrawWindow(scene->handles[i], NULL, NULL,
-                         RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
-    }
-}
 
 void ClearMessageLog()
 {
@@ -484,18 +494,6 @@ const scene::Steps& MessageLog()
     return gLog;
 }
 
-void PumpMessagesFor(DWORD milliseconds)
-{
-    const DWORD start = GetTickCount();
-    for (;;) {
-        DispatchPending();
-        const DWORD elapsed = GetTickCount() - start;
-        if (elapsed >= milliseconds)
-            break;
-        MsgWaitForMultipleObjectsEx(0, NULL, milliseconds - elapsed, QS_ALLINPUT,
-                                    MWMO_INPUTAVAILABLE);
-    }
-}
 
 bool RunAndPump(LPCWSTR program, LPCWSTR arguments, DWORD timeoutMs, DWORD* exitCode,
                 LPCWSTR nameToken)

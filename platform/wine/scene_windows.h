@@ -36,8 +36,6 @@ std::vector<int> SceneZOrder(const Scene* scene);
 // The foreground window's index: scene::kNoWindow for none,
 // scene::kOtherWindow for a window of no scene.
 int SceneForeground(const Scene* scene);
-// Repaints every window, so that the screen shows the current Z order.
-void RefreshScene(const Scene* scene);
 
 // What the windows received since the last clear, in order: WM_CLOSE, taps
 // and WM_COMMAND as messages, keys as key events at the window that got
@@ -47,8 +45,6 @@ void RefreshScene(const Scene* scene);
 void ClearMessageLog();
 const scene::Steps& MessageLog();
 
-// Keeps the scene's windows answering for that long.
-void PumpMessagesFor(DWORD milliseconds);
 // Starts program with arguments after its quoted path, answering the scene's
 // messages until it exits. False if it could not start or was killed. A
 // nameToken, when given, stands in the command line in place of the quoted

@@ -5,28 +5,10 @@
 
 #include <windows.h>
 
-#include <stdarg.h>
-#include <stdio.h>
-
 #include <string>
 #include <vector>
 
-// What went wrong in one session, a line each, however long.
-struct Report {
-    std::vector<std::string> problems;
-
-    void Fail(const char* format, ...)
-    {
-        va_list args;
-        va_start(args, format);
-        std::string line(vsnprintf(NULL, 0, format, args), '\0');
-        va_end(args);
-        va_start(args, format);
-        vsnprintf(&line[0], line.size() + 1, format, args);
-        va_end(args);
-        problems.push_back(line);
-    }
-};
+#include "wine_program.h"
 
 // The shell's button list that the tool reads and writes, under HKLM.
 const WCHAR kKeysPath[] = L"SOFTWARE\\Microsoft\\Shell\\Keys";

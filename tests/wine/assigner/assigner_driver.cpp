@@ -575,11 +575,7 @@ bool RunScenario(const Scenario& scenario)
     if (scenario.copy != NULL)
         RemovePlaced(tool);
 
-    printf("%s %s\n", report.problems.empty() ? "PASS" : "FAIL", scenario.title);
-    for (const std::string& problem : report.problems)
-        printf("    %s\n", problem.c_str());
-    fflush(stdout);
-    return report.problems.empty();
+    return report.Print(scenario.title);
 }
 
 }  // namespace

@@ -210,20 +210,6 @@ const HungCase kCases[] = {
     {"the waiting press killed, then the next press works", L"", 1, false, true},
 };
 
-struct Outcome {
-    std::vector<std::string> problems;
-    void Fail(const char* what, long got, long want)
-    {
-        char line[256];
-        snprintf(line, sizeof(line), "%s: %ld, expected %ld", what, got, want);
-        problems.push_back(line);
-    }
-    void Check(bool ok, const char* what, long got, long want)
-    {
-        if (!ok)
-            Fail(what, got, want);
-    }
-};
 
 // Starts a press and waits for it to end; its status, -1 if it was still
 // running (it is killed then), -2 if it could not start.
@@ -240,7 +226,7 @@ long PressAndWait(const std::wstring& closer, const WCHAR* options, DWORD ms)
 }
 
 void PressTheHealthyWindow(const std::wstring& closer, const HungCase& c, App* healthy,
-                           HANDLE first, Outcome* out)
+                           HANDLE first, Report* out)
 {
     const bool forward = BringForward(healthy->window);
     out->Check(forward, "the healthy window brought forward", forward, 1);
@@ -254,14 +240,14 @@ void PressTheHealthyWindow(const std::wstring& closer, const HungCase& c, App* h
                stillWaiting, -1);
 }
 
-void RunCase(const std::wstring& closer, const HungCase& c, Outcome* out)
+void RunCase(const std::wstring& closer, const HungCase& c, Report* out)
 {
     ResetEvent(g_entered);
     ResetEvent(g_recover);
     App healthy = {L"Calendar", 160, false};
     App hung = {L"Calculator", 30, true};
     if (!StartApp(&healthy) || !StartApp(&hung) || GetForegroundWindow() != hung.window) {
-        out->Fail("the hung window in front", 0, 1);
+        out->Check(false, "the hung window in front", 0, 1);
         SetEvent(g_recover);
         StopApp(&hung);
         StopApp(&healthy);
@@ -354,14 +340,9 @@ int wmain(int argc, wchar_t** argv)
 
     int failed = 0;
     for (const HungCase& c : kCases) {
-        printf("%s\n", c.name);
-        Outcome out;
+        Report out;
         RunCase(closer, c, &out);
-        for (const std::string& p : out.problems)
-            printf("    FAIL %s\n", p.c_str());
-        printf("  %s\n", out.problems.empty() ? "PASS" : "FAIL");
-        fflush(stdout);
-        if (!out.problems.empty())
+        if (!out.Print(c.name))
             failed++;
     }
     const int count = (int)(sizeof(kCases) / sizeof(kCases[0]));
