@@ -424,16 +424,24 @@ std::string WindowName(int window, const std::vector<std::string>& names)
     return "window " + std::to_string(window);
 }
 
-const char* MessageName(uintptr_t message)
+}  // namespace
+
+std::string MessageName(uintptr_t message)
 {
-    switch (message) {
-    case kWmClose: return "WM_CLOSE";
-    case kWmCommand: return "WM_COMMAND";
-    case kWmLButtonDown: return "WM_LBUTTONDOWN";
-    case kWmLButtonUp: return "WM_LBUTTONUP";
+    static const struct {
+        uintptr_t message;
+        const char* name;
+    } kNames[] = {{kWmClose, "WM_CLOSE"}, {kWmLButtonDown, "WM_LBUTTONDOWN"},
+                  {kWmLButtonUp, "WM_LBUTTONUP"}, {0x100, "WM_KEYDOWN"}, {0x101, "WM_KEYUP"},
+                  {kWmCommand, "WM_COMMAND"}};
+    for (const auto& n : kNames) {
+        if (n.message == message)
+            return n.name;
     }
-    return NULL;
+    return "message " + Hex(message);
 }
+
+namespace {
 
 bool Same(const Step& e, const Step& a)
 {
@@ -464,7 +472,7 @@ std::string Describe(const Step& s, const std::vector<std::string>& names)
     const std::string window = WindowName(s.window, names);
     switch (s.kind) {
     case kMessage:
-        out += " " + window + " " + (MessageName(s.a) ? MessageName(s.a) : Hex(s.a));
+        out += " " + window + " " + MessageName(s.a);
         if (s.a == kWmLButtonDown || s.a == kWmLButtonUp)
             out += " at (" + std::to_string(s.c & 0xFFFF) + ", " + std::to_string((s.c >> 16) & 0xFFFF) + ")";
         else

@@ -186,6 +186,8 @@ Scenario FromText(const std::string& name, const std::string& text);
 // lists, windows by name, and where they part.
 std::string Match(const Steps& expected, const Steps& actual, const std::vector<std::string>& names);
 std::string Describe(const Step& step, const std::vector<std::string>& names);
+// "WM_CLOSE", ...; "message 0x..." for one without a name here.
+std::string MessageName(uintptr_t message);
 // Compares two lists of window indices (foreground, Z order), with names.
 std::string MatchOrder(const char* what, const std::vector<int>& expected,
                        const std::vector<int>& actual, const std::vector<std::string>& names);

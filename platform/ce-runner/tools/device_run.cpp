@@ -9,37 +9,6 @@
 #include "ce_runner.h"
 #include "host_scene.h"
 
-std::u16string WidenUtf8(const std::string& text)
-{
-    std::u16string out;
-    for (size_t i = 0; i < text.size();) {
-        const unsigned char c = (unsigned char)text[i];
-        uint32_t code = c;
-        int extra = 0;
-        if (c >= 0xF0) {
-            code = c & 0x07;
-            extra = 3;
-        } else if (c >= 0xE0) {
-            code = c & 0x0F;
-            extra = 2;
-        } else if (c >= 0xC0) {
-            code = c & 0x1F;
-            extra = 1;
-        }
-        i++;
-        for (int k = 0; k < extra && i < text.size(); k++, i++)
-            code = code << 6 | ((unsigned char)text[i] & 0x3F);
-        if (code >= 0x10000) {
-            code -= 0x10000;
-            out += (char16_t)(0xD800 + (code >> 10));
-            out += (char16_t)(0xDC00 + (code & 0x3FF));
-        } else {
-            out += (char16_t)code;
-        }
-    }
-    return out;
-}
-
 namespace {
 
 std::string BaseName(const std::string& path)
@@ -68,21 +37,6 @@ std::string Hex(uintptr_t value)
     return text;
 }
 
-std::string MessageName(uintptr_t message)
-{
-    static const struct {
-        UINT message;
-        const char* name;
-    } kNames[] = {{WM_CLOSE, "WM_CLOSE"}, {WM_LBUTTONDOWN, "WM_LBUTTONDOWN"},
-                  {WM_LBUTTONUP, "WM_LBUTTONUP"}, {WM_KEYDOWN, "WM_KEYDOWN"}, {WM_KEYUP, "WM_KEYUP"},
-                  {WM_COMMAND, "WM_COMMAND"}};
-    for (const auto& n : kNames) {
-        if (n.message == message)
-            return n.name;
-    }
-    return "message " + Hex(message);
-}
-
 // One effect as a person would tell it; the kinds a press or the dialog
 // rarely makes keep the trace's own line.
 std::string InWords(const host::TraceEntry& e, const WindowNamer& nameOf)
@@ -91,12 +45,12 @@ std::string InWords(const host::TraceEntry& e, const WindowNamer& nameOf)
     switch (e.kind) {
     case host::kMessage:
         if (e.a == WM_LBUTTONDOWN || e.a == WM_LBUTTONUP) {
-            return MessageName(e.a) + " at (" + std::to_string(LOWORD(e.c)) + ", " +
+            return scene::MessageName(e.a) + " at (" + std::to_string(LOWORD(e.c)) + ", " +
                    std::to_string(HIWORD(e.c)) + ") sent to " + window;
         }
         if (e.a == WM_COMMAND && e.b == IDOK)
             return "WM_COMMAND IDOK (its OK button) sent to " + window;
-        return MessageName(e.a) + " sent to " + window;
+        return scene::MessageName(e.a) + " sent to " + window;
     case host::kTrayOpened:
         return "the status tray opened over the screen (a tap on 6.5.3's top bar)";
     case host::kForeground:
@@ -161,7 +115,7 @@ bool RunAndReport(const char* tool, const std::string& exePath, const std::strin
         calls++;
     });
     int status = -1;
-    const std::u16string line = WidenUtf8(arguments);
+    const std::u16string line = scene::Widen(arguments);
     const bool ran = runner.RunProgram(line.c_str(), &status);
     if (!ran) {
         fflush(full);

@@ -14,9 +14,6 @@
 // How the report names a window of the scene.
 typedef std::function<std::string(HWND)> WindowNamer;
 
-// UTF-8 text (arguments, scene files) as UTF-16.
-std::u16string WidenUtf8(const std::string& text);
-
 // Loads the program, runs it from its entry point with the arguments and
 // reports it. Without fullReportPath the full report goes to stdout; with it,
 // the full report goes to that file and the short one to stdout. False, with
