@@ -13,6 +13,6 @@ int main(int argc, char** argv)
     const int below = argc > 1 ? atoi(argv[1]) : 10;
     SetUpWorstCase(below);
     const int status = RunCloseCommand(kWorstCaseOptions);
-    printf("%d windows below, status %d, %zu effects\n", below, status, host::Trace().size());
+    printf("%d windows below, status %d, %zu effects\n", below, status, standin::Trace().size());
     return 0;
 }

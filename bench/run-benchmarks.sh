@@ -57,7 +57,7 @@ for n in 10 100 1000; do
     printf '  %-18s %16s %16s\n' "$n" "$total" "$own"
 done
 rm -rf "$out"
-echo "(whole press: everything under RunCloseCommand, the host stand-in's model"
+echo "(whole press: everything under RunCloseCommand, the stand-in's model"
 echo " of the window manager included; closer's own: the closer's code alone)"
 
 echo

@@ -4,17 +4,17 @@
 #ifndef WORST_CASE_SCENE_H
 #define WORST_CASE_SCENE_H
 
-#include "host_scene.h"
+#include "standin.h"
 
 const char16_t kWorstCaseOptions[] = u"/ns";
 
 inline void SetUpWorstCase(int below)
 {
-    host::Reset();
-    HWND front = host::AddWindow(kSettingsSystem);
+    standin::Reset();
+    HWND front = standin::AddWindow(kSettingsSystem);
     for (int i = 0; i < below; i++)
-        host::AddWindow(u"Hidden", u"", false);
-    host::SetForeground(front);
+        standin::AddWindow(u"Hidden", u"", false);
+    standin::SetForeground(front);
 }
 
 #endif

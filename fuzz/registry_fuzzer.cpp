@@ -11,11 +11,11 @@
 
 #include "button_keys.h"
 #include "fuzz_text.h"
-#include "host_scene.h"
+#include "standin.h"
 
 namespace {
 
-using host::Text;
+using standin::Text;
 
 const Text kKeys = u"SOFTWARE\\Microsoft\\Shell\\Keys";
 const Text kCloser = u"ForegroundDismisser.exe\"";
@@ -27,8 +27,8 @@ const std::vector<Text> kPaths = {
 
 [[noreturn]] void Fail(const char* what)
 {
-    fprintf(stderr, "invariant broken: %s\n%s%s", what, host::Describe(host::Trace()).c_str(),
-            host::DumpRegistry().c_str());
+    fprintf(stderr, "invariant broken: %s\n%s%s", what, standin::Describe(standin::Trace()).c_str(),
+            standin::DumpRegistry().c_str());
     abort();
 }
 
@@ -57,14 +57,14 @@ Text ExpectedCommand(const Text& modulePath, const Text& option)
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     FuzzedDataProvider in(data, size);
-    host::Reset();
+    standin::Reset();
 
     std::vector<Text> keys;  // in creation (= enumeration) order
     std::set<Text> seen;
     const bool keyList = in.ConsumeIntegralInRange<int>(0, 15) != 0;
     const int count = keyList ? in.ConsumeIntegralInRange<int>(0, 20) : 0;
     if (keyList)
-        host::AddKey(kKeys);
+        standin::AddKey(kKeys);
     for (int i = 0; i < count; i++) {
         Text name = in.ConsumeBool() ? Text(u"40C") + (char16_t)(u'0' + i)
                                      : ArbitraryText(in, 255);
@@ -77,30 +77,30 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             continue;
         keys.push_back(clean);
         const Text path = kKeys + u"\\" + clean;
-        host::AddKey(path);
+        standin::AddKey(path);
         if (in.ConsumeIntegralInRange<int>(0, 4) != 0) {
             const DWORD type = in.ConsumeIntegralInRange<DWORD>(0, 11);
             size_t length = in.ConsumeIntegralInRange<size_t>(0, 700);
             if (in.ConsumeIntegralInRange<int>(0, 15) == 0)
                 length = 5000;
             std::vector<BYTE> bytes = in.ConsumeBytes<BYTE>(length);
-            host::SetValue(path, u"Name", type, bytes);
+            standin::SetValue(path, u"Name", type, bytes);
         }
         if (in.ConsumeIntegralInRange<int>(0, 3) == 0) {
-            host::SetStringValue(path, u"Default", u"\"\\Windows\\old.exe\"");
-            host::SetStringValue(path, u"", u"\"\\Windows\\old.exe\"");
+            standin::SetStringValue(path, u"Default", u"\"\\Windows\\old.exe\"");
+            standin::SetStringValue(path, u"", u"\"\\Windows\\old.exe\"");
         }
     }
     const bool failKeys = in.ConsumeIntegralInRange<int>(0, 15) == 0;
     if (failKeys)
-        host::FailOpen(kKeys);
+        standin::FailOpen(kKeys);
     Text failingKey;
     if (!keys.empty() && in.ConsumeIntegralInRange<int>(0, 7) == 0) {
         failingKey = keys[in.ConsumeIntegralInRange<size_t>(0, keys.size() - 1)];
-        host::FailOpen(kKeys + u"\\" + failingKey);
+        standin::FailOpen(kKeys + u"\\" + failingKey);
     }
     const bool failSet = in.ConsumeIntegralInRange<int>(0, 15) == 0;
-    host::FailSetValue(failSet);
+    standin::FailSetValue(failSet);
 
     Text modulePath;
     if (in.ConsumeBool()) {
@@ -110,13 +110,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         for (size_t i = 0; i < length; i++)
             modulePath += in.ConsumeIntegralInRange<int>(0, 9) == 0 ? u'\\' : (char16_t)(u'a' + i % 26);
     }
-    host::SetModulePath(modulePath);
+    standin::SetModulePath(modulePath);
     const Text option = kOptions[in.ConsumeIntegralInRange<size_t>(0, 2)];
     int selection = in.ConsumeIntegralInRange<int>(-2, 24);
     if (in.ConsumeIntegralInRange<int>(0, 15) == 0)
         selection = in.ConsumeIntegral<int>();
 
-    const std::string before = host::DumpRegistry();
+    const std::string before = standin::DumpRegistry();
     const int rows = LoadButtonKeys();
 
     const int expectedRows = (keyList && !failKeys) ? (int)std::min<size_t>(10, keys.size()) : 0;
@@ -147,17 +147,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         shouldWrite = keyPath.size() + 1 <= 260 && keys[selection] != failingKey;
     }
     const char16_t* const kWritten[] = {u"Default", u""};  // in this order
-    host::RegistryValue old[2];
+    standin::RegistryValue old[2];
     for (int w = 0; shouldWrite && w < 2; w++)
-        old[w] = host::GetValue(keyPath, kWritten[w]);
+        old[w] = standin::GetValue(keyPath, kWritten[w]);
 
     wcscpy(LaunchOptions, option.c_str());
-    host::ClearTrace();
+    standin::ClearTrace();
     RegisterButton((HWND)0x1234, selection);
 
-    std::vector<host::TraceEntry> writes = host::TraceOf({host::kRegSetValue});
-    std::vector<host::TraceEntry> beeps = host::TraceOf({host::kBeep});
-    std::vector<host::TraceEntry> boxes = host::TraceOf({host::kMessageBox});
+    std::vector<standin::TraceEntry> writes = standin::TraceOf({standin::kRegSetValue});
+    std::vector<standin::TraceEntry> beeps = standin::TraceOf({standin::kBeep});
+    std::vector<standin::TraceEntry> boxes = standin::TraceOf({standin::kMessageBox});
     if (boxes.size() != 1)
         Fail("exactly one message box");
     const bool written = writes.size() == 2;
@@ -168,19 +168,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         Fail("the command is written exactly for a loaded row and a command that fits");
     for (size_t w = 0; w < writes.size() && w < 2; w++)
         if (writes[w].text1 != keyPath || writes[w].text2 != kWritten[w] ||
-            writes[w].a != REG_SZ || writes[w].bytes != host::StringBytes(command))
+            writes[w].a != REG_SZ || writes[w].bytes != standin::StringBytes(command))
             Fail("Default, then the unnamed value, hold exactly the expected command");
-    if (host::OpenKeyCount() != 0)
+    if (standin::OpenKeyCount() != 0)
         Fail("every key opened is closed");
 
     // Undo the one expected change; what is left must be the registry as it was.
     for (int w = 0; written && w < 2; w++) {
         if (old[w].exists)
-            host::SetValue(keyPath, kWritten[w], old[w].type, old[w].bytes);
+            standin::SetValue(keyPath, kWritten[w], old[w].type, old[w].bytes);
         else
-            host::DeleteValue(keyPath, kWritten[w]);
+            standin::DeleteValue(keyPath, kWritten[w]);
     }
-    if (host::DumpRegistry() != before)
+    if (standin::DumpRegistry() != before)
         Fail("nothing but the button's two command values change");
     return 0;
 }

@@ -9,14 +9,14 @@
 #include <set>
 
 #include "close_command.h"
-#include "host_scene.h"
+#include "standin.h"
 #include "windows_scene.h"
 
 namespace {
 
 [[noreturn]] void Fail(const char* what)
 {
-    fprintf(stderr, "invariant broken: %s\n%s", what, host::Describe(host::Trace()).c_str());
+    fprintf(stderr, "invariant broken: %s\n%s", what, standin::Describe(standin::Trace()).c_str());
     abort();
 }
 
@@ -25,20 +25,20 @@ namespace {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     FuzzedDataProvider in(data, size);
-    host::Reset();
+    standin::Reset();
     const WindowsScene scene = BuildWindowsScene(in);
     const std::vector<HWND>& windows = scene.windows;
-    const std::vector<host::Text>& classes = scene.classes;
-    const host::Text& commandLine = scene.commandLine;
+    const std::vector<standin::Text>& classes = scene.classes;
+    const standin::Text& commandLine = scene.commandLine;
 
     // The last foreground fetch is the one whose window is classified and acted on.
     HWND actedOn = NULL;
-    host::SetCallHook([&](const char* call) {
+    standin::SetCallHook([&](const char* call) {
         if (std::string(call) == "GetForegroundWindow")
-            actedOn = host::Exists(host::Foreground()) ? host::Foreground() : NULL;
+            actedOn = standin::Exists(standin::Foreground()) ? standin::Foreground() : NULL;
     });
     const int status = RunCloseCommand(commandLine.c_str());
-    host::SetCallHook(nullptr);
+    standin::SetCallHook(nullptr);
 
     bool today = false;
     for (size_t i = 0; i < windows.size(); i++) {
@@ -48,32 +48,32 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (status != (today ? 0 : 1))
         Fail("status 0 exactly when the Today screen was acted on");
 
-    const std::vector<host::TraceEntry>& trace = host::Trace();
+    const std::vector<standin::TraceEntry>& trace = standin::Trace();
     std::set<HWND> known(windows.begin(), windows.end());
     std::set<HWND> gone;
     for (size_t i = 0; i < trace.size(); i++) {
-        const host::TraceEntry& e = trace[i];
-        const host::TraceEntry* next = i + 1 < trace.size() ? &trace[i + 1] : NULL;
+        const standin::TraceEntry& e = trace[i];
+        const standin::TraceEntry* next = i + 1 < trace.size() ? &trace[i + 1] : NULL;
         switch (e.kind) {
-        case host::kSleep:
+        case standin::kSleep:
             if (e.a != 100 && e.a != 200)
                 Fail("waits are 100 or 200 ms");
             break;
-        case host::kForeground:
-            if (next == NULL || next->kind != host::kZOrder)
+        case standin::kForeground:
+            if (next == NULL || next->kind != standin::kZOrder)
                 Fail("a window comes forward only just before another drops to the bottom");
             break;
-        case host::kDestroyed:
+        case standin::kDestroyed:
             gone.insert(e.window);
             break;
-        case host::kTrayOpened:
+        case standin::kTrayOpened:
             Fail("the top bar of 6.5.3 and later is never tapped");
             break;
-        case host::kMessage:
+        case standin::kMessage:
             if (e.window != NULL && (known.count(e.window) == 0 || gone.count(e.window) != 0))
                 Fail("messages go only to windows that exist");
             if (e.a == WM_LBUTTONDOWN &&
-                (next == NULL || next->kind != host::kMessage || next->a != WM_LBUTTONUP ||
+                (next == NULL || next->kind != standin::kMessage || next->a != WM_LBUTTONUP ||
                  next->window != e.window || next->c != e.c))
                 Fail("mouse-down is followed at once by the same mouse-up");
             if (e.a == WM_LBUTTONUP && (i == 0 || trace[i - 1].a != WM_LBUTTONDOWN))

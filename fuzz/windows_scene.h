@@ -8,11 +8,11 @@
 #include <vector>
 
 #include "fuzz_text.h"
-#include "host_scene.h"
+#include "standin.h"
 
 namespace windows_scene {
 
-using host::Text;
+using standin::Text;
 
 // The Pocket PC's own class names and titles, with a few near misses; the
 // order is the corpus's, so an input keeps its meaning.
@@ -36,8 +36,8 @@ const std::vector<Text> kCommandParts = {u"/d", u"/b", u"/n", u"/ns", u" ", u"/N
 
 struct WindowsScene {
     std::vector<HWND> windows;  // top first
-    std::vector<host::Text> classes;
-    host::Text commandLine;
+    std::vector<standin::Text> classes;
+    standin::Text commandLine;
 };
 
 // Builds the scene on the stand-in, which the caller has reset. The release
@@ -72,23 +72,23 @@ inline WindowsScene BuildWindowsScene(FuzzedDataProvider& in)
             in.ConsumeBool() ? PickText(in, kCommandParts, 0) : ArbitraryText(in, 8);
 
     // 0: the default release; 1 on: each release, oldest first.
-    const int release = in.ConsumeIntegralInRange<int>(0, (int)host::Profiles().size());
+    const int release = in.ConsumeIntegralInRange<int>(0, (int)standin::Profiles().size());
     const uint16_t showsOk = in.ConsumeIntegral<uint16_t>();
     if (release > 0)
-        host::SetProfile(host::Profiles()[release - 1]);
+        standin::SetProfile(standin::Profiles()[release - 1]);
     switch (platform) {
     case 0: break;  // the release's own
-    case 1: host::SetPlatformTypeUnavailable(); break;
-    case 2: host::SetPlatformType(u"Jupiter"); break;
-    default: host::SetPlatformType(platformText); break;
+    case 1: standin::SetPlatformTypeUnavailable(); break;
+    case 2: standin::SetPlatformType(u"Jupiter"); break;
+    default: standin::SetPlatformType(platformText); break;
     }
     for (size_t i = 0; i < specs.size(); i++) {
         specs[i].showsOk = (showsOk & (1u << i)) != 0;
-        scene.windows.push_back(host::AddWindow(specs[i]));
+        scene.windows.push_back(standin::AddWindow(specs[i]));
         scene.classes.push_back(specs[i].className);
     }
     if (front < specs.size())
-        host::SetForeground(scene.windows[front]);
+        standin::SetForeground(scene.windows[front]);
     return scene;
 }
 

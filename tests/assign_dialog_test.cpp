@@ -7,7 +7,7 @@
 #include "assign_dialog.h"
 #include "button_keys.h"
 #include "device_way.h"
-#include "host_scene.h"
+#include "standin.h"
 #include "resource.h"
 #include "trace_check.h"
 
@@ -15,7 +15,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPWSTR commandLine, int);
 
 namespace {
 
-using host::Text;
+using standin::Text;
 using scene::WithText;
 
 const Text kKeys = u"SOFTWARE\\Microsoft\\Shell\\Keys";
@@ -23,30 +23,30 @@ const Text kKeys = u"SOFTWARE\\Microsoft\\Shell\\Keys";
 // The controls of dialog 101 in template order; groups start at the statics
 // that carry WS_GROUP, so the three radio buttons share the one opened by the
 // credits line.
-const std::vector<host::ControlSpec> kTemplate = {
-    {IDOK, host::kPushButton},
-    {IDCANCEL, host::kPushButton},
-    {IDC_STATIC_NONE, host::kStatic},
-    {IDC_STATIC_NONE, host::kStatic, true},
-    {IDC_STATIC_NONE, host::kStatic, true},
-    {IDC_STATIC_NONE, host::kStatic, true},
-    {IDC_OPTION_NONE, host::kRadioButton},
-    {IDC_OPTION_N, host::kRadioButton},
-    {IDC_OPTION_NS, host::kRadioButton},
-    {IDC_STATIC_NONE, host::kGroupBox},
-    {IDC_BUTTON_LIST, host::kComboBox},
-    {IDC_STATIC_NONE, host::kStatic, true},
+const std::vector<standin::ControlSpec> kTemplate = {
+    {IDOK, standin::kPushButton},
+    {IDCANCEL, standin::kPushButton},
+    {IDC_STATIC_NONE, standin::kStatic},
+    {IDC_STATIC_NONE, standin::kStatic, true},
+    {IDC_STATIC_NONE, standin::kStatic, true},
+    {IDC_STATIC_NONE, standin::kStatic, true},
+    {IDC_OPTION_NONE, standin::kRadioButton},
+    {IDC_OPTION_N, standin::kRadioButton},
+    {IDC_OPTION_NS, standin::kRadioButton},
+    {IDC_STATIC_NONE, standin::kGroupBox},
+    {IDC_BUTTON_LIST, standin::kComboBox},
+    {IDC_STATIC_NONE, standin::kStatic, true},
 };
 
-void SetUpDevice(int buttons)
+void SetUpButtons(int buttons)
 {
-    host::Reset();
-    host::AddDialogResource(IDD_ASSIGN, kTemplate);
-    host::SetModulePath(u"\\Program Files\\FD\\KeyAssigner.exe");
-    host::AddKey(kKeys);
+    standin::Reset();
+    standin::AddDialogResource(IDD_ASSIGN, kTemplate);
+    standin::SetModulePath(u"\\Program Files\\FD\\KeyAssigner.exe");
+    standin::AddKey(kKeys);
     for (int i = 0; i < buttons; i++) {
         Text key = Text(u"40C") + char16_t(u'1' + i);
-        host::SetStringValue(kKeys + u"\\" + key, u"Name", Text(u"Button ") + char16_t(u'1' + i));
+        standin::SetStringValue(kKeys + u"\\" + key, u"Name", Text(u"Button ") + char16_t(u'1' + i));
     }
 }
 
@@ -57,7 +57,7 @@ int RunProgram(Way way = Way::kHost, std::function<void(HWND)> actions = nullptr
                HWND* dialog = nullptr)
 {
     if (actions) {
-        host::SetDialogScript([=](HWND d) {
+        standin::SetDialogScript([=](HWND d) {
             if (dialog != nullptr)
                 *dialog = d;
             actions(d);
@@ -65,7 +65,7 @@ int RunProgram(Way way = Way::kHost, std::function<void(HWND)> actions = nullptr
     }
     if (way == Way::kHost) {
         WCHAR commandLine[] = u"";
-        return WinMain(host::ProgramInstance(), NULL, commandLine, 0);
+        return WinMain(standin::ProgramInstance(), NULL, commandLine, 0);
     }
     int status = -1;
     EXPECT_TRUE(RunDeviceProgram(way, kDeviceAssigner, u"", &status));
@@ -75,7 +75,7 @@ int RunProgram(Way way = Way::kHost, std::function<void(HWND)> actions = nullptr
 // One of the values a registration writes, as stored.
 Text ValueOf(int button, const Text& name)
 {
-    host::RegistryValue v = host::GetValue(kKeys + u"\\40C" + char16_t(u'1' + button), name);
+    standin::RegistryValue v = standin::GetValue(kKeys + u"\\40C" + char16_t(u'1' + button), name);
     if (!v.exists)
         return u"<none>";
     if (v.type != REG_SZ)
@@ -107,7 +107,7 @@ Text DefaultOf(int button)
 ::testing::AssertionResult DialogDid(const scene::Steps& expected, HWND dialog)
 {
     scene::Steps recorded;
-    for (const scene::Step& step : host::Recorded({dialog})) {
+    for (const scene::Step& step : standin::Recorded({dialog})) {
         if (step.kind != scene::kControlMessage)
             recorded.push_back(step);
     }
@@ -139,7 +139,7 @@ scene::Steps Registered(const Text& key, const Text& command)
     scene::Steps out = kOpened;
     for (const char16_t* name : {u"Default", u""})
         out.push_back(WithText(scene::kRegSetValue, scene::kNoWindow, REG_SZ, 0, key, name,
-                               host::StringBytes(command, true)));
+                               standin::StringBytes(command, true)));
     out.push_back(Exact(scene::kBeep, scene::kNoWindow, MB_ICONASTERISK));
     out.push_back(WithText(scene::kMessageBox, 0, MB_OK, 0, u"登録成功",
                            u"レジストリに登録を行ないました。解除（ほかのアプリケーションの割り当て）は、"
@@ -151,15 +151,15 @@ class OpenTest : public ::testing::TestWithParam<Way> {};
 
 TEST_P(OpenTest, OpensFullScreenWithTheButtonsListedAndNoOption)
 {
-    SetUpDevice(3);
+    SetUpButtons(3);
     std::vector<Text> items;
     HWND opened = NULL;
     EXPECT_EQ(0, RunProgram(GetParam(), [&](HWND dialog) {
-        EXPECT_TRUE(host::IsChecked(dialog, IDC_OPTION_NONE));
-        EXPECT_FALSE(host::IsChecked(dialog, IDC_OPTION_N));
-        items = host::ComboItems(dialog, IDC_BUTTON_LIST);
-        EXPECT_EQ(0, host::ComboSelection(dialog, IDC_BUTTON_LIST));
-        host::Click(dialog, IDCANCEL);
+        EXPECT_TRUE(standin::IsChecked(dialog, IDC_OPTION_NONE));
+        EXPECT_FALSE(standin::IsChecked(dialog, IDC_OPTION_N));
+        items = standin::ComboItems(dialog, IDC_BUTTON_LIST);
+        EXPECT_EQ(0, standin::ComboSelection(dialog, IDC_BUTTON_LIST));
+        standin::Click(dialog, IDCANCEL);
     }, &opened));
 
     EXPECT_EQ((std::vector<Text>{u"Button 1", u"Button 2", u"Button 3"}), items);
@@ -169,9 +169,9 @@ TEST_P(OpenTest, OpensFullScreenWithTheButtonsListedAndNoOption)
     // BM_SETCHECK sent to the window GetDlgItem finds for it.
     EXPECT_TRUE(EveryCallCarries("DialogBoxIndirectParamW", {1, 0, 1, 0}));
     int checks = 0;
-    const std::vector<host::Call>& calls = host::Calls();
+    const std::vector<standin::Call>& calls = standin::Calls();
     for (size_t i = 0; i < calls.size(); i++) {
-        const host::Call& c = calls[i];
+        const standin::Call& c = calls[i];
         if ((c.name != "SendMessageW" || c.args[1] != BM_SETCHECK) &&
             (c.name != "SendDlgItemMessageW" || c.args[2] != BM_SETCHECK))
             continue;
@@ -194,11 +194,11 @@ INSTANTIATE_TEST_SUITE_P(EveryWay, OpenTest, ::testing::ValuesIn(Ways()),
 // same controls in the same order and groups.
 TEST(AssignDialog, HostTemplateMatchesTheProgramsOwn)
 {
-    SetUpDevice(1);
-    std::vector<host::ControlSpec> controls;
+    SetUpButtons(1);
+    std::vector<standin::ControlSpec> controls;
     RunProgram(Way::kArm, [&](HWND dialog) {
-        controls = host::DialogControls(dialog);
-        host::Click(dialog, IDCANCEL);
+        controls = standin::DialogControls(dialog);
+        standin::Click(dialog, IDCANCEL);
     });
     ASSERT_EQ(kTemplate.size(), controls.size());
     for (size_t i = 0; i < controls.size(); i++) {
@@ -212,17 +212,17 @@ TEST(AssignDialog, HostTemplateMatchesTheProgramsOwn)
 // of its instance, as desktop Win32 allows, would end without a dialog.
 TEST(AssignDialog, TemplateIsFoundThroughTheInstanceOnly)
 {
-    SetUpDevice(1);
+    SetUpButtons(1);
     EXPECT_EQ(NULL, FindResourceW(NULL, MAKEINTRESOURCE(IDD_ASSIGN), RT_DIALOG));
     EXPECT_NE(nullptr,
-              FindResourceW(host::ProgramInstance(), MAKEINTRESOURCE(IDD_ASSIGN), RT_DIALOG));
+              FindResourceW(standin::ProgramInstance(), MAKEINTRESOURCE(IDD_ASSIGN), RT_DIALOG));
 
-    host::SetDialogScript([](HWND d) { host::Click(d, IDCANCEL); });
+    standin::SetDialogScript([](HWND d) { standin::Click(d, IDCANCEL); });
     WCHAR commandLine[] = u"";
     EXPECT_EQ(0, WinMain(NULL, NULL, commandLine, 0));
-    EXPECT_EQ(0, host::CallCount("DialogBoxIndirectParamW"));
+    EXPECT_EQ(0, standin::CallCount("DialogBoxIndirectParamW"));
     EXPECT_EQ(0, RunProgram(Way::kHost));
-    EXPECT_EQ(1, host::CallCount("DialogBoxIndirectParamW"));
+    EXPECT_EQ(1, standin::CallCount("DialogBoxIndirectParamW"));
 
     ce::Runner device;
     ASSERT_TRUE(LoadDeviceProgram(Way::kArm, kDeviceAssigner, &device));
@@ -247,54 +247,54 @@ class SessionTest : public ::testing::TestWithParam<Way> {};
 TEST_P(SessionTest, RegistersTheChosenButtonWithTheChosenOption)
 {
     const Session sessions[] = {
-        {"OK at once", [](HWND d) { host::Click(d, IDOK); }, {kCommand, kNone, kNone}, false},
+        {"OK at once", [](HWND d) { standin::Click(d, IDOK); }, {kCommand, kNone, kNone}, false},
         {"/n on the second button",
          [](HWND d) {
-             host::SelectItem(d, IDC_BUTTON_LIST, 1);
-             host::Click(d, IDC_OPTION_N);
-             host::Click(d, IDOK);
+             standin::SelectItem(d, IDC_BUTTON_LIST, 1);
+             standin::Click(d, IDC_OPTION_N);
+             standin::Click(d, IDOK);
          },
          {kNone, kCommand + u" /n", kNone}, false},
         {"/ns on the third button",
          [](HWND d) {
-             host::Click(d, IDC_OPTION_NS);
-             host::SelectItem(d, IDC_BUTTON_LIST, 2);
-             host::Click(d, IDOK);
+             standin::Click(d, IDC_OPTION_NS);
+             standin::SelectItem(d, IDC_BUTTON_LIST, 2);
+             standin::Click(d, IDOK);
          },
          {kNone, kNone, kCommand + u" /ns"}, false},
         {"/ns then none",
          [](HWND d) {
-             host::Click(d, IDC_OPTION_NS);
-             host::Click(d, IDC_OPTION_NONE);
-             host::Click(d, IDOK);
+             standin::Click(d, IDC_OPTION_NS);
+             standin::Click(d, IDC_OPTION_NONE);
+             standin::Click(d, IDOK);
          },
          {kCommand, kNone, kNone}, false},
         {"cancel after choosing",
          [](HWND d) {
-             host::Click(d, IDC_OPTION_N);
-             host::SelectItem(d, IDC_BUTTON_LIST, 1);
-             host::Click(d, IDCANCEL);
+             standin::Click(d, IDC_OPTION_N);
+             standin::SelectItem(d, IDC_BUTTON_LIST, 1);
+             standin::Click(d, IDCANCEL);
          },
          {kNone, kNone, kNone}, false},
-        {"close box", [](HWND d) { host::CloseDialog(d); }, {kNone, kNone, kNone}, false},
+        {"close box", [](HWND d) { standin::CloseDialog(d); }, {kNone, kNone, kNone}, false},
         {"nothing selected",
          [](HWND d) {
-             host::SelectItem(d, IDC_BUTTON_LIST, CB_ERR);
-             host::Click(d, IDOK);
+             standin::SelectItem(d, IDC_BUTTON_LIST, CB_ERR);
+             standin::Click(d, IDOK);
          },
          {kNone, kNone, kNone}, true},
         // The box is shown while the dialog is still open, then it ends.
-        {"OK with one button", [](HWND d) { host::Click(d, IDOK); }, {kCommand, kNone, kNone},
+        {"OK with one button", [](HWND d) { standin::Click(d, IDOK); }, {kCommand, kNone, kNone},
          false, 1},
         {"OK with no button listed",
          [](HWND d) {
-             EXPECT_TRUE(host::ComboItems(d, IDC_BUTTON_LIST).empty());
-             host::Click(d, IDOK);
+             EXPECT_TRUE(standin::ComboItems(d, IDC_BUTTON_LIST).empty());
+             standin::Click(d, IDOK);
          },
          {kNone, kNone, kNone}, true, 0},
     };
     for (const Session& s : sessions) {
-        SetUpDevice(s.buttons);
+        SetUpButtons(s.buttons);
         HWND dialog = NULL;
         EXPECT_EQ(0, RunProgram(GetParam(), s.actions, &dialog)) << s.what;
         // A button that holds a command now was registered from the dialog.
@@ -305,9 +305,9 @@ TEST_P(SessionTest, RegistersTheChosenButtonWithTheChosenOption)
                 effects = Registered(kKeys + u"\\40C" + char16_t(u'1' + i), s.expected[i]);
         }
         EXPECT_TRUE(DialogDid(effects, dialog)) << s.what;
-        EXPECT_TRUE(host::DialogEnded()) << s.what;
-        EXPECT_EQ(1, host::DialogResult()) << s.what;
-        EXPECT_EQ(0, host::OpenKeyCount()) << s.what;
+        EXPECT_TRUE(standin::DialogEnded()) << s.what;
+        EXPECT_EQ(1, standin::DialogResult()) << s.what;
+        EXPECT_EQ(0, standin::OpenKeyCount()) << s.what;
     }
 }
 
@@ -315,15 +315,15 @@ TEST_P(SessionTest, RegistersTheChosenButtonWithTheChosenOption)
 // write with KEY_SET_VALUE; names and the module path come in 260 characters.
 TEST_P(SessionTest, OpensReadsAndWritesAsTheDeviceExpects)
 {
-    SetUpDevice(1);
-    EXPECT_EQ(0, RunProgram(GetParam(), [](HWND d) { host::Click(d, IDOK); }));
+    SetUpButtons(1);
+    EXPECT_EQ(0, RunProgram(GetParam(), [](HWND d) { standin::Click(d, IDOK); }));
 
     const uintptr_t kMachine = (uintptr_t)HKEY_LOCAL_MACHINE;
     const struct {
         Text path;
         uintptr_t access;
     } opens[] = {{kKeys, 0}, {kKeys + u"\\40C1", 0}, {kKeys + u"\\40C1", KEY_SET_VALUE}};
-    const std::vector<host::Call> made = host::CallsOf("RegOpenKeyExW");
+    const std::vector<standin::Call> made = standin::CallsOf("RegOpenKeyExW");
     ASSERT_EQ(3u, made.size());
     for (size_t i = 0; i < made.size(); i++) {
         EXPECT_EQ(opens[i].path, made[i].text) << i;
@@ -338,7 +338,7 @@ TEST_P(SessionTest, OpensReadsAndWritesAsTheDeviceExpects)
         {kAnyArg, IDC_BUTTON_LIST, CB_SETCURSEL, 0, 0},
         {kAnyArg, IDC_BUTTON_LIST, CB_GETCURSEL, 0, 0},
     };
-    const std::vector<host::Call> sent = host::CallsOf("SendDlgItemMessageW");
+    const std::vector<standin::Call> sent = standin::CallsOf("SendDlgItemMessageW");
     ASSERT_EQ(3u, sent.size());
     for (size_t i = 0; i < sent.size(); i++)
         EXPECT_TRUE(CallMatches(sent[i], listMessages[i])) << DescribeCall(sent[i]);
@@ -357,17 +357,17 @@ TEST_P(SessionTest, KeyPathsUpTo259CharactersAreUsed)
         {230, u"", false},
     };
     for (const auto& c : cases) {
-        SetUpDevice(0);
+        SetUpButtons(0);
         const Text key = kKeys + u"\\" + Text(c.keyChars, u'k');
-        host::SetStringValue(key, u"Name", u"Long");
+        standin::SetStringValue(key, u"Name", u"Long");
         std::vector<Text> items;
         HWND dialog = NULL;
         EXPECT_EQ(0, RunProgram(GetParam(), [&](HWND d) {
-            items = host::ComboItems(d, IDC_BUTTON_LIST);
-            host::Click(d, IDOK);
+            items = standin::ComboItems(d, IDC_BUTTON_LIST);
+            standin::Click(d, IDOK);
         }, &dialog));
         EXPECT_EQ(std::vector<Text>{c.listed}, items) << c.keyChars;
-        EXPECT_EQ(c.written, host::GetValue(key, u"Default").exists) << c.keyChars;
+        EXPECT_EQ(c.written, standin::GetValue(key, u"Default").exists) << c.keyChars;
         EXPECT_TRUE(DialogDid(c.written ? Registered(key, kCommand) : kRefused, dialog))
             << c.keyChars;
     }
@@ -380,24 +380,24 @@ INSTANTIATE_TEST_SUITE_P(EveryWay, SessionTest, ::testing::ValuesIn(Ways()),
 // radio buttons leave the rest to the dialog manager.
 TEST(AssignDialog, ReturnValuesTellTheDialogManagerWhatWasHandled)
 {
-    SetUpDevice(1);
+    SetUpButtons(1);
     RunProgram(Way::kHost, [](HWND d) {
-        host::Click(d, IDC_OPTION_N);
-        host::Click(d, IDC_OPTION_NS);
-        host::Click(d, IDC_OPTION_NONE);
-        host::Click(d, IDC_BUTTON_LIST);
+        standin::Click(d, IDC_OPTION_N);
+        standin::Click(d, IDC_OPTION_NS);
+        standin::Click(d, IDC_OPTION_NONE);
+        standin::Click(d, IDC_BUTTON_LIST);
         EXPECT_EQ(FALSE, AssignDialog(d, WM_KEYDOWN, 0, 0));
-        host::Click(d, IDCANCEL);
+        standin::Click(d, IDCANCEL);
     });
     EXPECT_EQ((std::vector<INT_PTR>{TRUE, FALSE, FALSE, FALSE, FALSE, TRUE}),
-              host::DialogProcResults());
+              standin::DialogProcResults());
 }
 
 TEST(AssignDialog, MissingTemplateEndsTheProgramQuietly)
 {
-    host::Reset();
+    standin::Reset();
     EXPECT_EQ(0, RunProgram());
-    EXPECT_TRUE(Agrees(scene::Match({}, host::Recorded({}), {})));
+    EXPECT_TRUE(Agrees(scene::Match({}, standin::Recorded({}), {})));
 }
 
 }  // namespace

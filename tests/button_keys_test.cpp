@@ -5,26 +5,26 @@
 
 #include "button_keys.h"
 #include "device_way.h"
-#include "host_scene.h"
+#include "standin.h"
 #include "trace_check.h"
 
 namespace {
 
-using host::Text;
+using standin::Text;
 using scene::WithText;
 
 const Text kKeys = u"SOFTWARE\\Microsoft\\Shell\\Keys";
 
 void AddButton(const Text& key, const Text& name)
 {
-    host::SetStringValue(kKeys + u"\\" + key, u"Name", name);
+    standin::SetStringValue(kKeys + u"\\" + key, u"Name", name);
 }
 
 // ---- LoadButtonKeys -----------------------------------------------------------
 
 TEST(LoadButtonKeys, KeepsTheRegistryOrderAndStopsAtTenRows)
 {
-    host::Reset();
+    standin::Reset();
     // Created out of alphabetical order: rows must follow the registry, not sort.
     const char16_t* const keys[] = {u"40C6", u"40C1", u"40C3", u"40C2", u"40C5", u"40C4",
                                     u"40C9", u"40C8", u"40C7", u"40CB", u"40CA", u"40CC"};
@@ -36,16 +36,16 @@ TEST(LoadButtonKeys, KeepsTheRegistryOrderAndStopsAtTenRows)
         EXPECT_EQ(Text(keys[i]), Text(ButtonKeyTable[i].keyName)) << i;
         EXPECT_EQ(Text(u"Button ") + keys[i], Text(ButtonKeyTable[i].displayName)) << i;
     }
-    EXPECT_EQ(0, host::OpenKeyCount());
+    EXPECT_EQ(0, standin::OpenKeyCount());
 }
 
 TEST(LoadButtonKeys, KeepsARowWhoseNameCannotBeRead)
 {
-    host::Reset();
+    standin::Reset();
     AddButton(u"40C1", u"Calendar");
-    host::AddKey(kKeys + u"\\40C2");  // no Name
+    standin::AddKey(kKeys + u"\\40C2");  // no Name
     AddButton(u"40C3", u"Contacts");
-    host::FailOpen(kKeys + u"\\40C3");
+    standin::FailOpen(kKeys + u"\\40C3");
 
     ASSERT_EQ(3, LoadButtonKeys());
     EXPECT_EQ(Text(u"Calendar"), Text(ButtonKeyTable[0].displayName));
@@ -53,30 +53,30 @@ TEST(LoadButtonKeys, KeepsARowWhoseNameCannotBeRead)
     EXPECT_EQ(Text(u""), Text(ButtonKeyTable[1].displayName));
     EXPECT_EQ(Text(u"40C3"), Text(ButtonKeyTable[2].keyName));
     EXPECT_EQ(Text(u""), Text(ButtonKeyTable[2].displayName));
-    EXPECT_EQ(0, host::OpenKeyCount());
+    EXPECT_EQ(0, standin::OpenKeyCount());
 }
 
 TEST(LoadButtonKeys, MissingOrUnreadableKeyListGivesAnEmptyTable)
 {
-    host::Reset();
+    standin::Reset();
     EXPECT_EQ(0, LoadButtonKeys());
     EXPECT_EQ(0, ButtonKeyTable[0].keyName[0]);
 
-    host::Reset();
+    standin::Reset();
     AddButton(u"40C1", u"Calendar");
-    host::FailOpen(kKeys);
+    standin::FailOpen(kKeys);
     EXPECT_EQ(0, LoadButtonKeys());
     EXPECT_EQ(0, ButtonKeyTable[0].keyName[0]);
-    EXPECT_EQ(0, host::OpenKeyCount());
+    EXPECT_EQ(0, standin::OpenKeyCount());
 }
 
 TEST(LoadButtonKeys, ZeroesRowsLeftFromAnEarlierLoad)
 {
-    host::Reset();
+    standin::Reset();
     for (int i = 0; i < 5; i++)
         AddButton(Text(u"Key") + char16_t(u'0' + i), u"Name");
     ASSERT_EQ(5, LoadButtonKeys());
-    host::Reset();
+    standin::Reset();
     AddButton(u"Only", u"One");
     ASSERT_EQ(1, LoadButtonKeys());
     for (int i = 1; i < kButtonKeyRows; i++) {
@@ -99,27 +99,27 @@ TEST(LoadButtonKeys, DisplayNameIsCutAndTerminated)
     const Text longName(300, u'n');
     const std::vector<BYTE> odd = {'A', 0, 'B', 0, 'C'};
     const NameCase cases[] = {
-        {"plain", REG_SZ, host::StringBytes(u"Record", true), u"Record"},
-        {"no terminator", REG_SZ, host::StringBytes(u"Record", false), u"Record"},
+        {"plain", REG_SZ, standin::StringBytes(u"Record", true), u"Record"},
+        {"no terminator", REG_SZ, standin::StringBytes(u"Record", false), u"Record"},
         {"odd byte count", REG_SZ, odd, u"AB"},
         {"empty value", REG_SZ, {}, u""},
-        {"longer than the field", REG_SZ, host::StringBytes(longName, true), Text(259, u'n')},
-        {"longer, unterminated", REG_SZ, host::StringBytes(longName, false), Text(259, u'n')},
-        {"type not looked at", REG_BINARY, host::StringBytes(u"Bin", true), u"Bin"},
-        {"larger than can be read", REG_SZ, host::StringBytes(Text(5000, u'x'), true), u""},
+        {"longer than the field", REG_SZ, standin::StringBytes(longName, true), Text(259, u'n')},
+        {"longer, unterminated", REG_SZ, standin::StringBytes(longName, false), Text(259, u'n')},
+        {"type not looked at", REG_BINARY, standin::StringBytes(u"Bin", true), u"Bin"},
+        {"larger than can be read", REG_SZ, standin::StringBytes(Text(5000, u'x'), true), u""},
         // The scratch holds 1,023 characters and a zero of the stack's 2 KiB.
-        {"longest readable", REG_SZ, host::StringBytes(Text(1022, u'r'), true), Text(259, u'r')},
-        {"longest readable, unterminated", REG_SZ, host::StringBytes(Text(1023, u'r'), false),
+        {"longest readable", REG_SZ, standin::StringBytes(Text(1022, u'r'), true), Text(259, u'r')},
+        {"longest readable, unterminated", REG_SZ, standin::StringBytes(Text(1023, u'r'), false),
          Text(259, u'r')},
-        {"one past the readable", REG_SZ, host::StringBytes(Text(1023, u'r'), true), u""},
+        {"one past the readable", REG_SZ, standin::StringBytes(Text(1023, u'r'), true), u""},
     };
     for (const NameCase& c : cases) {
-        host::Reset();
-        host::SetValue(kKeys + u"\\40C1", u"Name", c.type, c.bytes);
+        standin::Reset();
+        standin::SetValue(kKeys + u"\\40C1", u"Name", c.type, c.bytes);
         memset(ButtonKeyTable, 0x41, sizeof(ButtonKeyTable));
         ASSERT_EQ(1, LoadButtonKeys()) << c.what;
         EXPECT_EQ(c.expected, Text(ButtonKeyTable[0].displayName)) << c.what;
-        EXPECT_EQ(0, host::OpenKeyCount()) << c.what;
+        EXPECT_EQ(0, standin::OpenKeyCount()) << c.what;
     }
 }
 
@@ -190,7 +190,7 @@ scene::Steps Registration(const Text& key, const Text& command, size_t written)
     scene::Steps out;
     for (size_t i = 0; i < written; i++)
         out.push_back(WithText(scene::kRegSetValue, scene::kNoWindow, REG_SZ, 0, key, names[i],
-                               host::StringBytes(command, true)));
+                               standin::StringBytes(command, true)));
     if (written < 2) {
         out.push_back(WithText(scene::kMessageBox, 0, MB_ICONERROR, 0, u"エラー", u"登録に失敗しました。"));
         return out;
@@ -254,19 +254,19 @@ class RegisterTest : public ::testing::TestWithParam<std::tuple<RegisterCase, Wa
 TEST_P(RegisterTest, WritesTheWholeCommandOrNothing)
 {
     const RegisterCase& c = std::get<0>(GetParam());
-    host::Reset();
+    standin::Reset();
     Registrar registrar(std::get<1>(GetParam()));
     ASSERT_TRUE(registrar.LoadThreeButtons());
-    host::SetModulePath(c.modulePath);
+    standin::SetModulePath(c.modulePath);
     const Text button = c.command.empty() ? u"" : kThreeButtons[c.row];
     const Text key = kKeys + u"\\" + button;
     if (c.fault == kOpenFails)
-        host::FailOpen(key);
-    host::FailSetValue(c.fault == kEveryWriteFails);
+        standin::FailOpen(key);
+    standin::FailSetValue(c.fault == kEveryWriteFails);
     if (c.fault == kUnnamedWriteFails)
-        host::FailSetValueNamed(u"");
-    const std::string before = host::DumpRegistry();
-    host::ClearTrace();
+        standin::FailSetValueNamed(u"");
+    const std::string before = standin::DumpRegistry();
+    standin::ClearTrace();
 
     ASSERT_TRUE(registrar.Register(kOwner, c.row, c.options));
 
@@ -274,14 +274,14 @@ TEST_P(RegisterTest, WritesTheWholeCommandOrNothing)
                                ? 0
                                : c.fault == kUnnamedWriteFails ? 1 : 2;
     EXPECT_TRUE(Agrees(scene::Match(Registration(key, c.command, written),
-                                    host::Recorded({kOwner}), {"owner"})));
+                                    standin::Recorded({kOwner}), {"owner"})));
     if (written == 0) {
-        EXPECT_EQ(before, host::DumpRegistry());
+        EXPECT_EQ(before, standin::DumpRegistry());
     } else {
-        EXPECT_EQ(host::StringBytes(c.command, true), host::GetValue(key, u"Default").bytes);
-        EXPECT_EQ(written == 2 ? c.command : Text(), host::ButtonCommand(button));
+        EXPECT_EQ(standin::StringBytes(c.command, true), standin::GetValue(key, u"Default").bytes);
+        EXPECT_EQ(written == 2 ? c.command : Text(), standin::ButtonCommand(button));
     }
-    EXPECT_EQ(0, host::OpenKeyCount());
+    EXPECT_EQ(0, standin::OpenKeyCount());
 }
 
 INSTANTIATE_ON_EVERY_WAY(Commands, RegisterTest, kRegisterCases);
@@ -289,22 +289,22 @@ INSTANTIATE_ON_EVERY_WAY(Commands, RegisterTest, kRegisterCases);
 // A value already there is replaced, and nothing else in the key changes.
 TEST(RegisterButton, ReplacesAnEarlierCommand)
 {
-    host::Reset();
+    standin::Reset();
     AddButton(u"40C1", u"Calendar");
-    host::SetStringValue(kKeys + u"\\40C1", u"", u"\"\\Windows\\calendar.exe\"");
-    host::SetStringValue(kKeys + u"\\40C1", u"Icon", u"calendar.exe,0");
+    standin::SetStringValue(kKeys + u"\\40C1", u"", u"\"\\Windows\\calendar.exe\"");
+    standin::SetStringValue(kKeys + u"\\40C1", u"Icon", u"calendar.exe,0");
     ASSERT_EQ(1, LoadButtonKeys());
-    host::SetModulePath(u"\\Tools\\KeyAssigner.exe");
+    standin::SetModulePath(u"\\Tools\\KeyAssigner.exe");
     LaunchOptions[0] = 0;
 
     RegisterButton(kOwner, 0);
 
-    EXPECT_EQ(host::StringBytes(u"\"\\Tools\\ForegroundDismisser.exe\"", true),
-              host::GetValue(kKeys + u"\\40C1", u"Default").bytes);
-    EXPECT_EQ(Text(u"\"\\Tools\\ForegroundDismisser.exe\""), host::ButtonCommand(u"40C1"));
-    EXPECT_EQ(host::StringBytes(u"calendar.exe,0", true),
-              host::GetValue(kKeys + u"\\40C1", u"Icon").bytes);
-    EXPECT_EQ(host::StringBytes(u"Calendar", true), host::GetValue(kKeys + u"\\40C1", u"Name").bytes);
+    EXPECT_EQ(standin::StringBytes(u"\"\\Tools\\ForegroundDismisser.exe\"", true),
+              standin::GetValue(kKeys + u"\\40C1", u"Default").bytes);
+    EXPECT_EQ(Text(u"\"\\Tools\\ForegroundDismisser.exe\""), standin::ButtonCommand(u"40C1"));
+    EXPECT_EQ(standin::StringBytes(u"calendar.exe,0", true),
+              standin::GetValue(kKeys + u"\\40C1", u"Icon").bytes);
+    EXPECT_EQ(standin::StringBytes(u"Calendar", true), standin::GetValue(kKeys + u"\\40C1", u"Name").bytes);
 }
 
 }  // namespace

@@ -5,7 +5,7 @@
 
 #include "close_command.h"
 #include "device_way.h"
-#include "host_scene.h"
+#include "standin.h"
 #include "press_table.h"
 #include "trace_check.h"
 #include "window_lock.h"
@@ -42,16 +42,16 @@ TEST_P(PressTest, DoesWhatTheRowSays)
     const Scenario& s = std::get<0>(GetParam());
     if (!s.onlyUnderWine.empty())
         GTEST_SKIP() << s.onlyUnderWine;
-    host::Reset();
-    const std::vector<HWND> w = host::Build(s);
-    host::SetLegacyProgram(false);  // as the device programs are built
+    standin::Reset();
+    const std::vector<HWND> w = standin::Build(s);
+    standin::SetLegacyProgram(false);  // as the device programs are built
 
     EXPECT_EQ(s.status, PressOn(std::get<1>(GetParam()), s.commandLine.c_str()));
     // What the user sees a second later: a window that was slow to close
     // may go away after the press has ended.
-    host::AdvanceClock(1000);
+    standin::AdvanceClock(1000);
     EXPECT_TRUE(Holds(s, w));
-    EXPECT_EQ(s.asksVersion ? 1 : 0, host::CallCount("GetVersionExW"));
+    EXPECT_EQ(s.asksVersion ? 1 : 0, standin::CallCount("GetVersionExW"));
 }
 
 INSTANTIATE_ON_EVERY_WAY(Presses, PressTest, PressTable());
@@ -105,8 +105,8 @@ Scenario At(const char* name)
 TEST(Press, MissingCommandLineHoldsNoOption)
 {
     const Scenario s = At("settings page: today forward");
-    host::Reset();
-    const std::vector<HWND> w = host::Build(s);
+    standin::Reset();
+    const std::vector<HWND> w = standin::Build(s);
     EXPECT_EQ(1, RunCloseCommand(NULL));
     EXPECT_TRUE(Holds(s, w));
 }
@@ -121,11 +121,11 @@ TEST(Press, TapPositionKeepsTheLow16BitsOfX)
         {240, 228}, {480, 468}, {12, 0}, {5, 0xFFF9}, {0x10005, 0xFFF9}, {INT32_MIN, 0xFFF4}, {INT32_MAX, 0xFFF3},
     };
     for (const auto& c : cases) {
-        host::Reset();
-        const std::vector<HWND> w = {host::AddWindow(kNotes), host::AddWindow(kNavigationBar.Sized(c.right, 26))};
-        host::SetForeground(w[0]);
+        standin::Reset();
+        const std::vector<HWND> w = {standin::AddWindow(kNotes), standin::AddWindow(kNavigationBar.Sized(c.right, 26))};
+        standin::SetForeground(w[0]);
         EXPECT_EQ(1, RunCloseCommand(u""));
-        EXPECT_TRUE(Agrees(Match(Tap(1, c.x, 13), host::Recorded(w), {"notes", "bar"}))) << "right " << c.right;
+        EXPECT_TRUE(Agrees(Match(Tap(1, c.x, 13), standin::Recorded(w), {"notes", "bar"}))) << "right " << c.right;
     }
 }
 
@@ -143,15 +143,15 @@ TEST(Press, WindowVanishingBetweenTwoCallsIsHarmless)
     };
     for (const auto& c : cases) {
         const Scenario s = At(c.row);
-        host::Reset();
-        const std::vector<HWND> w = host::Build(s);
-        host::SetCallHook([&](const char* call) {
+        standin::Reset();
+        const std::vector<HWND> w = standin::Build(s);
+        standin::SetCallHook([&](const char* call) {
             if (std::string(call) == c.call)
-                host::DestroyWindowSilently(w[1]);
+                standin::DestroyWindowSilently(w[1]);
         });
         EXPECT_EQ(1, RunCloseCommand(u""));
-        EXPECT_TRUE(Agrees(Match(c.expected, host::Recorded(w), s.Names()))) << c.row;
-        EXPECT_EQ(w[s.frontAfter], host::Foreground()) << c.row;
+        EXPECT_TRUE(Agrees(Match(c.expected, standin::Recorded(w), s.Names()))) << c.row;
+        EXPECT_EQ(w[s.frontAfter], standin::Foreground()) << c.row;
     }
 }
 
@@ -159,8 +159,8 @@ TEST(Press, WindowVanishingBetweenTwoCallsIsHarmless)
 TEST(Press, EntryPointReturnsTheStatus)
 {
     const Scenario s = At("/d reaches the today screen");
-    host::Reset();
-    const std::vector<HWND> w = host::Build(s);
+    standin::Reset();
+    const std::vector<HWND> w = standin::Build(s);
     WCHAR commandLine[] = u"/d";
     EXPECT_EQ(0, WinMain(NULL, NULL, commandLine, 0));
     EXPECT_TRUE(Holds(s, w));
@@ -232,10 +232,10 @@ void PrintTo(const LockCase& c, std::ostream* os)
 int PressAsProcess(Way way, const char16_t* commandLine)
 {
     int status = -1;
-    host::RunAsProcess([&] {
+    standin::RunAsProcess([&] {
         if (way == Way::kHost) {
             std::u16string line(commandLine);
-            status = WinMain(host::ProgramInstance(), NULL, &line[0], 0);
+            status = WinMain(standin::ProgramInstance(), NULL, &line[0], 0);
         } else {
             EXPECT_TRUE(RunDeviceProgram(way, kDeviceCloser, commandLine, &status));
         }
@@ -245,7 +245,7 @@ int PressAsProcess(Way way, const char16_t* commandLine)
 
 // The name of a window's lock as the press makes it: the device program
 // knows the window by the runner's value of its handle.
-host::Text LockName(Way way, HWND window)
+standin::Text LockName(Way way, HWND window)
 {
     if (way != Way::kHost)
         window = (HWND)(uintptr_t)ce::Runner().GuestHandle((uintptr_t)window);
@@ -266,8 +266,8 @@ TEST_P(PressLockTest, AHungWindowKeepsOnePressWaiting)
 {
     const LockCase& c = std::get<0>(GetParam());
     const Way way = std::get<1>(GetParam());
-    host::Reset();
-    const std::vector<HWND> w = host::Build(c.press);
+    standin::Reset();
+    const std::vector<HWND> w = standin::Build(c.press);
 
     std::vector<Meanwhile> meanwhile;
     bool inMeanwhile = false;
@@ -284,14 +284,14 @@ TEST_P(PressLockTest, AHungWindowKeepsOnePressWaiting)
     bool started = false;
     bool unlockedSend = false;
     bool hungLockHeld = false;
-    host::SetCallHook([&](const char* call) {
+    standin::SetCallHook([&](const char* call) {
         if (inMeanwhile) {
             meanwhile.back().calls.push_back(call);
             return;
         }
         const std::string name(call);
         if (name == "SendMessageW" &&
-            host::MutexOwner(LockName(way, host::Foreground())) != host::CurrentProcess())
+            standin::MutexOwner(LockName(way, standin::Foreground())) != standin::CurrentProcess())
             unlockedSend = true;
         if (startAt == NULL || started || name != startAt)
             return;
@@ -300,14 +300,14 @@ TEST_P(PressLockTest, AHungWindowKeepsOnePressWaiting)
             pressMeanwhile();
             return;
         }
-        const int waiting = host::CurrentProcess();
+        const int waiting = standin::CurrentProcess();
         for (int i = 0; i < c.dropped; i++)
             pressMeanwhile();
-        host::RaiseToTop(w[1]);
-        host::SetForeground(w[1]);
+        standin::RaiseToTop(w[1]);
+        standin::SetForeground(w[1]);
         pressMeanwhile();
-        hungLockHeld = host::MutexOwner(LockName(way, w[0])) == waiting;
-        host::SetCloseReaction(w[0], kCloses);
+        hungLockHeld = standin::MutexOwner(LockName(way, w[0])) == waiting;
+        standin::SetCloseReaction(w[0], kCloses);
     });
 
     // The test keeps every window's lock in being throughout, as a press
@@ -321,18 +321,18 @@ TEST_P(PressLockTest, AHungWindowKeepsOnePressWaiting)
         EXPECT_EQ(1, PressAsProcess(way, u""));
     }
     if (c.rival == Rival::kOwnerDied) {
-        host::RunAsProcess([&] {
+        standin::RunAsProcess([&] {
             HANDLE owner = CreateMutexW(NULL, FALSE, LockName(way, w[0]).c_str());
             ASSERT_EQ((DWORD)WAIT_OBJECT_0, WaitForSingleObject(owner, 0));
         });
     }
-    host::FailCreateMutex(c.rival == Rival::kNoMutex);
+    standin::FailCreateMutex(c.rival == Rival::kNoMutex);
     if (c.rival == Rival::kPressWhileHung)
-        host::At(100, pressMeanwhile);
+        standin::At(100, pressMeanwhile);
 
     int status = -1;
     if (c.rival == Rival::kLiveOwner) {
-        host::RunAsProcess([&] {
+        standin::RunAsProcess([&] {
             HANDLE owner = CreateMutexW(NULL, FALSE, LockName(way, w[c.held]).c_str());
             ASSERT_EQ((DWORD)WAIT_OBJECT_0, WaitForSingleObject(owner, 0));
             status = PressAsProcess(way, c.press.commandLine.c_str());
@@ -344,7 +344,7 @@ TEST_P(PressLockTest, AHungWindowKeepsOnePressWaiting)
     }
 
     EXPECT_EQ(c.press.status, status);
-    EXPECT_TRUE(Agrees(Match(c.press.steps, host::Recorded(w), c.press.Names())));
+    EXPECT_TRUE(Agrees(Match(c.press.steps, standin::Recorded(w), c.press.Names())));
     if (c.rival != Rival::kNoMutex) {
         EXPECT_FALSE(unlockedSend) << "a message sent to the window in front without its lock";
     }
@@ -370,15 +370,15 @@ TEST_P(PressLockTest, AHungWindowKeepsOnePressWaiting)
     // Every press has ended, let go of its locks and closed its handles: a
     // lock a press left abandoned, not released, would answer WAIT_ABANDONED.
     for (size_t i = 0; i < w.size(); i++) {
-        EXPECT_EQ(0, host::MutexOwner(LockName(way, w[i]))) << "window " << i;
+        EXPECT_EQ(0, standin::MutexOwner(LockName(way, w[i]))) << "window " << i;
         EXPECT_EQ((DWORD)WAIT_OBJECT_0, WaitForSingleObject(keepAlive[i], 0))
             << "window " << i << "'s lock left abandoned";
         ReleaseMutex(keepAlive[i]);
         CloseHandle(keepAlive[i]);
     }
     for (HWND window : w)
-        EXPECT_FALSE(host::MutexExists(LockName(way, window)));
-    EXPECT_EQ(0, host::KernelHandleCount());
+        EXPECT_FALSE(standin::MutexExists(LockName(way, window)));
+    EXPECT_EQ(0, standin::KernelHandleCount());
 }
 
 INSTANTIATE_ON_EVERY_WAY(Lock, PressLockTest, kLockCases);

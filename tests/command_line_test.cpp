@@ -2,7 +2,7 @@
 // arguments, whether the program's path was quoted or not.
 #include <gtest/gtest.h>
 
-#include "host_scene.h"
+#include "standin.h"
 #include "platform/win32/command_line.h"
 
 namespace {
@@ -28,7 +28,7 @@ TEST(SkipProgramName, LeavesExactlyTheArguments)
     for (const auto& c : cases) {
         std::u16string line = c.line;
         EXPECT_EQ(std::u16string(c.arguments), std::u16string(SkipProgramName(&line[0])))
-            << host::Narrow(c.line);
+            << standin::Narrow(c.line);
     }
     EXPECT_EQ(NULL, SkipProgramName(NULL));
 }

@@ -13,7 +13,7 @@
 
 #include "close_command.h"
 #include "device_way.h"
-#include "host_scene.h"
+#include "standin.h"
 #include "pe_image.h"
 #include "windows_scene.h"
 
@@ -131,7 +131,7 @@ void ExpectRefusals(Way way, const std::vector<Damage>& damages)
         std::vector<uint8_t> file = original;
         d.apply(&file);
         WriteFile(path, file);
-        host::Reset();
+        standin::Reset();
         ce::Runner runner;
         const bool loaded = runner.Load(path);
         int status = 0;
@@ -347,7 +347,7 @@ TEST(CeRunner, RefusesDamagedSh3ProgramsNamingTheInstruction)
 TEST(CeRunner, TheUntouchedProgramRunsToItsEnd)
 {
     for (Way way : DeviceWays()) {
-        host::Reset();
+        standin::Reset();
         int status = -1;
         EXPECT_TRUE(RunDeviceProgram(way, kDeviceCloser, NULL, &status));
         EXPECT_EQ(1, status) << WayName(way);  // nothing in front: nothing to close
@@ -358,7 +358,7 @@ TEST(CeRunner, TheUntouchedProgramRunsToItsEnd)
 
 struct Press {
     int status = -1;
-    std::vector<host::TraceEntry> trace;
+    std::vector<standin::TraceEntry> trace;
 };
 
 // The trace with each window named by its place in the scene, so that two
@@ -366,10 +366,10 @@ struct Press {
 std::string Normalised(const Press& press, const std::vector<HWND>& windows)
 {
     std::string out = "status " + std::to_string(press.status) + "\n";
-    for (host::TraceEntry e : press.trace) {
+    for (standin::TraceEntry e : press.trace) {
         auto it = std::find(windows.begin(), windows.end(), e.window);
         e.window = it == windows.end() ? e.window : (HWND)(uintptr_t)(0xA000 + (it - windows.begin()));
-        out += host::Describe(e) + " text " + host::Narrow(e.text1) + "|" + host::Narrow(e.text2) +
+        out += standin::Describe(e) + " text " + standin::Narrow(e.text1) + "|" + standin::Narrow(e.text2) +
                " bytes " + std::to_string(e.bytes.size()) + "\n";
     }
     return out;
@@ -377,7 +377,7 @@ std::string Normalised(const Press& press, const std::vector<HWND>& windows)
 
 std::string PressOnce(const std::vector<uint8_t>& input, Way way)
 {
-    host::Reset();
+    standin::Reset();
     FuzzedDataProvider in(input.data(), input.size());
     const WindowsScene scene = BuildWindowsScene(in);
     Press press;
@@ -388,7 +388,7 @@ std::string PressOnce(const std::vector<uint8_t>& input, Way way)
         EXPECT_TRUE(LoadDeviceProgram(way, kDeviceCloser, &runner));
         EXPECT_TRUE(runner.RunProgram(scene.commandLine.c_str(), &press.status)) << runner.Error();
     }
-    press.trace = host::Trace();
+    press.trace = standin::Trace();
     return Normalised(press, scene.windows);
 }
 

@@ -10,7 +10,7 @@
 #include "assign_dialog.h"
 #include "button_keys.h"
 #include "close_command.h"
-#include "host_scene.h"
+#include "standin.h"
 #include "assigner/resource.h"
 
 extern "C" void* __libc_malloc(size_t size);
@@ -25,7 +25,7 @@ int programAllocations = 0;
 
 void Note()
 {
-    if (watching && host::InProgramCode())
+    if (watching && standin::InProgramCode())
         programAllocations++;
 }
 
@@ -86,7 +86,7 @@ void operator delete(void* p, size_t) noexcept
 
 namespace {
 
-using host::Text;
+using standin::Text;
 
 const Text kKeys = u"SOFTWARE\\Microsoft\\Shell\\Keys";
 
@@ -94,7 +94,7 @@ const Text kKeys = u"SOFTWARE\\Microsoft\\Shell\\Keys";
 // below would prove nothing.
 TEST(Heap, CounterSeesProgramAllocations)
 {
-    host::Reset();
+    standin::Reset();
     int counted = AllocationsDuring([] {
         void* volatile p = malloc(16);
         free(p);
@@ -108,59 +108,59 @@ TEST(Heap, EveryKindOfPressAllocatesNothing)
 {
     const char16_t* const commandLines[] = {u"", u"/n", u"/ns", u"/d", u"/b"};
     for (const char16_t* commandLine : commandLines) {
-        host::Reset();
+        standin::Reset();
         // The shell's windows close when asked here, so that the presses
         // get past them to the windows below.
         for (const SceneWindow& w : {kPlayer, kSettingsSystem.Closing(), kNotes.Closing(),
                                      kNavigationBar.Closing(), kCalculator, kToday})
-            host::AddWindow(w);
+            standin::AddWindow(w);
         // Press again and again, each time on whatever is on top, until
         // every kind of window has had its turn or nothing is left.
-        for (int round = 0; round < 6 && !host::ZOrder().empty(); round++) {
-            host::SetForeground(host::ZOrder().front());
+        for (int round = 0; round < 6 && !standin::ZOrder().empty(); round++) {
+            standin::SetForeground(standin::ZOrder().front());
             EXPECT_EQ(0, AllocationsDuring([&] { RunCloseCommand(commandLine); }))
-                << host::Narrow(commandLine) << " round " << round;
+                << standin::Narrow(commandLine) << " round " << round;
         }
     }
 }
 
 TEST(Heap, LoadingAndRegisteringAllocateNothing)
 {
-    host::Reset();
+    standin::Reset();
     for (int i = 0; i < 12; i++)
-        host::SetStringValue(kKeys + u"\\Key" + char16_t(u'A' + i), u"Name", Text(300, u'n'));
-    host::SetModulePath(u"\\Windows\\KeyAssigner.exe");
+        standin::SetStringValue(kKeys + u"\\Key" + char16_t(u'A' + i), u"Name", Text(300, u'n'));
+    standin::SetModulePath(u"\\Windows\\KeyAssigner.exe");
     EXPECT_EQ(0, AllocationsDuring([] { LoadButtonKeys(); }));
     EXPECT_EQ(0, AllocationsDuring([] { RegisterButton(NULL, 3); }));
     EXPECT_EQ(0, AllocationsDuring([] { RegisterButton(NULL, -1); }));
-    EXPECT_TRUE(host::GetValue(kKeys + u"\\KeyD", u"Default").exists);
+    EXPECT_TRUE(standin::GetValue(kKeys + u"\\KeyD", u"Default").exists);
 }
 
 TEST(Heap, DialogAllocatesNothingWhileHandlingItsMessages)
 {
-    host::Reset();
-    host::AddDialogResource(IDD_ASSIGN, {{IDOK, host::kPushButton},
-                                         {IDCANCEL, host::kPushButton},
-                                         {IDC_OPTION_NONE, host::kRadioButton, true},
-                                         {IDC_OPTION_N, host::kRadioButton},
-                                         {IDC_OPTION_NS, host::kRadioButton},
-                                         {IDC_BUTTON_LIST, host::kComboBox}});
-    host::SetStringValue(kKeys + u"\\40C1", u"Name", u"Button");
-    host::SetModulePath(u"\\Windows\\KeyAssigner.exe");
-    host::SetDialogScript([](HWND d) {
-        host::Click(d, IDC_OPTION_NS);
-        host::Click(d, IDC_OPTION_N);
-        host::Click(d, IDOK);
+    standin::Reset();
+    standin::AddDialogResource(IDD_ASSIGN, {{IDOK, standin::kPushButton},
+                                         {IDCANCEL, standin::kPushButton},
+                                         {IDC_OPTION_NONE, standin::kRadioButton, true},
+                                         {IDC_OPTION_N, standin::kRadioButton},
+                                         {IDC_OPTION_NS, standin::kRadioButton},
+                                         {IDC_BUTTON_LIST, standin::kComboBox}});
+    standin::SetStringValue(kKeys + u"\\40C1", u"Name", u"Button");
+    standin::SetModulePath(u"\\Windows\\KeyAssigner.exe");
+    standin::SetDialogScript([](HWND d) {
+        standin::Click(d, IDC_OPTION_NS);
+        standin::Click(d, IDC_OPTION_N);
+        standin::Click(d, IDOK);
     });
     HRSRC resource =
-        FindResourceW(host::ProgramInstance(), MAKEINTRESOURCE(IDD_ASSIGN), RT_DIALOG);
+        FindResourceW(standin::ProgramInstance(), MAKEINTRESOURCE(IDD_ASSIGN), RT_DIALOG);
     LPCDLGTEMPLATEW dialogTemplate =
-        (LPCDLGTEMPLATEW)LoadResource(host::ProgramInstance(), resource);
+        (LPCDLGTEMPLATEW)LoadResource(standin::ProgramInstance(), resource);
     EXPECT_EQ(0, AllocationsDuring([&] {
-        DialogBoxIndirectParamW(host::ProgramInstance(), dialogTemplate, NULL, AssignDialog, 0);
+        DialogBoxIndirectParamW(standin::ProgramInstance(), dialogTemplate, NULL, AssignDialog, 0);
     }));
-    EXPECT_EQ(4u, host::DialogProcResults().size());
-    EXPECT_TRUE(host::GetValue(kKeys + u"\\40C1", u"Default").exists);
+    EXPECT_EQ(4u, standin::DialogProcResults().size());
+    EXPECT_TRUE(standin::GetValue(kKeys + u"\\40C1", u"Default").exists);
 }
 
 }  // namespace

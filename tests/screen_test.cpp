@@ -12,21 +12,21 @@
 #include "close_command.h"
 #include "window_services.h"
 #include "device_way.h"
-#include "host_scene.h"
+#include "standin.h"
 #include "trace_check.h"
 
-namespace host {
-void PrintTo(const DeviceProfile& profile, std::ostream* os)
+namespace standin {
+void PrintTo(const ReleaseProfile& profile, std::ostream* os)
 {
     *os << profile.name;
 }
-}  // namespace host
+}  // namespace standin
 
 namespace {
 
 struct ScreenCase {
     const char* name;
-    host::Screen screen;
+    standin::Screen screen;
     bool legacyHits;  // whether a legacy program's tap still lands on the button
 };
 
@@ -72,7 +72,7 @@ std::string ImageWithoutResource(Way way)
 void Press(Way way, Image image)
 {
     if (way == Way::kHost) {
-        host::SetLegacyProgram(image == Image::kWithoutResource);
+        standin::SetLegacyProgram(image == Image::kWithoutResource);
         RunCloseCommand(u"");
         return;
     }
@@ -92,18 +92,18 @@ void Press(Way way, Image image)
 
 // Whether both taps of the press landed on the bar's close button, in the
 // bar's real pixels: its right end, 24 px wide at 96 dpi, 26 px high.
-::testing::AssertionResult TapsHitCloseButton(HWND bar, const host::Screen& s)
+::testing::AssertionResult TapsHitCloseButton(HWND bar, const standin::Screen& s)
 {
-    const int barHeight = host::NavigationBarHeight(s);
+    const int barHeight = standin::NavigationBarHeight(s);
     const int buttonLeft = s.width - 24 * s.dpi / 96;
-    const std::vector<host::TraceEntry> sent = host::TraceOf({host::kMessage});
+    const std::vector<standin::TraceEntry> sent = standin::TraceOf({standin::kMessage});
     const UINT kinds[] = {WM_LBUTTONDOWN, WM_LBUTTONUP};
     if (sent.size() != 2)
-        return ::testing::AssertionFailure() << "sent " << host::Describe(sent);
+        return ::testing::AssertionFailure() << "sent " << standin::Describe(sent);
     for (size_t i = 0; i < 2; i++) {
         const int x = LOWORD(sent[i].c), y = HIWORD(sent[i].c);
         if (sent[i].window != bar || sent[i].a != kinds[i])
-            return ::testing::AssertionFailure() << "sent " << host::Describe(sent);
+            return ::testing::AssertionFailure() << "sent " << standin::Describe(sent);
         if (x < buttonLeft || x >= s.width || y < 0 || y >= barHeight)
             return ::testing::AssertionFailure()
                    << "tap (" << x << ", " << y << ") is outside the close button x " << buttonLeft
@@ -115,15 +115,15 @@ void Press(Way way, Image image)
 // The windows given (Notes when none), the first in front, over the
 // navigation bar across the top of the screen and the Today screen: the bar
 // and Today are the last two.
-std::vector<HWND> BuildScene(const host::Screen& s, std::vector<SceneWindow> above = {kNotes})
+std::vector<HWND> BuildScene(const standin::Screen& s, std::vector<SceneWindow> above = {kNotes})
 {
-    host::SetScreen(s);
+    standin::SetScreen(s);
     std::vector<HWND> scene;
     for (const SceneWindow& w : above)
-        scene.push_back(host::AddWindow(w));
-    scene.push_back(host::AddWindow(kNavigationBar));
-    scene.push_back(host::AddWindow(kToday));
-    host::SetForeground(scene[0]);
+        scene.push_back(standin::AddWindow(w));
+    scene.push_back(standin::AddWindow(kNavigationBar));
+    scene.push_back(standin::AddWindow(kToday));
+    standin::SetForeground(scene[0]);
     return scene;
 }
 
@@ -132,7 +132,7 @@ class ScreenTest : public ::testing::TestWithParam<std::tuple<ScreenCase, Way>> 
 TEST_P(ScreenTest, AwareProgramTapsTheCloseButton)
 {
     const ScreenCase& c = std::get<0>(GetParam());
-    host::Reset();
+    standin::Reset();
     HWND bar = BuildScene(c.screen)[1];
     Press(std::get<1>(GetParam()), Image::kAsBuilt);
     EXPECT_TRUE(TapsHitCloseButton(bar, c.screen));
@@ -141,11 +141,11 @@ TEST_P(ScreenTest, AwareProgramTapsTheCloseButton)
 TEST_P(ScreenTest, LegacyProgramMissesOnHighDpi)
 {
     const ScreenCase& c = std::get<0>(GetParam());
-    host::Reset();
+    standin::Reset();
     HWND bar = BuildScene(c.screen)[1];
     Press(std::get<1>(GetParam()), Image::kWithoutResource);
     EXPECT_EQ(c.legacyHits, (bool)TapsHitCloseButton(bar, c.screen));
-    EXPECT_EQ(2u, host::TraceOf({host::kMessage}).size());
+    EXPECT_EQ(2u, standin::TraceOf({standin::kMessage}).size());
 }
 
 INSTANTIATE_ON_EVERY_WAY(Screens, ScreenTest, kScreens);
@@ -181,16 +181,16 @@ const scene::Steps kSmartMinimizedToPage = scene::ForwardAndBack(1, 0);
 const scene::Steps kOkPressed = scene::Ok(0);
 
 class ReleaseTest
-    : public ::testing::TestWithParam<std::tuple<host::DeviceProfile, ReleaseCase, Way>> {};
+    : public ::testing::TestWithParam<std::tuple<standin::ReleaseProfile, ReleaseCase, Way>> {};
 
 TEST_P(ReleaseTest, PressesTheCloseButtonTheReleaseHas)
 {
-    const host::DeviceProfile& profile = std::get<0>(GetParam());
+    const standin::ReleaseProfile& profile = std::get<0>(GetParam());
     const Front front = std::get<1>(GetParam()).front;
-    host::Reset();
-    host::SetProfile(profile);
+    standin::Reset();
+    standin::SetProfile(profile);
     if (front == Front::kVersionFails)
-        host::SetVersionUnavailable();
+        standin::SetVersionUnavailable();
     std::vector<SceneWindow> above = {kNotes};
     if (front == Front::kOk)
         above = {kSettingsProperties.ShowingOk()};
@@ -200,32 +200,32 @@ TEST_P(ReleaseTest, PressesTheCloseButtonTheReleaseHas)
     HWND bar = scene[scene.size() - 2];
     Press(std::get<2>(GetParam()), Image::kAsBuilt);
 
-    const bool bottomBar = profile.topBar == host::kTopBarStatusTray && front != Front::kVersionFails;
-    const std::vector<host::TraceEntry> tray = host::TraceOf({host::kTrayOpened});
+    const bool bottomBar = profile.topBar == standin::kTopBarStatusTray && front != Front::kVersionFails;
+    const std::vector<standin::TraceEntry> tray = standin::TraceOf({standin::kTrayOpened});
     if (!bottomBar) {
         EXPECT_TRUE(TapsHitCloseButton(bar, profile.screen));
         // Only 6.5.3's top bar opens the tray, even when the version can't be read.
-        EXPECT_EQ(profile.topBar == host::kTopBarStatusTray, tray.size() == 1) << host::Describe(tray);
-        EXPECT_EQ(0, host::CallCount("GetWindowLongW"));
+        EXPECT_EQ(profile.topBar == standin::kTopBarStatusTray, tray.size() == 1) << standin::Describe(tray);
+        EXPECT_EQ(0, standin::CallCount("GetWindowLongW"));
     } else {
         const scene::Steps& expected = front == Front::kOk          ? kOkPressed
                                        : front == Front::kXOverPage ? kSmartMinimizedToPage
                                                                     : kSmartMinimizedToToday;
-        EXPECT_TRUE(Agrees(scene::Match(expected, host::Recorded(scene), {"front", "next", "today"})));
+        EXPECT_TRUE(Agrees(scene::Match(expected, standin::Recorded(scene), {"front", "next", "today"})));
         EXPECT_TRUE(EveryCallCarries("GetWindowLongW", {(uintptr_t)scene[0], (uintptr_t)GWL_EXSTYLE}));
-        EXPECT_EQ(1, host::CallCount("GetWindowLongW"));
+        EXPECT_EQ(1, standin::CallCount("GetWindowLongW"));
     }
-    EXPECT_TRUE(host::Exists(scene[0])) << "the window is never closed";
+    EXPECT_TRUE(standin::Exists(scene[0])) << "the window is never closed";
     // One query, with the record's size filled in.
-    EXPECT_EQ(1, host::CallCount("GetVersionExW"));
+    EXPECT_EQ(1, standin::CallCount("GetVersionExW"));
     EXPECT_TRUE(EveryCallCarries("GetVersionExW", {1, sizeof(OSVERSIONINFOW)}));
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Releases, ReleaseTest,
-    ::testing::Combine(::testing::ValuesIn(host::Profiles()), ::testing::ValuesIn(kFronts),
+    ::testing::Combine(::testing::ValuesIn(standin::Profiles()), ::testing::ValuesIn(kFronts),
                        ::testing::ValuesIn(Ways())),
-    [](const ::testing::TestParamInfo<std::tuple<host::DeviceProfile, ReleaseCase, Way>>& info) {
+    [](const ::testing::TestParamInfo<std::tuple<standin::ReleaseProfile, ReleaseCase, Way>>& info) {
         const std::string name = std::string(std::get<0>(info.param).name) + " " +
                                  std::get<1>(info.param).name;
         return CaseName(name.c_str(), std::get<2>(info.param));
@@ -255,8 +255,8 @@ class VersionTest : public ::testing::TestWithParam<std::tuple<VersionCase, Way>
 TEST_P(VersionTest, BottomBarFromVersion5_2_23000On)
 {
     const VersionCase& c = std::get<0>(GetParam());
-    host::Reset();
-    host::SetVersion(c.major, c.minor, c.build, c.platformId);
+    standin::Reset();
+    standin::SetVersion(c.major, c.minor, c.build, c.platformId);
     bool bottomBar = false;
     if (std::get<1>(GetParam()) == Way::kHost) {
         bottomBar = ShellHasBottomBar();

@@ -8,7 +8,7 @@
 
 #include <vector>
 
-#include "host_scene.h"
+#include "standin.h"
 
 // A matcher's report: empty when it matched, else the failure to print.
 inline ::testing::AssertionResult Agrees(const std::string& report)
@@ -28,13 +28,13 @@ inline ::testing::AssertionResult Holds(const scene::Scenario& s, const std::vec
             step.window = scene::kNoWindow;
     }
     const std::vector<std::string> names = s.Names();
-    std::string report = scene::Match(expected, host::Recorded(w), names);
+    std::string report = scene::Match(expected, standin::Recorded(w), names);
     if (s.frontAfter != scene::kUnchecked)
-        report += scene::MatchOrder("foreground", {s.frontAfter}, {host::IndexOf(host::Foreground(), w)}, names);
+        report += scene::MatchOrder("foreground", {s.frontAfter}, {standin::IndexOf(standin::Foreground(), w)}, names);
     if (!s.zAfter.empty()) {
         std::vector<int> z;
-        for (HWND window : host::ZOrder())
-            z.push_back(host::IndexOf(window, w));
+        for (HWND window : standin::ZOrder())
+            z.push_back(standin::IndexOf(window, w));
         report += scene::MatchOrder("Z order", s.zAfter, z, names);
     }
     return Agrees(report);
@@ -43,18 +43,18 @@ inline ::testing::AssertionResult Holds(const scene::Scenario& s, const std::vec
 // Stands for an argument a check leaves alone (a handle the stand-in made).
 const uintptr_t kAnyArg = ~(uintptr_t)0;
 
-inline std::string DescribeCall(const host::Call& call)
+inline std::string DescribeCall(const standin::Call& call)
 {
     std::string out = call.name + "(";
     for (size_t i = 0; i < call.args.size(); i++)
         out += (i > 0 ? ", " : "") + std::to_string((intptr_t)call.args[i]);
     out += ")";
     if (!call.text.empty())
-        out += " \"" + host::Narrow(call.text) + "\"";
+        out += " \"" + standin::Narrow(call.text) + "\"";
     return out;
 }
 
-inline bool CallMatches(const host::Call& call, const std::vector<uintptr_t>& args)
+inline bool CallMatches(const standin::Call& call, const std::vector<uintptr_t>& args)
 {
     if (call.args.size() != args.size())
         return false;
@@ -70,10 +70,10 @@ inline bool CallMatches(const host::Call& call, const std::vector<uintptr_t>& ar
 inline ::testing::AssertionResult EveryCallCarries(const char* name,
                                                    const std::vector<uintptr_t>& args)
 {
-    const std::vector<host::Call> calls = host::CallsOf(name);
+    const std::vector<standin::Call> calls = standin::CallsOf(name);
     if (calls.empty())
         return ::testing::AssertionFailure() << "no " << name << " call";
-    for (const host::Call& call : calls) {
+    for (const standin::Call& call : calls) {
         if (!CallMatches(call, args))
             return ::testing::AssertionFailure() << DescribeCall(call);
     }

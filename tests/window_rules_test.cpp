@@ -3,13 +3,13 @@
 #include <gtest/gtest.h>
 
 #include "device_way.h"
-#include "host_scene.h"
+#include "standin.h"
 #include "trace_check.h"
 #include "window_rules.h"
 
 namespace {
 
-using host::Text;
+using standin::Text;
 
 // kLongerName begins with "PocketPC" and goes on: it is not a Pocket PC.
 // kPocketPC2000 is that release's device, which answers "Palm PC2".
@@ -76,7 +76,7 @@ const ClassifyCase kClassifyCases[] = {
 // Test names and failure messages show the class and title read as text.
 void PrintTo(const ClassifyCase& c, std::ostream* os)
 {
-    *os << host::Narrow(c.window.className) << " / " << host::Narrow(c.window.title);
+    *os << standin::Narrow(c.window.className) << " / " << standin::Narrow(c.window.title);
 }
 
 // ClassifyWindow or FindNextWindow (with skipShell) on a window: the host
@@ -103,20 +103,20 @@ class ClassifyWindowTest : public ::testing::TestWithParam<std::tuple<ClassifyCa
 TEST_P(ClassifyWindowTest, GivesTheCategoryOfTheFirstMatchingRule)
 {
     const ClassifyCase& c = std::get<0>(GetParam());
-    host::Reset();
+    standin::Reset();
     if (c.platform == kOtherPlatform)
-        host::SetPlatformType(u"Jupiter");
+        standin::SetPlatformType(u"Jupiter");
     else if (c.platform == kNoPlatform)
-        host::SetPlatformTypeUnavailable();
+        standin::SetPlatformTypeUnavailable();
     else if (c.platform == kLongerName)
-        host::SetPlatformType(u"PocketPC2");
+        standin::SetPlatformType(u"PocketPC2");
     else if (c.platform == kPocketPC2000)
-        host::SetProfile(*host::FindProfile("ppc2000"));
-    HWND window = host::AddWindow(c.window);
+        standin::SetProfile(*standin::FindProfile("ppc2000"));
+    HWND window = standin::AddWindow(c.window);
 
     const Way way = std::get<1>(GetParam());
     EXPECT_EQ(c.expected, (WindowCategory)RunRule(way, "ClassifyWindow", window));
-    EXPECT_TRUE(host::Trace().empty()) << "classifying must change nothing";
+    EXPECT_TRUE(standin::Trace().empty()) << "classifying must change nothing";
     // Names and titles into 256 characters, the platform type into 512 bytes.
     EXPECT_TRUE(EveryCallCarries("GetClassNameW", {(uintptr_t)window, 1, 256}));
     EXPECT_TRUE(EveryCallCarries("GetWindowTextW", {kAnyArg, 1, 256}));
@@ -129,17 +129,17 @@ INSTANTIATE_TEST_SUITE_P(Rules, ClassifyWindowTest,
 
 TEST(ClassifyWindow, NoWindowIsPlain)
 {
-    host::Reset();
+    standin::Reset();
     EXPECT_EQ(CategoryPlain, ClassifyWindow(NULL));
 }
 
 // Names and titles are cut to 255 characters before they are compared.
 TEST(ClassifyWindow, LongNamesAreCutNotOverrun)
 {
-    host::Reset();
-    HWND applet = host::AddWindow(u"CPL_" + Text(400, u'x'), Text(300, u'y'));
-    HWND plain = host::AddWindow(Text(400, u'A'), u"");
-    HWND settings = host::AddWindow(SettingsPage("long page", Text(1000, u'z')));
+    standin::Reset();
+    HWND applet = standin::AddWindow(u"CPL_" + Text(400, u'x'), Text(300, u'y'));
+    HWND plain = standin::AddWindow(Text(400, u'A'), u"");
+    HWND settings = standin::AddWindow(SettingsPage("long page", Text(1000, u'z')));
     EXPECT_EQ(CategoryTaskbarClose, ClassifyWindow(applet));
     EXPECT_EQ(CategoryPlain, ClassifyWindow(plain));
     EXPECT_EQ(CategoryPlain, ClassifyWindow(settings));
@@ -148,8 +148,8 @@ TEST(ClassifyWindow, LongNamesAreCutNotOverrun)
 // A "Dialog" whose title is exactly 255 characters long still reads as titled.
 TEST(ClassifyWindow, TitleOfExactlyBufferLengthCounts)
 {
-    host::Reset();
-    HWND settings = host::AddWindow(kSettingsConnections.Titled(Text(255, u't')));
+    standin::Reset();
+    HWND settings = standin::AddWindow(kSettingsConnections.Titled(Text(255, u't')));
     EXPECT_EQ(CategoryPlain, ClassifyWindow(settings));
 }
 
@@ -171,8 +171,8 @@ TEST_P(BufferBoundaryTest, NamesAndTitlesAreReadWholeUpTo255Characters)
         {SettingsPage("page", Text(256, u'p')), CategoryPlain},
     };
     for (const auto& c : cases) {
-        host::Reset();
-        HWND window = host::AddWindow(c.window);
+        standin::Reset();
+        HWND window = standin::AddWindow(c.window);
         EXPECT_EQ(c.expected, (WindowCategory)RunRule(GetParam(), "ClassifyWindow", window))
             << c.window.className.size() << " / " << c.window.title.size() << " / "
             << c.window.childTitle.size();
@@ -205,7 +205,7 @@ std::vector<HWND> AddWindows(const std::vector<SceneWindow>& windows)
 {
     std::vector<HWND> handles;
     for (const SceneWindow& w : windows)
-        handles.push_back(host::AddWindow(w));
+        handles.push_back(standin::AddWindow(w));
     return handles;
 }
 
@@ -225,31 +225,31 @@ TEST(FindNextWindow, PassesOverHiddenHelperAndShellWindows)
         {12, TRUE, -1},
     };
     for (const auto& c : cases) {
-        host::Reset();
+        standin::Reset();
         std::vector<HWND> w = AddWindows(kBusyDevice);
         HWND expected = c.expected < 0 ? NULL : w[c.expected];
         EXPECT_EQ(expected, FindNextWindow(w[c.start], c.skipShell))
             << "start " << c.start << " skipShell " << c.skipShell;
-        EXPECT_TRUE(host::Trace().empty());
+        EXPECT_TRUE(standin::Trace().empty());
     }
 }
 
 // The shell-page test comes first and is made for hidden windows too.
 TEST(FindNextWindow, ClassifiesEveryWindowReachedWhenSkippingShellPages)
 {
-    host::Reset();
-    HWND front = host::AddWindow(u"App", u"front");
-    host::AddWindow(u"Hidden", u"", false);
-    host::AddWindow(kNavigationBar);
-    HWND target = host::AddWindow(u"App", u"target");
+    standin::Reset();
+    HWND front = standin::AddWindow(u"App", u"front");
+    standin::AddWindow(u"Hidden", u"", false);
+    standin::AddWindow(kNavigationBar);
+    HWND target = standin::AddWindow(u"App", u"target");
 
-    int titlesReadBefore = host::CallCount("GetWindowTextW");
+    int titlesReadBefore = standin::CallCount("GetWindowTextW");
     EXPECT_EQ(target, FindNextWindow(front, TRUE));
-    EXPECT_EQ(3, host::CallCount("GetWindowTextW") - titlesReadBefore);
+    EXPECT_EQ(3, standin::CallCount("GetWindowTextW") - titlesReadBefore);
 
-    titlesReadBefore = host::CallCount("GetWindowTextW");
+    titlesReadBefore = standin::CallCount("GetWindowTextW");
     EXPECT_EQ(target, FindNextWindow(front, FALSE));
-    EXPECT_EQ(0, host::CallCount("GetWindowTextW") - titlesReadBefore);
+    EXPECT_EQ(0, standin::CallCount("GetWindowTextW") - titlesReadBefore);
 }
 
 // A Z order that changes during the walk can lead it round for ever; the
@@ -258,13 +258,13 @@ class FindNextWindowLoopTest : public ::testing::TestWithParam<Way> {};
 
 TEST_P(FindNextWindowLoopTest, StopsWhenTheZOrderLoops)
 {
-    host::Reset();
-    HWND start = host::AddWindow(u"App", u"", false);
-    host::AddWindow(u"Hidden", u"", false);
-    host::AddWindow(kNavigationBar);
-    host::LoopZOrder(true);
+    standin::Reset();
+    HWND start = standin::AddWindow(u"App", u"", false);
+    standin::AddWindow(u"Hidden", u"", false);
+    standin::AddWindow(kNavigationBar);
+    standin::LoopZOrder(true);
     EXPECT_EQ(0u, RunRule(GetParam(), "FindNextWindow", start, FALSE));
-    EXPECT_EQ(kMaxWindowsWalked, host::CallCount("GetWindow"));
+    EXPECT_EQ(kMaxWindowsWalked, standin::CallCount("GetWindow"));
 }
 
 INSTANTIATE_TEST_SUITE_P(Loop, FindNextWindowLoopTest, ::testing::ValuesIn(Ways()));
@@ -314,17 +314,17 @@ class LeftoverTest : public ::testing::TestWithParam<std::tuple<LeftoverCase, Wa
 TEST_P(LeftoverTest, AFailedReadLeavesNothingOfTheWindowBefore)
 {
     const LeftoverCase& c = std::get<0>(GetParam());
-    host::Reset();
+    standin::Reset();
     std::vector<HWND> w = AddWindows(c.scene);
     HWND page = GetWindow(w[2], GW_CHILD);
     int seen = 0;
-    host::SetCallHook([&](const char* call) {
+    standin::SetCallHook([&](const char* call) {
         if (std::string(call) != c.call || ++seen != c.nth)
             return;
         if (c.change == Change::kPlatformUnreadable)
-            host::SetPlatformTypeUnavailable();
+            standin::SetPlatformTypeUnavailable();
         else
-            host::DestroyWindowSilently(c.change == Change::kPageGone ? page : w[2]);
+            standin::DestroyWindowSilently(c.change == Change::kPageGone ? page : w[2]);
     });
     const uintptr_t found = RunRule(std::get<1>(GetParam()), "FindNextWindow", w[0], c.skipShell);
     EXPECT_LE(c.nth, seen) << "the change was never made";
@@ -335,8 +335,8 @@ INSTANTIATE_ON_EVERY_WAY(Reads, LeftoverTest, kLeftoverCases);
 
 TEST(FindNextWindow, NoStartWindowFindsNothing)
 {
-    host::Reset();
-    host::AddWindow(u"App", u"");
+    standin::Reset();
+    standin::AddWindow(u"App", u"");
     EXPECT_EQ(NULL, FindNextWindow(NULL, FALSE));
 }
 

@@ -1,5 +1,5 @@
 // bindings.cpp: each COREDLL and aygshell export a device program may import,
-// answered by the host stand-in. Arguments come as Runner::Arg finds them;
+// answered by the stand-in. Arguments come as Runner::Arg finds them;
 // guest pointers are copied in and out, UTF-16 text as it is, handles
 // through the runner's table, and records in their 32-bit device layout.
 #include "bindings.h"
@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "ce_runner.h"
-#include "host_scene.h"
+#include "standin.h"
 
 namespace ce {
 namespace {
@@ -348,7 +348,7 @@ INT_PTR CALLBACK GuestDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARA
 
 // A classic dialog template, read in its device layout: the header, then
 // each item DWORD-aligned with its class as an atom.
-std::vector<host::ControlSpec> ReadDialogTemplate(Runner& r, uint32_t at)
+std::vector<standin::ControlSpec> ReadDialogTemplate(Runner& r, uint32_t at)
 {
     const uint32_t kSetFont = 0x40, kGroup = 0x00020000;
     const uint32_t style = r.ReadU32(at);
@@ -368,7 +368,7 @@ std::vector<host::ControlSpec> ReadDialogTemplate(Runner& r, uint32_t at)
         p += 2;                  // point size
         p += 2 * ((uint32_t)r.ReadText(p).size() + 1);
     }
-    std::vector<host::ControlSpec> controls;
+    std::vector<standin::ControlSpec> controls;
     for (uint32_t i = 0; i < count && i < 255; i++) {
         p = (p + 3) & ~3u;
         const uint32_t itemStyle = r.ReadU32(p);
@@ -382,16 +382,16 @@ std::vector<host::ControlSpec> ReadDialogTemplate(Runner& r, uint32_t at)
         skipNameOrId();          // title
         const uint32_t extra = r.ReadU32(p) & 0xFFFF;
         p += 2 + extra;
-        host::ControlSpec control = {id, host::kStatic, (itemStyle & kGroup) != 0};
+        standin::ControlSpec control = {id, standin::kStatic, (itemStyle & kGroup) != 0};
         const uint32_t buttonType = itemStyle & 0xF;
         if (atom == 0x80 && (buttonType == 4 || buttonType == 9))
-            control.kind = host::kRadioButton;
+            control.kind = standin::kRadioButton;
         else if (atom == 0x80 && buttonType == 7)
-            control.kind = host::kGroupBox;
+            control.kind = standin::kGroupBox;
         else if (atom == 0x80)
-            control.kind = host::kPushButton;
+            control.kind = standin::kPushButton;
         else if (atom == 0x85)
-            control.kind = host::kComboBox;
+            control.kind = standin::kComboBox;
         else if (atom != 0x82)
             throw GuestFault{"dialog item of class atom " + std::to_string(atom)};
         controls.push_back(control);
@@ -404,7 +404,7 @@ uint32_t CallDialogBoxIndirectParamW(Runner& r)
     const uint32_t templateAt = r.Arg(1), proc = r.Arg(3), param = r.Arg(4);
     if (templateAt == 0 || proc == 0)
         return (uint32_t)DialogBoxIndirectParamW(NULL, NULL, NULL, NULL, 0);
-    LPCDLGTEMPLATEW dialogTemplate = host::MakeDialogTemplate(ReadDialogTemplate(r, templateAt));
+    LPCDLGTEMPLATEW dialogTemplate = standin::MakeDialogTemplate(ReadDialogTemplate(r, templateAt));
     // The procedure of the dialog that runs now; the one of an outer dialog
     // comes back however this one ends.
     struct CurrentDialog {

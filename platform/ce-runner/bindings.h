@@ -1,6 +1,6 @@
 // bindings.h: the table that answers a CE program's imports: for each export
 // of COREDLL and aygshell the runner knows, how its arguments are carried
-// from the guest to the host stand-in and its result back.
+// from the guest to the stand-in and its result back.
 #ifndef CE_RUNNER_BINDINGS_H
 #define CE_RUNNER_BINDINGS_H
 

@@ -16,7 +16,7 @@
 #include "cpu.h"
 #include "engine.h"
 #include "guest_layout.h"
-#include "host_scene.h"
+#include "standin.h"
 #include "pe_image.h"
 
 namespace ce {
@@ -174,7 +174,7 @@ bool Runner::Load(const std::string& exePath)
     // the screen through the legacy layer.
     try {
         const bool newer = im.subsystemMajor > 4 || (im.subsystemMajor == 4 && im.subsystemMinor > 20);
-        host::SetLegacyProgram(!newer && !HasHiResAware());
+        standin::SetLegacyProgram(!newer && !HasHiResAware());
     } catch (const GuestFault& fault) {
         return Fail(exePath + ": " + fault.what);
     }

@@ -1,6 +1,6 @@
 // ce_runner.h: runs a Windows CE program's own machine code on an emulated
 // CPU, the one its header names (cpu.h: ARM, MIPS or SH-3), with each of its
-// imports answered by the host stand-in: the same model of windows, registry
+// imports answered by the stand-in: the same model of windows, registry
 // and dialogs that the host tests drive, and the same trace of effects.
 #ifndef CE_RUNNER_H
 #define CE_RUNNER_H

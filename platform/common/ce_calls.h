@@ -1,6 +1,6 @@
 // ce_calls.h: the constants and calls of the Windows CE core library that the
 // programs use, declared once for both builds that stand for CE: the device
-// (platform/ce, C linkage) and the host stand-in (platform/host). Each
+// (platform/ce, C linkage) and the stand-in (platform/standin). Each
 // platform's windows.h defines the types and the handle-sized macros first.
 #ifndef CE_PLATFORM_COMMON_CE_CALLS_H
 #define CE_PLATFORM_COMMON_CE_CALLS_H

@@ -49,11 +49,11 @@
 
 #include "ce_runner.h"
 #include "device_run.h"
-#include "host_scene.h"
+#include "standin.h"
 
 namespace {
 
-using host::Text;
+using standin::Text;
 
 const Text kShellKeys = u"SOFTWARE\\Microsoft\\Shell\\Keys";
 
@@ -66,7 +66,7 @@ bool ReadScene(const char* path, scene::Scenario* s)
     }
     const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     std::vector<std::string> releases;
-    for (const host::DeviceProfile& p : host::Profiles())
+    for (const standin::ReleaseProfile& p : standin::Profiles())
         releases.push_back(p.name);
     std::string why;
     if (!scene::ReadScene(text, s, &why, releases)) {
@@ -96,8 +96,8 @@ scene::Scenario DefaultScene(const std::string& exePath)
 // dialog left open, ends the run through the runner with the scene's line.
 void WorkDialog(const scene::Scenario& scene, HWND dialog)
 {
-    auto has = [&](int id, host::ControlKind* kind) {
-        for (const host::ControlSpec& c : host::DialogControls(dialog)) {
+    auto has = [&](int id, standin::ControlKind* kind) {
+        for (const standin::ControlSpec& c : standin::DialogControls(dialog)) {
             if (c.id == id) {
                 *kind = c.kind;
                 return true;
@@ -107,38 +107,38 @@ void WorkDialog(const scene::Scenario& scene, HWND dialog)
     };
     if (scene.dialog.empty()) {
         // Without a script: the first item of the first list, then OK.
-        for (const host::ControlSpec& c : host::DialogControls(dialog)) {
-            if (c.kind == host::kComboBox && !host::ComboItems(dialog, c.id).empty()) {
-                host::SelectItem(dialog, c.id, 0);
+        for (const standin::ControlSpec& c : standin::DialogControls(dialog)) {
+            if (c.kind == standin::kComboBox && !standin::ComboItems(dialog, c.id).empty()) {
+                standin::SelectItem(dialog, c.id, 0);
                 break;
             }
         }
-        host::ControlKind kind;
+        standin::ControlKind kind;
         if (has(IDOK, &kind))
-            host::Click(dialog, IDOK);
+            standin::Click(dialog, IDOK);
         else
-            host::CloseDialog(dialog);
+            standin::CloseDialog(dialog);
     }
     for (const scene::DialogAction& a : scene.dialog) {
-        if (host::DialogEnded())
+        if (standin::DialogEnded())
             throw ce::GuestFault{"scene line " + std::to_string(a.line) + ": the dialog has already ended"};
-        host::ControlKind kind;
+        standin::ControlKind kind;
         const std::string where = "scene line " + std::to_string(a.line) + ": ";
         if (a.kind == scene::kCloseDialog) {
-            host::CloseDialog(dialog);
+            standin::CloseDialog(dialog);
         } else if (!has(a.id, &kind)) {
             throw ce::GuestFault{where + "the dialog has no control " + std::to_string(a.id)};
         } else if (a.kind == scene::kClick) {
-            host::Click(dialog, a.id);
-        } else if (kind != host::kComboBox ||
-                   a.index >= (int)host::ComboItems(dialog, a.id).size()) {
+            standin::Click(dialog, a.id);
+        } else if (kind != standin::kComboBox ||
+                   a.index >= (int)standin::ComboItems(dialog, a.id).size()) {
             throw ce::GuestFault{where + "control " + std::to_string(a.id) + " has no item " +
                                  std::to_string(a.index)};
         } else {
-            host::SelectItem(dialog, a.id, a.index);
+            standin::SelectItem(dialog, a.id, a.index);
         }
     }
-    if (!host::DialogEnded())
+    if (!standin::DialogEnded())
         throw ce::GuestFault{"the scene's dialog steps leave the dialog open"};
 }
 
@@ -168,16 +168,16 @@ int main(int argc, char** argv)
         scene = DefaultScene(exe);
     if (first + 1 == argc)
         arguments = scene::Narrow(scene.commandLine);
-    host::Reset();
-    const std::vector<HWND> windows = host::Build(scene);
-    host::SetDialogScript([&scene](HWND dialog) { WorkDialog(scene, dialog); });
-    const host::DeviceProfile& p = host::CurrentProfile();
-    const host::Screen screen = host::GetScreen();
+    standin::Reset();
+    const std::vector<HWND> windows = standin::Build(scene);
+    standin::SetDialogScript([&scene](HWND dialog) { WorkDialog(scene, dialog); });
+    const standin::ReleaseProfile& p = standin::CurrentProfile();
+    const standin::Screen screen = standin::GetScreen();
     printf("device: %s (%u.%u.%u), %dx%d at %d dpi, shipped on %s\n", p.release, (unsigned)p.major,
            (unsigned)p.minor, (unsigned)p.build, screen.width, screen.height, screen.dpi, p.cpus);
     const std::vector<std::string> names = scene.Names();
     auto nameOf = [&](HWND w) -> std::string {
-        const int i = host::IndexOf(w, windows);
+        const int i = standin::IndexOf(w, windows);
         return i >= 0 ? names[i] : w == NULL ? "none" : "dialog or control";
     };
     return RunAndReport("ce-run", exe, arguments, nameOf) ? 0 : 1;

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "ce_runner.h"
-#include "host_scene.h"
+#include "standin.h"
 
 namespace {
 
@@ -18,16 +18,16 @@ std::string BaseName(const std::string& path)
 }
 
 // A REG_SZ value as its text, up to its first zero.
-std::string ValueText(const host::TraceEntry& e)
+std::string ValueText(const standin::TraceEntry& e)
 {
-    host::Text text;
+    standin::Text text;
     for (size_t i = 0; i + 1 < e.bytes.size(); i += 2) {
         const char16_t c = (char16_t)(e.bytes[i] | e.bytes[i + 1] << 8);
         if (c == 0)
             break;
         text += c;
     }
-    return host::Narrow(text);
+    return standin::Narrow(text);
 }
 
 std::string Hex(uintptr_t value)
@@ -39,11 +39,11 @@ std::string Hex(uintptr_t value)
 
 // One effect as a person would tell it; the kinds a press or the dialog
 // rarely makes keep the trace's own line.
-std::string InWords(const host::TraceEntry& e, const WindowNamer& nameOf)
+std::string InWords(const standin::TraceEntry& e, const WindowNamer& nameOf)
 {
     const std::string window = nameOf(e.window);
     switch (e.kind) {
-    case host::kMessage:
+    case standin::kMessage:
         if (e.a == WM_LBUTTONDOWN || e.a == WM_LBUTTONUP) {
             return scene::MessageName(e.a) + " at (" + std::to_string(LOWORD(e.c)) + ", " +
                    std::to_string(HIWORD(e.c)) + ") sent to " + window;
@@ -51,33 +51,33 @@ std::string InWords(const host::TraceEntry& e, const WindowNamer& nameOf)
         if (e.a == WM_COMMAND && e.b == IDOK)
             return "WM_COMMAND IDOK (its OK button) sent to " + window;
         return scene::MessageName(e.a) + " sent to " + window;
-    case host::kTrayOpened:
+    case standin::kTrayOpened:
         return "the status tray opened over the screen (a tap on 6.5.3's top bar)";
-    case host::kForeground:
+    case standin::kForeground:
         return window + " brought to the front";
-    case host::kZOrder:
+    case standin::kZOrder:
         return window + " sent to the back";
-    case host::kKeyEvent: {
+    case standin::kKeyEvent: {
         const std::string key = e.a == VK_CONTROL ? "Ctrl"
                                 : e.a >= 'A' && e.a <= 'Z' ? std::string(1, (char)e.a)
                                                            : "key " + Hex(e.a);
         return key + ((e.b & KEYEVENTF_KEYUP) != 0 ? " released" : " pressed");
     }
-    case host::kSleep:
+    case standin::kSleep:
         return "waited " + std::to_string(e.a) + " ms";
-    case host::kDestroyed:
+    case standin::kDestroyed:
         return window + " closed";
-    case host::kWaited:
+    case standin::kWaited:
         return "waited " + std::to_string(e.a) + " ms for " + window + " to answer";
-    case host::kRegSetValue:
-        return "registry: " + host::Narrow(e.text1) + " value \"" + host::Narrow(e.text2) +
+    case standin::kRegSetValue:
+        return "registry: " + standin::Narrow(e.text1) + " value \"" + standin::Narrow(e.text2) +
                "\" = " + (e.a == REG_SZ ? ValueText(e) : std::to_string(e.bytes.size()) + " bytes");
-    case host::kBeep:
+    case standin::kBeep:
         return "a beep";
-    case host::kMessageBox:
-        return "a message box \"" + host::Narrow(e.text1) + "\": " + host::Narrow(e.text2);
+    case standin::kMessageBox:
+        return "a message box \"" + standin::Narrow(e.text1) + "\": " + standin::Narrow(e.text2);
     default:
-        return host::Describe(e) + "  [" + window + "]";
+        return standin::Describe(e) + "  [" + window + "]";
     }
 }
 
@@ -104,7 +104,7 @@ bool RunAndReport(const char* tool, const std::string& exePath, const std::strin
     char heading[512];
     snprintf(heading, sizeof(heading), "%s %s, %s code on %s\nin front: %s\n",
              BaseName(exePath).c_str(), arguments.empty() ? "(no arguments)" : arguments.c_str(),
-             set.c_str(), engine, nameOf(host::Foreground()).c_str());
+             set.c_str(), engine, nameOf(standin::Foreground()).c_str());
     fputs(heading, full);
     if (inShort)
         fputs(heading, stdout);
@@ -121,33 +121,33 @@ bool RunAndReport(const char* tool, const std::string& exePath, const std::strin
         fflush(full);
         fprintf(stderr, "%s: %s\n", tool, runner.Error().c_str());
     } else {
-        const unsigned long took = (unsigned long)host::Now();
+        const unsigned long took = (unsigned long)standin::Now();
         // A window slow to close may go away after the program has ended.
-        const size_t during = host::Trace().size();
-        host::AdvanceClock(1000);
+        const size_t during = standin::Trace().size();
+        standin::AdvanceClock(1000);
         fprintf(full, "\neffects on the device:\n");
         if (inShort)
-            printf("what it did:%s\n", host::Trace().empty() ? " nothing" : "");
-        for (size_t i = 0; i < host::Trace().size(); i++) {
-            const host::TraceEntry& e = host::Trace()[i];
+            printf("what it did:%s\n", standin::Trace().empty() ? " nothing" : "");
+        for (size_t i = 0; i < standin::Trace().size(); i++) {
+            const standin::TraceEntry& e = standin::Trace()[i];
             if (i == during) {
                 fprintf(full, "  and in the second after it ended:\n");
                 if (inShort)
                     printf("  and in the second after it ended:\n");
             }
-            fprintf(full, "  %s  [%s]", host::Describe(e).c_str(), nameOf(e.window).c_str());
-            if (e.kind == host::kRegSetValue && e.a == REG_SZ)
+            fprintf(full, "  %s  [%s]", standin::Describe(e).c_str(), nameOf(e.window).c_str());
+            if (e.kind == standin::kRegSetValue && e.a == REG_SZ)
                 fprintf(full, " value: %s", ValueText(e).c_str());
             fprintf(full, "\n");
             if (inShort)
                 printf("  %s\n", InWords(e, nameOf).c_str());
         }
-        const std::vector<HWND> z = host::ZOrder();
+        const std::vector<HWND> z = standin::ZOrder();
         const std::string counted =
             runner.CountsInstructions() ? std::to_string(runner.Instructions()) + " " +
                                               runner.InstructionSet() + " instructions"
                                         : std::string("no instruction count (SH-3 on qemu)");
-        const std::string front = nameOf(host::Foreground());
+        const std::string front = nameOf(standin::Foreground());
         const std::string bottom = z.empty() ? "none" : nameOf(z.back());
         fprintf(full, "\nexit status %d after %lu ms, %s; in front now: %s; at the bottom: %s\n",
                 status, took, counted.c_str(), front.c_str(), bottom.c_str());

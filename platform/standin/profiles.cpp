@@ -1,16 +1,16 @@
-// profiles.cpp: the Pocket PC releases the device can be, what each tells a
+// profiles.cpp: the Pocket PC releases the model can be, what each tells a
 // program about itself (GetVersionExW, the platform type) and what its top
 // bar does with a tap. Sources: platform/ce/README.md.
-#include "device.h"
+#include "model.h"
 
-namespace host {
+namespace standin {
 namespace {
 
 const Screen kQvga = {240, 320, 96};
 const Screen kVga = {480, 640, 192};
 const Screen kWvga = {480, 800, 192};
 
-const std::vector<DeviceProfile> kProfiles = {
+const std::vector<ReleaseProfile> kProfiles = {
     {"ppc2000", "Pocket PC 2000", 3, 0, 9348, u"Palm PC2", "ARM, MIPS, SH-3, SH-4", kQvga,
      kTopBarCloseButton},
     {"ppc2002", "Pocket PC 2002", 3, 0, 11171, u"PocketPC", "ARM", kQvga, kTopBarCloseButton},
@@ -28,54 +28,54 @@ const std::vector<DeviceProfile> kProfiles = {
 
 using namespace detail;
 
-const std::vector<DeviceProfile>& Profiles()
+const std::vector<ReleaseProfile>& Profiles()
 {
     return kProfiles;
 }
 
-const DeviceProfile* FindProfile(const std::string& name)
+const ReleaseProfile* FindProfile(const std::string& name)
 {
-    for (const DeviceProfile& p : kProfiles)
+    for (const ReleaseProfile& p : kProfiles)
         if (name == p.name)
             return &p;
     return NULL;
 }
 
-const DeviceProfile& DefaultProfile()
+const ReleaseProfile& DefaultProfile()
 {
     return *FindProfile("wm61");
 }
 
-void SetProfile(const DeviceProfile& profile)
+void SetProfile(const ReleaseProfile& profile)
 {
-    D().profile = &profile;
+    M().profile = &profile;
     SetVersion(profile.major, profile.minor, profile.build);
     SetPlatformType(profile.platformType);
 }
 
-const DeviceProfile& CurrentProfile()
+const ReleaseProfile& CurrentProfile()
 {
-    return *D().profile;
+    return *M().profile;
 }
 
 void SetVersion(DWORD major, DWORD minor, DWORD build, DWORD platformId)
 {
-    D().versionAvailable = true;
-    D().version.dwMajorVersion = major;
-    D().version.dwMinorVersion = minor;
-    D().version.dwBuildNumber = build;
-    D().version.dwPlatformId = platformId;
+    M().versionAvailable = true;
+    M().version.dwMajorVersion = major;
+    M().version.dwMinorVersion = minor;
+    M().version.dwBuildNumber = build;
+    M().version.dwPlatformId = platformId;
 }
 
 void SetVersionUnavailable()
 {
-    D().versionAvailable = false;
+    M().versionAvailable = false;
 }
 
-}  // namespace host
+}  // namespace standin
 
-using namespace host;
-using namespace host::detail;
+using namespace standin;
+using namespace standin::detail;
 
 // CE checks the size the caller gives before it writes anything.
 BOOL GetVersionExW(LPOSVERSIONINFOW info)
@@ -83,8 +83,8 @@ BOOL GetVersionExW(LPOSVERSIONINFOW info)
     PlatformCall scope("GetVersionExW",
                        {Given(info), info == NULL ? 0 : (uintptr_t)info->dwOSVersionInfoSize});
     if (info == NULL || info->dwOSVersionInfoSize != sizeof(OSVERSIONINFOW) ||
-        !D().versionAvailable)
+        !M().versionAvailable)
         return FALSE;
-    *info = D().version;
+    *info = M().version;
     return TRUE;
 }

@@ -1,13 +1,13 @@
-// build.cpp: makes the device what a scenario describes.
-#include "device.h"
+// build.cpp: makes the model what a scenario describes.
+#include "model.h"
 
 #include <stdlib.h>
 
-namespace host {
+namespace standin {
 
 std::vector<HWND> Build(const scene::Scenario& s)
 {
-    const DeviceProfile* profile = s.profile.empty() ? &DefaultProfile() : FindProfile(s.profile);
+    const ReleaseProfile* profile = s.profile.empty() ? &DefaultProfile() : FindProfile(s.profile);
     if (profile == NULL)
         detail::Unmodelled(("no release is called " + s.profile).c_str());
     SetProfile(*profile);
@@ -33,4 +33,4 @@ std::vector<HWND> Build(const scene::Scenario& s)
     return windows;
 }
 
-}  // namespace host
+}  // namespace standin

@@ -2,10 +2,10 @@
 // the menu bar.
 #include <aygshell.h>
 
-#include "device.h"
+#include "model.h"
 
-using namespace host;
-using namespace host::detail;
+using namespace standin;
+using namespace standin::detail;
 
 BOOL SHInitDialog(PSHINITDLGINFO info)
 {

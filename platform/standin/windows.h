@@ -2,8 +2,8 @@
 // programs use, declared for Linux so that product code builds unchanged.
 // Text stays UTF-16 as on the device. Anything not declared here is not
 // modelled; a declared call given arguments it does not model aborts.
-#ifndef HOST_WINDOWS_H
-#define HOST_WINDOWS_H
+#ifndef STANDIN_WINDOWS_H
+#define STANDIN_WINDOWS_H
 
 #include <stddef.h>
 #include <stdint.h>

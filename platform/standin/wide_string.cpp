@@ -1,11 +1,11 @@
 // wide_string.cpp: the core library's wide-string routines the programs use
 // in place of a C runtime's.
-#include "device.h"
+#include "model.h"
 
 #include <stdarg.h>
 
-using namespace host;
-using namespace host::detail;
+using namespace standin;
+using namespace standin::detail;
 
 namespace {
 

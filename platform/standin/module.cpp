@@ -1,14 +1,14 @@
 // module.cpp: the program's own module: the path it was started from and the
 // dialog templates it carries as resources.
-#include "device.h"
+#include "model.h"
 
-namespace host {
+namespace standin {
 
 using namespace detail;
 
 void SetModulePath(const Text& path)
 {
-    D().modulePath = path;
+    M().modulePath = path;
 }
 
 HINSTANCE ProgramInstance()
@@ -18,20 +18,20 @@ HINSTANCE ProgramInstance()
 
 void AddDialogResource(int id, const std::vector<ControlSpec>& controls)
 {
-    D().resources.push_back(std::unique_ptr<DialogResource>(new DialogResource{id, controls}));
+    M().resources.push_back(std::unique_ptr<DialogResource>(new DialogResource{id, controls}));
 }
 
 LPCDLGTEMPLATEW MakeDialogTemplate(const std::vector<ControlSpec>& controls)
 {
-    D().resources.push_back(
+    M().resources.push_back(
         std::unique_ptr<DialogResource>(new DialogResource{kNoResourceId, controls}));
-    return (LPCDLGTEMPLATEW)D().resources.back().get();
+    return (LPCDLGTEMPLATEW)M().resources.back().get();
 }
 
-}  // namespace host
+}  // namespace standin
 
-using namespace host;
-using namespace host::detail;
+using namespace standin;
+using namespace standin::detail;
 
 DWORD GetModuleFileNameW(HMODULE module, LPWSTR buffer, DWORD capacity)
 {
@@ -42,7 +42,7 @@ DWORD GetModuleFileNameW(HMODULE module, LPWSTR buffer, DWORD capacity)
         return 0;
     // A path that doesn't fit is cut, terminated, and the full capacity is
     // returned, so the caller can tell.
-    const Text& path = D().modulePath;
+    const Text& path = M().modulePath;
     CopyOut(path, buffer, (int)capacity);
     return path.size() >= capacity ? capacity : (DWORD)path.size();
 }
@@ -56,7 +56,7 @@ HRSRC FindResourceW(HMODULE module, LPCWSTR name, LPCWSTR type)
         return NULL;
     if (module != ProgramInstance() || type != RT_DIALOG || ((uintptr_t)name >> 16) != 0)
         Unmodelled("FindResourceW other than a numbered dialog of this program");
-    for (auto& r : D().resources) {
+    for (auto& r : M().resources) {
         if (r->id != kNoResourceId && r->id == (int)(uintptr_t)name)
             return (HRSRC)r.get();
     }

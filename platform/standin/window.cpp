@@ -1,31 +1,31 @@
 // window.cpp: the window tree, the Z order of top-level windows and the
 // foreground window, as the scene sets them up and as the program reads and moves them.
-#include "device.h"
+#include "model.h"
 
 #include <algorithm>
 
-namespace host {
+namespace standin {
 namespace detail {
 
 Window* Find(HWND handle)
 {
-    auto it = D().windows.find((uintptr_t)handle);
-    if (it == D().windows.end() || !it->second.alive)
+    auto it = M().windows.find((uintptr_t)handle);
+    if (it == M().windows.end() || !it->second.alive)
         return NULL;
     return &it->second;
 }
 
 HWND NewHandle()
 {
-    D().nextHandle += 0x10;
-    return (HWND)D().nextHandle;
+    M().nextHandle += 0x10;
+    return (HWND)M().nextHandle;
 }
 
 namespace {
 
 void RemoveFromZOrder(HWND handle)
 {
-    auto& z = D().zOrder;
+    auto& z = M().zOrder;
     z.erase(std::remove(z.begin(), z.end(), handle), z.end());
 }
 
@@ -38,7 +38,7 @@ void Destroy(HWND handle, bool traced)
     Window* w = Find(handle);
     if (w == NULL)
         return;
-    auto& z = D().zOrder;
+    auto& z = M().zOrder;
     auto it = std::find(z.begin(), z.end(), handle);
     HWND below = NULL;
     if (it != z.end()) {
@@ -52,12 +52,12 @@ void Destroy(HWND handle, bool traced)
     }
     w->alive = false;
     if (w->child != NULL)
-        D().windows[(uintptr_t)w->child].alive = false;
+        M().windows[(uintptr_t)w->child].alive = false;
     RemoveFromZOrder(handle);
     if (traced)
         Record(kDestroyed, handle);
-    if (D().foreground == handle)
-        D().foreground = below;
+    if (M().foreground == handle)
+        M().foreground = below;
 }
 
 }  // namespace detail
@@ -76,7 +76,7 @@ HWND AddWindow(const SceneWindow& spec)
     w.closeDelay = spec.closeDelay;
     w.hungUntil = spec.hungFor;
     w.exStyle = spec.showsOk ? WS_EX_CAPTIONOKBTN : 0;
-    const Screen& screen = D().screen;
+    const Screen& screen = M().screen;
     const bool bar = IsNavigationBar(spec.className);
     w.rect = RECT{0, 0, spec.width != 0 ? spec.width : screen.width,
                   spec.height != 0 ? spec.height : bar ? NavigationBarHeight(screen) : screen.height};
@@ -86,11 +86,11 @@ HWND AddWindow(const SceneWindow& spec)
         c.className = u"static";
         c.title = spec.childTitle;
         c.isChild = true;
-        D().windows[(uintptr_t)child] = c;
+        M().windows[(uintptr_t)child] = c;
         w.child = child;
     }
-    D().windows[(uintptr_t)handle] = w;
-    D().zOrder.push_back(handle);
+    M().windows[(uintptr_t)handle] = w;
+    M().zOrder.push_back(handle);
     return handle;
 }
 
@@ -108,14 +108,14 @@ HWND AddWindowWithChild(const Text& className, const Text& title, const Text& ch
 
 void SetForeground(HWND window)
 {
-    D().foreground = window;
+    M().foreground = window;
 }
 
 // A window kept on top (the navigation bar) stays above the others.
 void RaiseToTop(HWND window)
 {
     RemoveFromZOrder(window);
-    auto& z = D().zOrder;
+    auto& z = M().zOrder;
     auto at = z.begin();
     const Window* raised = Find(window);
     while (raised != NULL && !raised->topmost && at != z.end() && Find(*at) != NULL && Find(*at)->topmost)
@@ -125,7 +125,7 @@ void RaiseToTop(HWND window)
 
 void LoopZOrder(bool loop)
 {
-    D().zOrderLoops = loop;
+    M().zOrderLoops = loop;
 }
 
 void DestroyWindowSilently(HWND window)
@@ -147,23 +147,23 @@ void SetHungUntil(HWND window, DWORD time)
 
 void SetPlatformType(const Text& type)
 {
-    D().platformAvailable = true;
-    D().platformType = type;
+    M().platformAvailable = true;
+    M().platformType = type;
 }
 
 void SetPlatformTypeUnavailable()
 {
-    D().platformAvailable = false;
+    M().platformAvailable = false;
 }
 
 std::vector<HWND> ZOrder()
 {
-    return D().zOrder;
+    return M().zOrder;
 }
 
 HWND Foreground()
 {
-    return D().foreground;
+    return M().foreground;
 }
 
 bool Exists(HWND window)
@@ -175,33 +175,33 @@ void SetScreen(const Screen& screen)
 {
     if (screen.width <= 0 || screen.height <= 0 || screen.dpi < 96)
         Unmodelled("a screen smaller than one pixel or below 96 dpi");
-    D().screen = screen;
+    M().screen = screen;
 }
 
 Screen GetScreen()
 {
-    return D().screen;
+    return M().screen;
 }
 
 void SetLegacyProgram(bool legacy)
 {
-    D().legacyProgram = legacy;
+    M().legacyProgram = legacy;
 }
 
 bool IsLegacyProgram()
 {
-    return D().legacyProgram;
+    return M().legacyProgram;
 }
 
-}  // namespace host
+}  // namespace standin
 
-using namespace host;
-using namespace host::detail;
+using namespace standin;
+using namespace standin::detail;
 
 HWND GetForegroundWindow(void)
 {
     PlatformCall scope("GetForegroundWindow");
-    return Find(D().foreground) != NULL ? D().foreground : NULL;
+    return Find(M().foreground) != NULL ? M().foreground : NULL;
 }
 
 BOOL SetForegroundWindow(HWND window)
@@ -211,7 +211,7 @@ BOOL SetForegroundWindow(HWND window)
     Window* w = Find(window);
     if (w == NULL || w->isChild || w->dialog != NULL)
         return FALSE;
-    D().foreground = window;
+    M().foreground = window;
     RaiseToTop(window);
     return TRUE;
 }
@@ -226,12 +226,12 @@ HWND GetWindow(HWND window, UINT command)
         Unmodelled("GetWindow with this command");
     if (w == NULL || w->isChild)
         return NULL;
-    auto& z = D().zOrder;
+    auto& z = M().zOrder;
     auto it = std::find(z.begin(), z.end(), window);
     if (it == z.end())
         return NULL;
     if (it + 1 == z.end())
-        return D().zOrderLoops ? z.front() : NULL;
+        return M().zOrderLoops ? z.front() : NULL;
     return *(it + 1);
 }
 
@@ -270,7 +270,7 @@ HWND FindWindowW(LPCWSTR className, LPCWSTR title)
     if (title != NULL || className == NULL)
         Unmodelled("FindWindowW other than by class name alone");
     Text wanted(className);
-    for (HWND handle : D().zOrder) {
+    for (HWND handle : M().zOrder) {
         if (SameName(Find(handle)->className, wanted))
             return handle;
     }
@@ -284,9 +284,9 @@ BOOL GetWindowRect(HWND window, LPRECT rect)
     if (w == NULL || rect == NULL)
         return FALSE;
     *rect = w->rect;
-    if (D().legacyProgram && D().screen.dpi > 96) {
+    if (M().legacyProgram && M().screen.dpi > 96) {
         // The legacy layer shows the program a 96-dpi screen.
-        const int dpi = D().screen.dpi;
+        const int dpi = M().screen.dpi;
         rect->left = rect->left * 96 / dpi;
         rect->top = rect->top * 96 / dpi;
         rect->right = rect->right * 96 / dpi;
@@ -307,7 +307,7 @@ BOOL SetWindowPos(HWND window, HWND after, int x, int y, int cx, int cy, UINT fl
     if (w == NULL || w->isChild)
         return FALSE;
     RemoveFromZOrder(window);
-    D().zOrder.push_back(window);
+    M().zOrder.push_back(window);
     return TRUE;
 }
 
@@ -325,11 +325,11 @@ BOOL SystemParametersInfoW(UINT action, UINT param, LPVOID buffer, UINT winIni)
     PlatformCall scope("SystemParametersInfoW", {action, param, Given(buffer), winIni});
     if (action != SPI_GETPLATFORMTYPE || winIni != 0 || buffer == NULL)
         Unmodelled("SystemParametersInfoW other than reading the platform type");
-    if (!D().platformAvailable)
+    if (!M().platformAvailable)
         return FALSE;
     // The size is in bytes; the text and its terminator must fit.
-    if ((D().platformType.size() + 1) * sizeof(WCHAR) > param)
+    if ((M().platformType.size() + 1) * sizeof(WCHAR) > param)
         return FALSE;
-    CopyOut(D().platformType, (LPWSTR)buffer, (int)(param / sizeof(WCHAR)));
+    CopyOut(M().platformType, (LPWSTR)buffer, (int)(param / sizeof(WCHAR)));
     return TRUE;
 }

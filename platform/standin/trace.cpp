@@ -1,12 +1,12 @@
 // trace.cpp: the one ordered trace of every effect the program has on the
-// device, and its readable form for failure messages.
-#include "device.h"
+// model, and its readable form for failure messages.
+#include "model.h"
 
 #include <stdio.h>
 
 #include <algorithm>
 
-namespace host {
+namespace standin {
 namespace detail {
 
 void Record(TraceKind kind, HWND window, uintptr_t a, uintptr_t b, intptr_t c,
@@ -21,7 +21,7 @@ void Record(TraceKind kind, HWND window, uintptr_t a, uintptr_t b, intptr_t c,
     entry.text1 = text1;
     entry.text2 = text2;
     entry.bytes = bytes;
-    D().trace.push_back(entry);
+    M().trace.push_back(entry);
 }
 
 }  // namespace detail
@@ -41,18 +41,18 @@ using namespace detail;
 
 const std::vector<TraceEntry>& Trace()
 {
-    return D().trace;
+    return M().trace;
 }
 
 void ClearTrace()
 {
-    D().trace.clear();
+    M().trace.clear();
 }
 
 std::vector<TraceEntry> TraceOf(std::initializer_list<TraceKind> kinds)
 {
     std::vector<TraceEntry> out;
-    for (const TraceEntry& e : D().trace) {
+    for (const TraceEntry& e : M().trace) {
         if (std::find(kinds.begin(), kinds.end(), e.kind) != kinds.end())
             out.push_back(e);
     }
@@ -92,7 +92,7 @@ int IndexOf(HWND window, const std::vector<HWND>& windows)
 Steps Recorded(const std::vector<HWND>& windows)
 {
     Steps out;
-    for (const TraceEntry& e : D().trace) {
+    for (const TraceEntry& e : M().trace) {
         out.push_back(scene::Step{e.kind, IndexOf(e.window, windows), e.a, e.b, e.c, e.text1, e.text2, e.bytes});
     }
     return out;
@@ -106,4 +106,4 @@ std::string Describe(const std::vector<TraceEntry>& entries)
     return out;
 }
 
-}  // namespace host
+}  // namespace standin

@@ -1,11 +1,11 @@
-// device.h: the stand-in's one device, shared by every modelled service, and
-// the bookkeeping each modelled call goes through. Internal: tests use host_scene.h.
-#ifndef HOST_DEVICE_H
-#define HOST_DEVICE_H
+// model.h: the stand-in's one modelled Pocket PC, shared by every service, and
+// the bookkeeping each modelled call goes through. Internal: tests use standin.h.
+#ifndef STANDIN_MODEL_H
+#define STANDIN_MODEL_H
 
 #include <windows.h>
 
-#include "host_scene.h"
+#include "standin.h"
 
 #include <stdint.h>
 
@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-namespace host {
+namespace standin {
 namespace detail {
 
 [[noreturn]] void Unmodelled(const char* what);
@@ -96,14 +96,14 @@ struct KernelHandle {
     int process;
 };
 
-struct Device {
+struct Model {
     std::map<uintptr_t, Window> windows;
     std::vector<HWND> zOrder;  // top-level windows, top first
     HWND foreground = NULL;
     uintptr_t nextHandle = 0x10000;
     bool platformAvailable = true;
     Text platformType = u"PocketPC";
-    const DeviceProfile* profile = &DefaultProfile();
+    const ReleaseProfile* profile = &DefaultProfile();
     bool versionAvailable = true;
     OSVERSIONINFOW version = {sizeof(OSVERSIONINFOW), 0, 0, 0, 0, {0}};
     bool ctrlDown = false;
@@ -143,7 +143,7 @@ struct Device {
     std::map<std::string, int> calls;
 };
 
-Device& D();
+Model& M();
 
 // Depth of stand-in code on the stack: allocations made there are the
 // model's own, not the program's.
@@ -159,11 +159,11 @@ struct PlatformCall {
         const bool byProgram = platformDepth == 0;
         platformDepth++;
         if (byProgram)
-            D().callLog.push_back(
+            M().callLog.push_back(
                 Call{call, std::vector<uintptr_t>(args), text == NULL ? Text() : Text(text)});
-        D().calls[call]++;
-        if (D().hook)
-            D().hook(call);
+        M().calls[call]++;
+        if (M().hook)
+            M().hook(call);
     }
     ~PlatformCall() { platformDepth--; }
 };
@@ -204,6 +204,6 @@ Control* ControlOf(HWND handle, HWND* dialogOut = NULL);
 LRESULT ControlMessage(HWND handle, Control* control, UINT message, WPARAM wParam, LPARAM lParam);
 
 }  // namespace detail
-}  // namespace host
+}  // namespace standin
 
 #endif

@@ -19,7 +19,7 @@
 
 namespace scene {
 
-// The device's screen in real pixels.
+// The Pocket PC's screen in real pixels.
 struct Screen {
     int width = 240;
     int height = 320;
@@ -32,7 +32,7 @@ inline int NavigationBarHeight(const Screen& screen)
     return 26 * screen.dpi / 96;
 }
 
-// What a program did to the device, one effect an entry.
+// What a program did to the Pocket PC, one effect an entry.
 enum Kind {
     kEnd = 0,
     kMessage,         // a message to a top-level window: window, message, wParam, lParam

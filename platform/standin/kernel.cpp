@@ -2,45 +2,45 @@
 // the mutex: CreateMutexW, WaitForSingleObject, ReleaseMutex, CloseHandle.
 // Named mutexes are shared by every process, as on CE, where all named
 // objects live in one name space.
-#include "device.h"
+#include "model.h"
 
 #include <iterator>
 
-namespace host {
+namespace standin {
 namespace detail {
 namespace {
 
 Mutex* MutexOf(HANDLE handle)
 {
-    Device& d = D();
-    auto h = d.kernelHandles.find((uintptr_t)handle);
-    if (h == d.kernelHandles.end() || h->second.process != d.process)
+    Model& model = M();
+    auto h = model.kernelHandles.find((uintptr_t)handle);
+    if (h == model.kernelHandles.end() || h->second.process != model.process)
         return NULL;
-    return &d.mutexes.at(h->second.object);
+    return &model.mutexes.at(h->second.object);
 }
 
 void Close(std::map<uintptr_t, KernelHandle>::iterator h)
 {
-    Device& d = D();
-    Mutex& m = d.mutexes.at(h->second.object);
+    Model& model = M();
+    Mutex& m = model.mutexes.at(h->second.object);
     if (--m.handles == 0)
-        d.mutexes.erase(h->second.object);
-    d.kernelHandles.erase(h);
+        model.mutexes.erase(h->second.object);
+    model.kernelHandles.erase(h);
 }
 
 // The system's side of a process ending: a mutex it still owns is
 // abandoned, then its handles close.
 void EndProcess(int process)
 {
-    Device& d = D();
-    for (auto& m : d.mutexes) {
+    Model& model = M();
+    for (auto& m : model.mutexes) {
         if (m.second.owner == process) {
             m.second.owner = 0;
             m.second.count = 0;
             m.second.abandoned = true;
         }
     }
-    for (auto h = d.kernelHandles.begin(); h != d.kernelHandles.end();) {
+    for (auto h = model.kernelHandles.begin(); h != model.kernelHandles.end();) {
         auto next = std::next(h);
         if (h->second.process == process)
             Close(h);
@@ -51,7 +51,7 @@ void EndProcess(int process)
 // The object id of the named mutex, 0 when there is none.
 uintptr_t Named(const Text& name)
 {
-    for (const auto& m : D().mutexes) {
+    for (const auto& m : M().mutexes) {
         if (!m.second.name.empty() && m.second.name == name)
             return m.first;
     }
@@ -65,24 +65,24 @@ using namespace detail;
 
 void RunAsProcess(const std::function<void()>& body)
 {
-    Device& d = D();
-    const int outer = d.process;
-    const int process = d.nextProcess++;
-    d.process = process;
+    Model& model = M();
+    const int outer = model.process;
+    const int process = model.nextProcess++;
+    model.process = process;
     body();
     EndProcess(process);
-    d.process = outer;
+    model.process = outer;
 }
 
 int CurrentProcess()
 {
-    return D().process;
+    return M().process;
 }
 
 int MutexOwner(const Text& name)
 {
     const uintptr_t object = Named(name);
-    return object == 0 ? 0 : D().mutexes.at(object).owner;
+    return object == 0 ? 0 : M().mutexes.at(object).owner;
 }
 
 bool MutexExists(const Text& name)
@@ -92,25 +92,25 @@ bool MutexExists(const Text& name)
 
 int KernelHandleCount()
 {
-    return (int)D().kernelHandles.size();
+    return (int)M().kernelHandles.size();
 }
 
 void FailCreateMutex(bool fail)
 {
-    D().failCreateMutex = fail;
+    M().failCreateMutex = fail;
 }
 
-}  // namespace host
+}  // namespace standin
 
-using namespace host;
-using namespace host::detail;
+using namespace standin;
+using namespace standin::detail;
 
 HANDLE CreateMutexW(LPSECURITY_ATTRIBUTES attributes, BOOL initialOwner, LPCWSTR name)
 {
     PlatformCall call("CreateMutexW", {Given(attributes), (uintptr_t)initialOwner, Given(name)},
                       name);
-    Device& d = D();
-    if (d.failCreateMutex)
+    Model& model = M();
+    if (model.failCreateMutex)
         return NULL;
     // CE's object names "can contain any character except the backslash":
     // such a name makes no mutex, and a lock built on it would not exist.
@@ -118,36 +118,36 @@ HANDLE CreateMutexW(LPSECURITY_ATTRIBUTES attributes, BOOL initialOwner, LPCWSTR
         return NULL;
     uintptr_t object = name != NULL ? Named(name) : 0;
     if (object == 0) {
-        object = d.nextKernel;
-        d.nextKernel += 4;
-        Mutex& m = d.mutexes[object];
+        object = model.nextKernel;
+        model.nextKernel += 4;
+        Mutex& m = model.mutexes[object];
         m.name = name != NULL ? Text(name) : Text();
         if (initialOwner) {
-            m.owner = d.process;
+            m.owner = model.process;
             m.count = 1;
         }
     }
-    d.mutexes[object].handles++;
-    const uintptr_t handle = d.nextKernel;
-    d.nextKernel += 4;
-    d.kernelHandles[handle] = KernelHandle{object, d.process};
+    model.mutexes[object].handles++;
+    const uintptr_t handle = model.nextKernel;
+    model.nextKernel += 4;
+    model.kernelHandles[handle] = KernelHandle{object, model.process};
     return (HANDLE)handle;
 }
 
 DWORD WaitForSingleObject(HANDLE handle, DWORD milliseconds)
 {
     PlatformCall call("WaitForSingleObject", {(uintptr_t)handle, milliseconds});
-    Device& d = D();
+    Model& model = M();
     Mutex* m = MutexOf(handle);
     if (m == NULL)
         return WAIT_FAILED;
-    if (m->owner != 0 && m->owner != d.process) {
+    if (m->owner != 0 && m->owner != model.process) {
         // One thread in all: a wait that would block can't be modelled.
         if (milliseconds != 0)
             Unmodelled("a wait with a time-out on a mutex another process owns");
         return WAIT_TIMEOUT;
     }
-    m->owner = d.process;
+    m->owner = model.process;
     m->count++;
     if (m->abandoned) {
         m->abandoned = false;
@@ -160,7 +160,7 @@ BOOL ReleaseMutex(HANDLE handle)
 {
     PlatformCall call("ReleaseMutex", {(uintptr_t)handle});
     Mutex* m = MutexOf(handle);
-    if (m == NULL || m->owner != D().process)
+    if (m == NULL || m->owner != M().process)
         return FALSE;
     if (--m->count == 0)
         m->owner = 0;
@@ -170,9 +170,9 @@ BOOL ReleaseMutex(HANDLE handle)
 BOOL CloseHandle(HANDLE handle)
 {
     PlatformCall call("CloseHandle", {(uintptr_t)handle});
-    Device& d = D();
-    auto h = d.kernelHandles.find((uintptr_t)handle);
-    if (h == d.kernelHandles.end() || h->second.process != d.process)
+    Model& model = M();
+    auto h = model.kernelHandles.find((uintptr_t)handle);
+    if (h == model.kernelHandles.end() || h->second.process != model.process)
         return FALSE;
     Close(h);
     return TRUE;

@@ -1,12 +1,12 @@
 // registry.cpp: the registry under HKEY_LOCAL_MACHINE, its keys opened by the
 // program, the faults a scene can inject, and the Reg* calls.
-#include "device.h"
+#include "model.h"
 
 #include <stdio.h>
 
 #include <algorithm>
 
-namespace host {
+namespace standin {
 
 using namespace detail;
 
@@ -74,8 +74,8 @@ Key* FindKey(Key* from, const std::vector<Text>& parts, bool create)
 
 OpenKey* FindOpenKey(HKEY key)
 {
-    auto it = D().openKeys.find((uintptr_t)key);
-    return it == D().openKeys.end() ? NULL : &it->second;
+    auto it = M().openKeys.find((uintptr_t)key);
+    return it == M().openKeys.end() ? NULL : &it->second;
 }
 
 Value* FindValue(Key* key, const Text& name)
@@ -91,13 +91,13 @@ Value* FindValue(Key* key, const Text& name)
 
 void AddKey(const Text& path)
 {
-    FindKey(&D().registryRoot, SplitPath(path), true);
+    FindKey(&M().registryRoot, SplitPath(path), true);
 }
 
 void SetValue(const Text& keyPath, const Text& valueName, DWORD type,
               const std::vector<BYTE>& bytes)
 {
-    Key* key = FindKey(&D().registryRoot, SplitPath(keyPath), true);
+    Key* key = FindKey(&M().registryRoot, SplitPath(keyPath), true);
     if (Value* v = FindValue(key, valueName)) {
         v->type = type;
         v->bytes = bytes;
@@ -128,7 +128,7 @@ void SetStringValue(const Text& keyPath, const Text& valueName, const Text& text
 RegistryValue GetValue(const Text& keyPath, const Text& valueName)
 {
     RegistryValue out;
-    Key* key = FindKey(&D().registryRoot, SplitPath(keyPath), false);
+    Key* key = FindKey(&M().registryRoot, SplitPath(keyPath), false);
     if (key == NULL)
         return out;
     if (Value* v = FindValue(key, valueName)) {
@@ -141,7 +141,7 @@ RegistryValue GetValue(const Text& keyPath, const Text& valueName)
 
 void DeleteValue(const Text& keyPath, const Text& valueName)
 {
-    Key* key = FindKey(&D().registryRoot, SplitPath(keyPath), false);
+    Key* key = FindKey(&M().registryRoot, SplitPath(keyPath), false);
     if (key == NULL)
         return;
     auto& values = key->values;
@@ -169,24 +169,24 @@ static void DumpKey(const Key& key, const std::string& path, std::string* out)
 std::string DumpRegistry()
 {
     std::string out;
-    DumpKey(D().registryRoot, "", &out);
+    DumpKey(M().registryRoot, "", &out);
     return out;
 }
 
 void FailOpen(const Text& path)
 {
-    D().failOpen.push_back(Upper(JoinPath(SplitPath(path))));
+    M().failOpen.push_back(Upper(JoinPath(SplitPath(path))));
 }
 
 void FailSetValue(bool fail)
 {
-    D().failSet = fail;
+    M().failSet = fail;
 }
 
 void FailSetValueNamed(const Text& valueName)
 {
-    D().failSetNamed = true;
-    D().failSetName = valueName;
+    M().failSetNamed = true;
+    M().failSetName = valueName;
 }
 
 Text ButtonCommand(const Text& buttonKey)
@@ -209,13 +209,13 @@ Text ButtonCommand(const Text& buttonKey)
 
 int OpenKeyCount()
 {
-    return (int)D().openKeys.size();
+    return (int)M().openKeys.size();
 }
 
-}  // namespace host
+}  // namespace standin
 
-using namespace host;
-using namespace host::detail;
+using namespace standin;
+using namespace standin::detail;
 
 LONG RegOpenKeyExW(HKEY key, LPCWSTR subKey, DWORD options, REGSAM access, PHKEY result)
 {
@@ -225,7 +225,7 @@ LONG RegOpenKeyExW(HKEY key, LPCWSTR subKey, DWORD options, REGSAM access, PHKEY
     Key* from;
     std::vector<Text> base;
     if (key == HKEY_LOCAL_MACHINE) {
-        from = &D().registryRoot;
+        from = &M().registryRoot;
     } else if (OpenKey* open = FindOpenKey(key)) {
         from = open->key;
         base = SplitPath(open->path);
@@ -238,16 +238,16 @@ LONG RegOpenKeyExW(HKEY key, LPCWSTR subKey, DWORD options, REGSAM access, PHKEY
     std::vector<Text> full = base;
     full.insert(full.end(), parts.begin(), parts.end());
     const Text path = JoinPath(full);
-    for (const Text& failing : D().failOpen) {
+    for (const Text& failing : M().failOpen) {
         if (failing == Upper(path))
             return ERROR_ACCESS_DENIED;
     }
     Key* found = FindKey(from, parts, false);
     if (found == NULL)
         return ERROR_FILE_NOT_FOUND;
-    D().nextKey += 4;
-    D().openKeys[D().nextKey] = OpenKey{found, path};
-    *result = (HKEY)D().nextKey;
+    M().nextKey += 4;
+    M().openKeys[M().nextKey] = OpenKey{found, path};
+    *result = (HKEY)M().nextKey;
     return ERROR_SUCCESS;
 }
 
@@ -318,7 +318,7 @@ LONG RegSetValueExW(HKEY key, LPCWSTR valueName, DWORD reserved, DWORD type, con
     if (open == NULL)
         return ERROR_INVALID_PARAMETER;
     const Text name = valueName == NULL ? Text() : Text(valueName);
-    if (D().failSet || (D().failSetNamed && D().failSetName == name))
+    if (M().failSet || (M().failSetNamed && M().failSetName == name))
         return ERROR_ACCESS_DENIED;
     std::vector<BYTE> bytes(data, data + dataBytes);
     if (Value* v = FindValue(open->key, name)) {
@@ -336,7 +336,7 @@ LONG RegCloseKey(HKEY key)
     PlatformCall scope("RegCloseKey", {(uintptr_t)key});
     if (key == HKEY_LOCAL_MACHINE)
         return ERROR_SUCCESS;
-    if (D().openKeys.erase((uintptr_t)key) == 0)
+    if (M().openKeys.erase((uintptr_t)key) == 0)
         return ERROR_INVALID_PARAMETER;
     return ERROR_SUCCESS;
 }

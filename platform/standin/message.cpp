@@ -1,9 +1,9 @@
 // message.cpp: messages sent to windows and controls, synthesized keys, sleeps,
 // message boxes and beeps.
-#include "device.h"
+#include "model.h"
 
-using namespace host;
-using namespace host::detail;
+using namespace standin;
+using namespace standin::detail;
 
 LRESULT SendMessageW(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
@@ -12,17 +12,17 @@ LRESULT SendMessageW(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
     if (Control* control = ControlOf(window))
         return ControlMessage(window, control, message, wParam, lParam);
     // A hung window's thread takes the message only when it recovers; the
-    // sender waits for it, and the device goes on meanwhile.
+    // sender waits for it, and the model goes on meanwhile.
     Window* w = Find(window);
-    if (w != NULL && w->hungUntil > D().now) {
-        Record(kWaited, window, w->hungUntil - D().now);
+    if (w != NULL && w->hungUntil > M().now) {
+        Record(kWaited, window, w->hungUntil - M().now);
         AdvanceTo(w->hungUntil);
     }
     Record(kMessage, window, message, wParam, lParam);
     w = Find(window);
     // From 6.5.3 on the top bar holds only status icons: a tap opens their tray.
     if (w != NULL && message == WM_LBUTTONUP && SameName(w->className, kNavigationBar.className) &&
-        D().profile->topBar == kTopBarStatusTray)
+        M().profile->topBar == kTopBarStatusTray)
         Record(kTrayOpened, window);
     if (w == NULL || message != WM_CLOSE || w->onClose != kCloses || w->isChild)
         return 0;
@@ -30,7 +30,7 @@ LRESULT SendMessageW(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
         Destroy(window, true);
     } else if (!w->closing) {
         w->closing = true;
-        At(D().now + w->closeDelay, [window] { Destroy(window, true); });
+        At(M().now + w->closeDelay, [window] { Destroy(window, true); });
     }
     return 0;
 }
@@ -43,20 +43,20 @@ void keybd_event(BYTE key, BYTE scan, DWORD flags, ULONG_PTR extraInfo)
     Record(kKeyEvent, NULL, key, flags);
     const bool up = (flags & KEYEVENTF_KEYUP) != 0;
     if (key == VK_CONTROL) {
-        D().ctrlDown = !up;
+        M().ctrlDown = !up;
         return;
     }
     // The media player's own shortcut: Ctrl+Q quits the window in front.
-    Window* front = Find(D().foreground);
-    if (key == 'Q' && !up && D().ctrlDown && front != NULL && front->onClose == kQuitsOnCtrlQ)
-        Destroy(D().foreground, true);
+    Window* front = Find(M().foreground);
+    if (key == 'Q' && !up && M().ctrlDown && front != NULL && front->onClose == kQuitsOnCtrlQ)
+        Destroy(M().foreground, true);
 }
 
 void Sleep(DWORD milliseconds)
 {
     PlatformCall scope("Sleep", {milliseconds});
     Record(kSleep, NULL, milliseconds);
-    AdvanceTo(D().now + milliseconds);
+    AdvanceTo(M().now + milliseconds);
 }
 
 int MessageBoxW(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type)

@@ -1,16 +1,16 @@
 // dialog.cpp: the dialog manager: the one modal dialog, its controls, and the
 // user's taps and selections a scene plays into it.
-#include "device.h"
+#include "model.h"
 
-namespace host {
+namespace standin {
 namespace detail {
 namespace {
 
 Dialog* DialogOf(HWND dialog)
 {
-    if (D().dialog.handle == NULL || D().dialog.handle != dialog)
+    if (M().dialog.handle == NULL || M().dialog.handle != dialog)
         return NULL;
-    return &D().dialog;
+    return &M().dialog;
 }
 
 }  // namespace
@@ -71,7 +71,7 @@ INT_PTR CallProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
         ProgramCode program;
         result = d->proc(dialog, message, wParam, lParam);
     }
-    D().procResults.push_back(result);
+    M().procResults.push_back(result);
     return result;
 }
 
@@ -82,7 +82,7 @@ using namespace detail;
 
 void SetDialogScript(std::function<void(HWND)> script)
 {
-    D().dialogScript = script;
+    M().dialogScript = script;
 }
 
 void Click(HWND dialog, int id)
@@ -134,12 +134,12 @@ void CloseDialog(HWND dialog)
 
 bool DialogEnded()
 {
-    return D().dialog.ended;
+    return M().dialog.ended;
 }
 
 INT_PTR DialogResult()
 {
-    return D().dialog.result;
+    return M().dialog.result;
 }
 
 static Control* ControlById(HWND dialog, int id)
@@ -171,7 +171,7 @@ std::vector<ControlSpec> DialogControls(HWND dialog)
     std::vector<ControlSpec> out;
     if (DialogOf(dialog) == NULL)
         return out;
-    for (const Control& c : D().dialog.controls)
+    for (const Control& c : M().dialog.controls)
         out.push_back(ControlSpec{c.id, c.kind, c.group});
     return out;
 }
@@ -184,13 +184,13 @@ int ComboSelection(HWND dialog, int id)
 
 std::vector<INT_PTR> DialogProcResults()
 {
-    return D().procResults;
+    return M().procResults;
 }
 
-}  // namespace host
+}  // namespace standin
 
-using namespace host;
-using namespace host::detail;
+using namespace standin;
+using namespace standin::detail;
 
 INT_PTR DialogBoxIndirectParamW(HINSTANCE, LPCDLGTEMPLATEW dialogTemplate, HWND owner,
                                 DLGPROC dialogProc, LPARAM initParam)
@@ -200,30 +200,30 @@ INT_PTR DialogBoxIndirectParamW(HINSTANCE, LPCDLGTEMPLATEW dialogTemplate, HWND 
                         (uintptr_t)initParam});
     if (dialogTemplate == NULL || dialogProc == NULL)
         return -1;
-    if (owner != NULL || D().dialogRan)
+    if (owner != NULL || M().dialogRan)
         Unmodelled("an owned dialog, or a second dialog");
     const DialogResource* resource = NULL;
-    for (auto& r : D().resources) {
+    for (auto& r : M().resources) {
         if ((const void*)r.get() == (const void*)dialogTemplate)
             resource = r.get();
     }
     if (resource == NULL)
         Unmodelled("a dialog template the stand-in did not make");
 
-    D().dialogRan = true;
-    Dialog& d = D().dialog;
+    M().dialogRan = true;
+    Dialog& d = M().dialog;
     d.handle = NewHandle();
     d.proc = dialogProc;
     Window dw;
     dw.className = u"Dialog";
-    D().windows[(uintptr_t)d.handle] = dw;
+    M().windows[(uintptr_t)d.handle] = dw;
     for (const ControlSpec& spec : resource->controls) {
         HWND handle = NewHandle();
         Window cw;
         cw.isChild = true;
         cw.dialog = d.handle;
         cw.controlIndex = (int)d.controls.size();
-        D().windows[(uintptr_t)handle] = cw;
+        M().windows[(uintptr_t)handle] = cw;
         Control control;
         control.id = spec.id;
         control.kind = spec.kind;
@@ -232,9 +232,9 @@ INT_PTR DialogBoxIndirectParamW(HINSTANCE, LPCDLGTEMPLATEW dialogTemplate, HWND 
         d.controlHandles.push_back(handle);
     }
     CallProc(d.handle, WM_INITDIALOG, 0, initParam);
-    if (!d.ended && D().dialogScript) {
+    if (!d.ended && M().dialogScript) {
         PlatformCall script("dialog script");
-        D().dialogScript(d.handle);
+        M().dialogScript(d.handle);
     }
     if (!d.ended)
         Unmodelled("a dialog left open by its test");

@@ -1,8 +1,8 @@
-// host_scene.h: what host tests use to build a device's state (windows,
+// standin.h: what tests use to build the modelled Pocket PC's state (windows,
 // registry, module path, dialogs) and to read back the one ordered trace of
 // every effect the programs had on it.
-#ifndef HOST_SCENE_H
-#define HOST_SCENE_H
+#ifndef STANDIN_H
+#define STANDIN_H
 
 #include <windows.h>
 
@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-namespace host {
+namespace standin {
 
 typedef std::u16string Text;
 
@@ -24,7 +24,7 @@ using scene::Steps;
 using scene::Screen;
 using scene::NavigationBarHeight;
 
-// Empties the whole device: windows, foreground, the release (the default
+// Empties the whole model: windows, foreground, the release (the default
 // profile below, platform type "PocketPC"), processes and mutexes, registry,
 // module path, resources, dialog script, trace, hooks.
 void Reset();
@@ -56,7 +56,7 @@ void SetHungUntil(HWND window, DWORD time);
 void SetPlatformType(const Text& type);
 void SetPlatformTypeUnavailable();
 
-// The device's screen in real pixels (scene::Screen). A program without the HI_RES_AWARE
+// The model's screen in real pixels (scene::Screen). A program without the HI_RES_AWARE
 // resource and with subsystem version 4.20 or lower runs through the legacy
 // layer on a screen above 96 dpi: every rectangle it reads is scaled by
 // 96/dpi, while coordinates it puts into messages reach their window as sent.
@@ -77,7 +77,7 @@ enum TopBar {
 };
 
 // One release of the platform as a device shows it to a program.
-struct DeviceProfile {
+struct ReleaseProfile {
     const char* name;     // as a scene names it: "ppc2000", "wm653", ...
     const char* release;  // "Pocket PC 2000", for people
     DWORD major, minor, build;  // GetVersionExW's answer, platform id Windows CE
@@ -89,17 +89,17 @@ struct DeviceProfile {
 
 // Every profile, oldest first: Pocket PC 2000, 2002, Windows Mobile 2003,
 // 2003 SE, 5.0, 6.0, 6.1, 6.5 and 6.5.3.
-const std::vector<DeviceProfile>& Profiles();
+const std::vector<ReleaseProfile>& Profiles();
 // The profile of that name, or NULL.
-const DeviceProfile* FindProfile(const std::string& name);
-// What Reset() puts on the device: Windows Mobile 6.1, "PocketPC", 240x320
+const ReleaseProfile* FindProfile(const std::string& name);
+// What Reset() puts on the model: Windows Mobile 6.1, "PocketPC", 240x320
 // at 96 dpi.
-const DeviceProfile& DefaultProfile();
-// Makes the device that release: its version, platform type and top bar.
+const ReleaseProfile& DefaultProfile();
+// Makes the model that release: its version, platform type and top bar.
 // Its typical screen is for the scene to set (SetScreen): a scene that
 // compares the host build with a device program keeps a 96-dpi screen.
-void SetProfile(const DeviceProfile& profile);
-const DeviceProfile& CurrentProfile();
+void SetProfile(const ReleaseProfile& profile);
+const ReleaseProfile& CurrentProfile();
 // GetVersionExW's answer on its own, for releases and systems between the
 // profiles; a platform id other than VER_PLATFORM_WIN32_CE is a desktop's.
 void SetVersion(DWORD major, DWORD minor, DWORD build, DWORD platformId = VER_PLATFORM_WIN32_CE);
@@ -135,7 +135,7 @@ bool InProgramCode();
 
 // ---- Time ------------------------------------------------------------------
 
-// The device's clock, in milliseconds since Reset(). It moves only when
+// The model's clock, in milliseconds since Reset(). It moves only when
 // something takes time: Sleep by its milliseconds, a SendMessageW to a hung
 // window until the window answers, AdvanceClock.
 DWORD Now();
@@ -161,7 +161,7 @@ int MutexOwner(const Text& name);
 bool MutexExists(const Text& name);
 // Handles to kernel objects that are open, in every process.
 int KernelHandleCount();
-// Fault: CreateMutexW fails (the device is out of kernel memory).
+// Fault: CreateMutexW fails (the system is out of kernel memory).
 void FailCreateMutex(bool fail);
 
 // ---- Registry --------------------------------------------------------------
@@ -289,7 +289,7 @@ using scene::Narrow;
 
 // ---- Scenarios ---------------------------------------------------------------
 
-// Makes the reset device the scenario's: its release (the default when it
+// Makes the reset model the scenario's: its release (the default when it
 // names none; the caller checks a name with FindProfile), screen (the
 // release's typical one unless it gives its own), platform type, windows and
 // the one in front, registry and module path. Returns the windows, top first.
@@ -300,6 +300,6 @@ Steps Recorded(const std::vector<HWND>& windows);
 // scene::kOtherWindow for one not among them.
 int IndexOf(HWND window, const std::vector<HWND>& windows);
 
-}  // namespace host
+}  // namespace standin
 
 #endif
