@@ -224,10 +224,16 @@ TEST(AssignDialog, TemplateIsFoundThroughTheInstanceOnly)
     EXPECT_EQ(0, RunProgram(Way::kHost));
     EXPECT_EQ(1, standin::CallCount("DialogBoxIndirectParamW"));
 
+    // The device program given no instance finds no template either.
+    SetUpButtons(1);
     ce::Runner device;
     ASSERT_TRUE(LoadDeviceProgram(Way::kArm, kDeviceAssigner, &device));
-    EXPECT_EQ(0u, device.FindResource(0, IDD_ASSIGN, 5));
-    EXPECT_NE(0u, device.FindResource(device.Instance(), IDD_ASSIGN, 5));
+    uint32_t status = 1;
+    EXPECT_TRUE(CallDeviceFunction(&device, "WinMain", {0, 0, 0, 0}, &status));
+    EXPECT_EQ(0u, status);
+    EXPECT_EQ(0, standin::CallCount("DialogBoxIndirectParamW"));
+    EXPECT_EQ(0, RunProgram(Way::kArm, [](HWND d) { standin::Click(d, IDCANCEL); }));
+    EXPECT_EQ(1, standin::CallCount("DialogBoxIndirectParamW"));
 }
 
 // What the user does, and the commands of the buttons after.

@@ -241,7 +241,7 @@ public:
             return ::testing::AssertionFailure() << device_.Error();
         uint32_t ignored;
         return CallDeviceFunction(&device_, "RegisterButton",
-                                  {device_.GuestHandle((uintptr_t)owner), (uint32_t)row}, &ignored);
+                                  {ce::GuestWindow((uintptr_t)owner), (uint32_t)row}, &ignored);
     }
 
 private:

@@ -248,7 +248,7 @@ int PressAsProcess(Way way, const char16_t* commandLine)
 standin::Text LockName(Way way, HWND window)
 {
     if (way != Way::kHost)
-        window = (HWND)(uintptr_t)ce::Runner().GuestHandle((uintptr_t)window);
+        window = (HWND)(uintptr_t)ce::GuestWindow((uintptr_t)window);
     WCHAR name[kWindowLockNameChars];
     WindowLockName(window, name);
     return name;

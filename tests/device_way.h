@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "ce_runner.h"
+#include "handles.h"
 
 enum class Way {
     kHost,  // the product code compiled for the host, called directly

@@ -91,11 +91,11 @@ uintptr_t RunRule(Way way, const std::string& function, HWND window, BOOL skipSh
     ce::Runner device;
     uint32_t result = 0xFFFFFFFF;
     EXPECT_TRUE(LoadDeviceProgram(way, kDeviceCloser, &device));
-    std::vector<uint32_t> args = {device.GuestHandle((uintptr_t)window)};
+    std::vector<uint32_t> args = {ce::GuestWindow((uintptr_t)window)};
     if (!classify)
         args.push_back((uint32_t)skipShell);
     EXPECT_TRUE(CallDeviceFunction(&device, function, args, &result));
-    return classify || result == 0 ? result : device.HostHandle(result);
+    return classify || result == 0 ? result : ce::HostWindow(result);
 }
 
 class ClassifyWindowTest : public ::testing::TestWithParam<std::tuple<ClassifyCase, Way>> {};

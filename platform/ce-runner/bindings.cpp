@@ -1,7 +1,7 @@
 // bindings.cpp: each COREDLL and aygshell export a device program may import,
-// answered by the stand-in. Arguments come as Runner::Arg finds them;
+// answered by the stand-in. Arguments come as Guest::Arg finds them;
 // guest pointers are copied in and out, UTF-16 text as it is, handles
-// through the runner's table, and records in their 32-bit device layout.
+// through the guest's table, and records in their 32-bit device layout.
 #include "bindings.h"
 
 #include <windows.h>
@@ -13,7 +13,8 @@
 #include <string>
 #include <vector>
 
-#include "ce_runner.h"
+#include "guest.h"
+#include "resources.h"
 #include "standin.h"
 
 namespace ce {
@@ -22,22 +23,22 @@ namespace {
 // Guest buffers larger than this are refused rather than copied.
 const uint32_t kMaxBuffer = 0x100000;
 
-HWND Window(Runner& r, int i)
+HWND Window(Guest& r, int i)
 {
     return (HWND)r.HostHandle(r.Arg(i));
 }
 
-HKEY Key(Runner& r, int i)
+HKEY Key(Guest& r, int i)
 {
     return (HKEY)r.HostHandle(r.Arg(i));
 }
 
-HANDLE KernelObject(Runner& r, int i)
+HANDLE KernelObject(Guest& r, int i)
 {
     return (HANDLE)r.HostHandle(r.Arg(i));
 }
 
-uint32_t Handle(Runner& r, const void* host)
+uint32_t Handle(Guest& r, const void* host)
 {
     return r.GuestHandle((uintptr_t)host);
 }
@@ -46,7 +47,7 @@ uint32_t Handle(Runner& r, const void* host)
 struct InText {
     bool present;
     std::u16string text;
-    InText(Runner& r, uint32_t address) : present(address != 0)
+    InText(Guest& r, uint32_t address) : present(address != 0)
     {
         if (present)
             text = r.ReadText(address);
@@ -58,10 +59,10 @@ struct InText {
 // stand-in, copied back whole, so whatever the call leaves in it arrives.
 template <class T>
 struct InOut {
-    Runner& r;
+    Guest& r;
     uint32_t address;
     std::vector<T> data;
-    InOut(Runner& runner, uint32_t at, uint32_t count) : r(runner), address(at)
+    InOut(Guest& guest, uint32_t at, uint32_t count) : r(guest), address(at)
     {
         if (address == 0)
             return;
@@ -82,10 +83,10 @@ struct InOut {
 
 // A DWORD the guest passes by address, or NULL.
 struct InOutWord {
-    Runner& r;
+    Guest& r;
     uint32_t address;
     DWORD value = 0;
-    InOutWord(Runner& runner, uint32_t at) : r(runner), address(at)
+    InOutWord(Guest& guest, uint32_t at) : r(guest), address(at)
     {
         if (address != 0)
             value = r.ReadU32(address);
@@ -100,7 +101,7 @@ struct InOutWord {
 
 // lParam of a message: text for the messages that carry text, otherwise
 // the value as MAKELPARAM builds it.
-LPARAM MessageParam(Runner& r, UINT message, uint32_t value, std::u16string* keep)
+LPARAM MessageParam(Guest& r, UINT message, uint32_t value, std::u16string* keep)
 {
     if (message == CB_ADDSTRING && value != 0) {
         *keep = r.ReadText(value);
@@ -111,47 +112,47 @@ LPARAM MessageParam(Runner& r, UINT message, uint32_t value, std::u16string* kee
 
 // ---- Kernel objects -----------------------------------------------------
 
-uint32_t CallCreateMutexW(Runner& r)
+uint32_t CallCreateMutexW(Guest& r)
 {
     // CE has no security attributes; the stand-in ignores the pointer too.
     InText name(r, r.Arg(2));
     return Handle(r, CreateMutexW(NULL, r.Arg(1), name.get()));
 }
 
-uint32_t CallWaitForSingleObject(Runner& r)
+uint32_t CallWaitForSingleObject(Guest& r)
 {
     return WaitForSingleObject(KernelObject(r, 0), r.Arg(1));
 }
 
-uint32_t CallReleaseMutex(Runner& r)
+uint32_t CallReleaseMutex(Guest& r)
 {
     return ReleaseMutex(KernelObject(r, 0));
 }
 
-uint32_t CallCloseHandle(Runner& r)
+uint32_t CallCloseHandle(Guest& r)
 {
     return CloseHandle(KernelObject(r, 0));
 }
 
 // ---- Window manager -----------------------------------------------------
 
-uint32_t CallGetForegroundWindow(Runner& r)
+uint32_t CallGetForegroundWindow(Guest& r)
 {
     return Handle(r, GetForegroundWindow());
 }
 
-uint32_t CallSetForegroundWindow(Runner& r)
+uint32_t CallSetForegroundWindow(Guest& r)
 {
     return SetForegroundWindow(Window(r, 0));
 }
 
-uint32_t CallGetWindow(Runner& r)
+uint32_t CallGetWindow(Guest& r)
 {
     return Handle(r, GetWindow(Window(r, 0), r.Arg(1)));
 }
 
 template <int (*Read)(HWND, LPWSTR, int)>
-uint32_t CallReadText(Runner& r)
+uint32_t CallReadText(Guest& r)
 {
     const int capacity = (int)r.Arg(2);
     InOut<WCHAR> buffer(r, r.Arg(1), capacity > 0 ? (uint32_t)capacity : 0);
@@ -160,23 +161,23 @@ uint32_t CallReadText(Runner& r)
     return (uint32_t)n;
 }
 
-uint32_t CallIsWindowVisible(Runner& r)
+uint32_t CallIsWindowVisible(Guest& r)
 {
     return IsWindowVisible(Window(r, 0));
 }
 
-uint32_t CallIsWindow(Runner& r)
+uint32_t CallIsWindow(Guest& r)
 {
     return IsWindow(Window(r, 0));
 }
 
-uint32_t CallFindWindowW(Runner& r)
+uint32_t CallFindWindowW(Guest& r)
 {
     InText className(r, r.Arg(0)), title(r, r.Arg(1));
     return Handle(r, FindWindowW(className.get(), title.get()));
 }
 
-uint32_t CallGetWindowRect(Runner& r)
+uint32_t CallGetWindowRect(Guest& r)
 {
     // RECT is four 32-bit LONGs on both sides.
     InOut<RECT> rect(r, r.Arg(1), 1);
@@ -185,13 +186,13 @@ uint32_t CallGetWindowRect(Runner& r)
     return ok;
 }
 
-uint32_t CallSetWindowPos(Runner& r)
+uint32_t CallSetWindowPos(Guest& r)
 {
     return SetWindowPos(Window(r, 0), (HWND)r.HostHandle(r.Arg(1)), (int)r.Arg(2),
                         (int)r.Arg(3), (int)r.Arg(4), (int)r.Arg(5), r.Arg(6));
 }
 
-uint32_t CallSendMessageW(Runner& r)
+uint32_t CallSendMessageW(Guest& r)
 {
     const UINT message = r.Arg(1);
     std::u16string text;
@@ -199,19 +200,19 @@ uint32_t CallSendMessageW(Runner& r)
     return (uint32_t)SendMessageW(Window(r, 0), message, (WPARAM)r.Arg(2), lParam);
 }
 
-uint32_t CallKeybdEvent(Runner& r)
+uint32_t CallKeybdEvent(Guest& r)
 {
     keybd_event((BYTE)r.Arg(0), (BYTE)r.Arg(1), r.Arg(2), r.Arg(3));
     return 0;
 }
 
-uint32_t CallSleep(Runner& r)
+uint32_t CallSleep(Guest& r)
 {
     Sleep(r.Arg(0));
     return 0;
 }
 
-uint32_t CallSystemParametersInfoW(Runner& r)
+uint32_t CallSystemParametersInfoW(Guest& r)
 {
     // For the platform type, the size is of the buffer in bytes.
     InOut<uint8_t> buffer(r, r.Arg(2), r.Arg(1));
@@ -220,12 +221,12 @@ uint32_t CallSystemParametersInfoW(Runner& r)
     return ok;
 }
 
-uint32_t CallGetWindowLongW(Runner& r)
+uint32_t CallGetWindowLongW(Guest& r)
 {
     return (uint32_t)GetWindowLongW(Window(r, 0), (int)r.Arg(1));
 }
 
-uint32_t CallGetVersionExW(Runner& r)
+uint32_t CallGetVersionExW(Guest& r)
 {
     // Five DWORDs and 128 WCHARs: the same 276 bytes on both sides.
     static_assert(sizeof(OSVERSIONINFOW) == 276, "the device's OSVERSIONINFOW");
@@ -237,7 +238,7 @@ uint32_t CallGetVersionExW(Runner& r)
 
 // ---- Registry -----------------------------------------------------------
 
-uint32_t CallRegOpenKeyExW(Runner& r)
+uint32_t CallRegOpenKeyExW(Guest& r)
 {
     InText subKey(r, r.Arg(1));
     const uint32_t resultAt = r.Arg(4);
@@ -249,7 +250,7 @@ uint32_t CallRegOpenKeyExW(Runner& r)
     return (uint32_t)status;
 }
 
-uint32_t CallRegEnumKeyExW(Runner& r)
+uint32_t CallRegEnumKeyExW(Guest& r)
 {
     InOutWord nameChars(r, r.Arg(3));
     InOut<WCHAR> name(r, r.Arg(2), nameChars.value);
@@ -267,7 +268,7 @@ uint32_t CallRegEnumKeyExW(Runner& r)
     return (uint32_t)status;
 }
 
-uint32_t CallRegQueryValueExW(Runner& r)
+uint32_t CallRegQueryValueExW(Guest& r)
 {
     InText valueName(r, r.Arg(1));
     InOutWord reserved(r, r.Arg(2)), type(r, r.Arg(3)), bytes(r, r.Arg(5));
@@ -280,7 +281,7 @@ uint32_t CallRegQueryValueExW(Runner& r)
     return (uint32_t)status;
 }
 
-uint32_t CallRegSetValueExW(Runner& r)
+uint32_t CallRegSetValueExW(Guest& r)
 {
     InText valueName(r, r.Arg(1));
     const uint32_t size = r.Arg(5);
@@ -291,14 +292,14 @@ uint32_t CallRegSetValueExW(Runner& r)
                                     r.Arg(4) == 0 ? NULL : data.data(), size);
 }
 
-uint32_t CallRegCloseKey(Runner& r)
+uint32_t CallRegCloseKey(Guest& r)
 {
     return (uint32_t)RegCloseKey(Key(r, 0));
 }
 
 // ---- Module, message boxes, beeps -----------------------------------------
 
-uint32_t CallGetModuleFileNameW(Runner& r)
+uint32_t CallGetModuleFileNameW(Guest& r)
 {
     InOut<WCHAR> buffer(r, r.Arg(1), r.Arg(2));
     const DWORD n = GetModuleFileNameW((HMODULE)r.HostHandle(r.Arg(0)), buffer.get(), r.Arg(2));
@@ -306,37 +307,37 @@ uint32_t CallGetModuleFileNameW(Runner& r)
     return n;
 }
 
-uint32_t CallMessageBoxW(Runner& r)
+uint32_t CallMessageBoxW(Guest& r)
 {
     InText text(r, r.Arg(1)), caption(r, r.Arg(2));
     return (uint32_t)MessageBoxW(Window(r, 0), text.get(), caption.get(), r.Arg(3));
 }
 
-uint32_t CallMessageBeep(Runner& r)
+uint32_t CallMessageBeep(Guest& r)
 {
     return MessageBeep(r.Arg(0));
 }
 
 // ---- Resources and dialogs ------------------------------------------------
 
-uint32_t CallFindResourceW(Runner& r)
+uint32_t CallFindResourceW(Guest& r)
 {
-    return r.FindResource(r.Arg(0), r.Arg(1), r.Arg(2));
+    return r.Resources().Find(r.Arg(0), r.Arg(1), r.Arg(2));
 }
 
-uint32_t CallLoadResource(Runner& r)
+uint32_t CallLoadResource(Guest& r)
 {
-    return r.LoadResource(r.Arg(0), r.Arg(1));
+    return r.Resources().Load(r.Arg(0), r.Arg(1));
 }
 
 // The dialog procedure the stand-in calls: the guest's, run from the host
 // loop with the handles in the guest's terms.
-Runner* dialogRunner = NULL;
+Guest* dialogGuest = NULL;
 uint32_t dialogProc = 0;
 
 INT_PTR CALLBACK GuestDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    Runner& r = *dialogRunner;
+    Guest& r = *dialogGuest;
     // WM_COMMAND carries the control's window; WM_INITDIALOG the guest's own
     // parameter, which went to the stand-in unchanged.
     const uint32_t param = message == WM_COMMAND ? r.GuestHandle((uintptr_t)lParam)
@@ -348,7 +349,7 @@ INT_PTR CALLBACK GuestDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARA
 
 // A classic dialog template, read in its device layout: the header, then
 // each item DWORD-aligned with its class as an atom.
-std::vector<standin::ControlSpec> ReadDialogTemplate(Runner& r, uint32_t at)
+std::vector<standin::ControlSpec> ReadDialogTemplate(Guest& r, uint32_t at)
 {
     const uint32_t kSetFont = 0x40, kGroup = 0x00020000;
     const uint32_t style = r.ReadU32(at);
@@ -399,7 +400,7 @@ std::vector<standin::ControlSpec> ReadDialogTemplate(Runner& r, uint32_t at)
     return controls;
 }
 
-uint32_t CallDialogBoxIndirectParamW(Runner& r)
+uint32_t CallDialogBoxIndirectParamW(Guest& r)
 {
     const uint32_t templateAt = r.Arg(1), proc = r.Arg(3), param = r.Arg(4);
     if (templateAt == 0 || proc == 0)
@@ -408,15 +409,15 @@ uint32_t CallDialogBoxIndirectParamW(Runner& r)
     // The procedure of the dialog that runs now; the one of an outer dialog
     // comes back however this one ends.
     struct CurrentDialog {
-        Runner* outerRunner = dialogRunner;
+        Guest* outerGuest = dialogGuest;
         uint32_t outerProc = dialogProc;
         ~CurrentDialog()
         {
-            dialogRunner = outerRunner;
+            dialogGuest = outerGuest;
             dialogProc = outerProc;
         }
     } current;
-    dialogRunner = &r;
+    dialogGuest = &r;
     dialogProc = proc;
     const INT_PTR result = DialogBoxIndirectParamW((HINSTANCE)r.HostHandle(r.Arg(0)),
                                                    dialogTemplate, Window(r, 2), GuestDialogProc,
@@ -424,12 +425,12 @@ uint32_t CallDialogBoxIndirectParamW(Runner& r)
     return (uint32_t)result;
 }
 
-uint32_t CallGetDlgItem(Runner& r)
+uint32_t CallGetDlgItem(Guest& r)
 {
     return Handle(r, GetDlgItem(Window(r, 0), (int)r.Arg(1)));
 }
 
-uint32_t CallSendDlgItemMessageW(Runner& r)
+uint32_t CallSendDlgItemMessageW(Guest& r)
 {
     const UINT message = r.Arg(2);
     std::u16string text;
@@ -438,19 +439,19 @@ uint32_t CallSendDlgItemMessageW(Runner& r)
                                          (WPARAM)r.Arg(3), lParam);
 }
 
-uint32_t CallEndDialog(Runner& r)
+uint32_t CallEndDialog(Guest& r)
 {
     return EndDialog(Window(r, 0), (INT_PTR)(int32_t)r.Arg(1));
 }
 
 // ---- C library routines -----------------------------------------------------
 
-uint32_t CallWcscmp(Runner& r)
+uint32_t CallWcscmp(Guest& r)
 {
     return (uint32_t)wcscmp(r.ReadText(r.Arg(0)).c_str(), r.ReadText(r.Arg(1)).c_str());
 }
 
-uint32_t CallWcsncmp(Runner& r)
+uint32_t CallWcsncmp(Guest& r)
 {
     // Neither string need be terminated within the count.
     const uint32_t count = std::min<uint32_t>(r.Arg(2), 0x10000);
@@ -458,7 +459,7 @@ uint32_t CallWcsncmp(Runner& r)
     return (uint32_t)wcsncmp(a.c_str(), b.c_str(), count);
 }
 
-uint32_t CallWcscpy(Runner& r)
+uint32_t CallWcscpy(Guest& r)
 {
     std::u16string source = r.ReadText(r.Arg(1));
     std::vector<WCHAR> out(source.size() + 1);
@@ -467,7 +468,7 @@ uint32_t CallWcscpy(Runner& r)
     return r.Arg(0);
 }
 
-uint32_t CallWcscat(Runner& r)
+uint32_t CallWcscat(Guest& r)
 {
     std::u16string start = r.ReadText(r.Arg(0)), tail = r.ReadText(r.Arg(1));
     std::vector<WCHAR> out(start.size() + tail.size() + 1);
@@ -477,26 +478,26 @@ uint32_t CallWcscat(Runner& r)
     return r.Arg(0);
 }
 
-uint32_t CallWcslen(Runner& r)
+uint32_t CallWcslen(Guest& r)
 {
     return (uint32_t)wcslen(r.ReadText(r.Arg(0)).c_str());
 }
 
-uint32_t CallWcsstr(Runner& r)
+uint32_t CallWcsstr(Guest& r)
 {
     std::u16string text = r.ReadText(r.Arg(0)), pattern = r.ReadText(r.Arg(1));
     const WCHAR* found = wcsstr(text.c_str(), pattern.c_str());
     return found == NULL ? 0 : r.Arg(0) + 2 * (uint32_t)(found - text.c_str());
 }
 
-uint32_t CallWcsrchr(Runner& r)
+uint32_t CallWcsrchr(Guest& r)
 {
     std::u16string text = r.ReadText(r.Arg(0));
     const WCHAR* found = wcsrchr(text.c_str(), (WCHAR)r.Arg(1));
     return found == NULL ? 0 : r.Arg(0) + 2 * (uint32_t)(found - text.c_str());
 }
 
-uint32_t CallWsprintfW(Runner& r)
+uint32_t CallWsprintfW(Guest& r)
 {
     // The programs format with %s only; each one takes the next argument.
     std::u16string format = r.ReadText(r.Arg(1));
@@ -531,7 +532,7 @@ uint32_t CallWsprintfW(Runner& r)
     return (uint32_t)n;
 }
 
-uint32_t CallMemset(Runner& r)
+uint32_t CallMemset(Guest& r)
 {
     const uint32_t size = r.Arg(2);
     if (size > kMaxBuffer)
@@ -543,7 +544,7 @@ uint32_t CallMemset(Runner& r)
 
 // memcpy and memmove: the bytes are read whole before any is written, so
 // overlapping ranges come out as memmove's do.
-uint32_t CallMemmove(Runner& r)
+uint32_t CallMemmove(Guest& r)
 {
     const uint32_t size = r.Arg(2);
     if (size > kMaxBuffer)
@@ -555,7 +556,7 @@ uint32_t CallMemmove(Runner& r)
 
 // ---- Shell ------------------------------------------------------------------
 
-uint32_t CallSHInitDialog(Runner& r)
+uint32_t CallSHInitDialog(Guest& r)
 {
     if (r.Arg(0) == 0)
         return SHInitDialog(NULL);
@@ -566,7 +567,7 @@ uint32_t CallSHInitDialog(Runner& r)
     return SHInitDialog(&info);
 }
 
-uint32_t CallSHCreateMenuBar(Runner& r)
+uint32_t CallSHCreateMenuBar(Guest& r)
 {
     // The device's record: nine 32-bit fields, 36 bytes.
     const uint32_t at = r.Arg(0);

@@ -9,13 +9,13 @@
 
 namespace ce {
 
-class Runner;
+class Guest;
 
 struct Binding {
     const char* dll;
     const char* name;
     int arity;  // word arguments shown in the call log
-    uint32_t (*call)(Runner& runner);
+    uint32_t (*call)(Guest& guest);
 };
 
 extern const Binding kBindings[];

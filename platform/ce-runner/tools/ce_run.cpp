@@ -48,6 +48,7 @@
 #include <vector>
 
 #include "ce_runner.h"
+#include "guest_fault.h"
 #include "device_run.h"
 #include "standin.h"
 
