@@ -5,7 +5,7 @@
 
 #include "window_lock.h"
 #include "window_rules.h"
-#include "window_services.h"
+#include "shell_generation.h"
 
 namespace {
 

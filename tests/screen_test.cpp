@@ -10,7 +10,7 @@
 #include <iterator>
 
 #include "close_command.h"
-#include "window_services.h"
+#include "shell_generation.h"
 #include "device_way.h"
 #include "standin.h"
 #include "trace_check.h"

@@ -175,7 +175,7 @@ struct ProgramCode {
     ~ProgramCode() { platformDepth = saved; }
 };
 
-void Record(TraceKind kind, HWND window, uintptr_t a = 0, uintptr_t b = 0, intptr_t c = 0,
+void Record(Kind kind, HWND window, uintptr_t a = 0, uintptr_t b = 0, intptr_t c = 0,
             const Text& text1 = Text(), const Text& text2 = Text(),
             const std::vector<BYTE>& bytes = std::vector<BYTE>());
 

@@ -247,7 +247,7 @@ std::vector<INT_PTR> DialogProcResults();
 
 // ---- Trace -----------------------------------------------------------------
 
-typedef scene::Kind TraceKind;
+using scene::Kind;
 using scene::kEnd;
 using scene::kMessage;
 using scene::kForeground;
@@ -266,7 +266,7 @@ using scene::kWaited;
 using scene::kTrayOpened;
 
 struct TraceEntry {
-    TraceKind kind;
+    Kind kind;
     HWND window;   // target, owner or dialog
     uintptr_t a;   // message / key / milliseconds / type / control id / mask
     uintptr_t b;   // wParam / flags / after
@@ -279,7 +279,7 @@ struct TraceEntry {
 const std::vector<TraceEntry>& Trace();
 void ClearTrace();
 // Only the entries of the given kinds, in order.
-std::vector<TraceEntry> TraceOf(std::initializer_list<TraceKind> kinds);
+std::vector<TraceEntry> TraceOf(std::initializer_list<Kind> kinds);
 // One readable line per entry, for failure messages.
 std::string Describe(const TraceEntry& entry);
 std::string Describe(const std::vector<TraceEntry>& entries);

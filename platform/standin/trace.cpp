@@ -9,7 +9,7 @@
 namespace standin {
 namespace detail {
 
-void Record(TraceKind kind, HWND window, uintptr_t a, uintptr_t b, intptr_t c,
+void Record(Kind kind, HWND window, uintptr_t a, uintptr_t b, intptr_t c,
             const Text& text1, const Text& text2, const std::vector<BYTE>& bytes)
 {
     TraceEntry entry;
@@ -49,7 +49,7 @@ void ClearTrace()
     M().trace.clear();
 }
 
-std::vector<TraceEntry> TraceOf(std::initializer_list<TraceKind> kinds)
+std::vector<TraceEntry> TraceOf(std::initializer_list<Kind> kinds)
 {
     std::vector<TraceEntry> out;
     for (const TraceEntry& e : M().trace) {

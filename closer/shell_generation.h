@@ -1,7 +1,7 @@
-// window_services.h: what the closer asks of the system beyond single
-// windows: which generation of the Pocket PC shell it runs under.
-#ifndef WINDOW_SERVICES_H
-#define WINDOW_SERVICES_H
+// shell_generation.h: which generation of the Pocket PC shell the closer
+// runs under.
+#ifndef SHELL_GENERATION_H
+#define SHELL_GENERATION_H
 
 #include <windows.h>
 

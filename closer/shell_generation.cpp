@@ -1,5 +1,5 @@
-// window_services.cpp: the shell's generation, told from the system version.
-#include "window_services.h"
+// shell_generation.cpp: the shell's generation, told from the system version.
+#include "shell_generation.h"
 
 namespace {
 
