@@ -26,6 +26,12 @@ const int kControlPanelPrefixChars = 4;
 const WCHAR kClassDialog[] = TEXT("Dialog");
 const WCHAR kPlatformPocketPC[] = TEXT("PocketPC");
 
+// Every class ClassifyWindow names; control-panel applets go by their prefix.
+const WCHAR* const kClassesClassified[] = {
+    kClassWorker, kClassBookWindow, kClassNotes, kClassMediaPlayer, kClassMediaPlayer75,
+    kClassMediaPlayerMobile, kClassDesktop, kClassExplore, kClassDialog,
+};
+
 // Pages of the Settings window, recognised by the title of its first child.
 const WCHAR kPagePersonalPocketPC[] = TEXT("\x500B\x4EBA\x7528");  // 個人用
 const WCHAR kPagePersonal[] = TEXT("\x500B\x4EBA");                // 個人
@@ -103,6 +109,25 @@ bool IsSkippedClass(const WCHAR* className)
 }
 
 }  // namespace
+
+BOOL ClassHasRule(LPCWSTR className)
+{
+    if (className == NULL)
+        return FALSE;
+    for (size_t i = 0; i < sizeof(kClassesClassified) / sizeof(kClassesClassified[0]); i++) {
+        if (Equals(className, kClassesClassified[i]))
+            return TRUE;
+    }
+    if (wcsncmp(className, kClassControlPanelPrefix, kControlPanelPrefixChars) == 0)
+        return TRUE;
+    // The skipped classes' own loop, not IsSkippedClass: a second caller
+    // would change how the compiler lays out FindNextWindow in the closer.
+    for (size_t i = 0; i < sizeof(kSkippedClasses) / sizeof(kSkippedClasses[0]); i++) {
+        if (Equals(className, kSkippedClasses[i]))
+            return TRUE;
+    }
+    return FALSE;
+}
 
 WindowCategory ClassifyWindow(HWND window)
 {

@@ -21,6 +21,12 @@ const int kWindowTextChars = 256;
 
 WindowCategory ClassifyWindow(HWND window);
 
+// Whether the closer has a rule for windows of this class: ClassifyWindow
+// names it (its title or first child may decide the category) or
+// FindNextWindow passes it over. Every other class is an ordinary
+// application's, whose titles mean nothing to the closer.
+BOOL ClassHasRule(LPCWSTR className);
+
 // FindNextWindow looks at this many windows below start at most.
 const int kMaxWindowsWalked = 4096;
 

@@ -1,13 +1,15 @@
 #!/bin/bash
-# ce_run_test.sh: ce-run on both device programs, over its default Pocket PC
+# ce_run_test.sh: ce-run on the device programs, over its default Pocket PC
 # and over scene files, and on a malformed scene; each run's status and the
-# lines of its report that show what the program did.
+# lines of its report that show what the program did. DeviceReport's file
+# is cut out of ce-run's output and pressed on as a scene.
 #
 # Usage: ce_run_test.sh CE_RUN CE_ARM_BUILD_DIR
 set -u
 run=$1
 closer=$2/closer/ForegroundDismisser.exe
 assigner=$2/assigner/KeyAssigner.exe
+report=$2/report/DeviceReport.exe
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 failures=0
@@ -133,6 +135,54 @@ printf 'key SOFTWARE\\Microsoft\\Shell\\Keys\ndialog click 4242\n' >"$work/nocon
 ce_run --scene "$work/nocontrol.scene" "$assigner"
 expect "a dialog step on a control the dialog lacks" 1 \
     '^ce-run: DialogBoxIndirectParamW called from .*: scene line 2: the dialog has no control 4242$'
+
+# DeviceReport over a Pocket PC with Notes in front; the report it leaves
+# is a scene, and the closer's press over it taps the bar's close button.
+cat >"$work/device.scene" <<'SCENE'
+window bar
+window Notes|Note 1||visible|closes
+window today
+value SOFTWARE\Microsoft\Shell\Keys\40C1||"\Windows\notes.exe"
+module \Windows\DeviceReport.exe
+SCENE
+ce_run --scene "$work/device.scene" "$report" 0
+expect "report of the device" 0 \
+    '^  \\Windows\\DeviceReport.txt, [0-9]+ bytes:$' \
+    '^    window Notes\|Note 1\|\|visible\|closes\|rect=0,0,240,320\|style=0x00000000\|exstyle=0x00000000$' \
+    '^    front 2$' \
+    '^    value SOFTWARE\\Microsoft\\Shell\\Keys\\40C1\|\|"\\Windows\\notes.exe"$' \
+    '^exit status 0 after 0 ms'
+sed -n 's/^    //p' "$work/out" >"$work/report.scene"
+ce_run --scene "$work/report.scene" "$closer"
+expect "closer over the report" 0 \
+    '^in front: Notes "Note 1"$' \
+    '^  message window=0x[0-9a-f]+ a=0x201 b=0x0 c=0xd00e4  \[HHTaskBar\]$' \
+    '^exit status 1 after '
+
+# A report as a device writes it: escapes in the title and value, the
+# system version (Windows Mobile 6.5.3's: no bar is tapped), OK from the
+# extended style.
+cat >"$work/written.scene" <<'SCENE'
+# DeviceReport 1
+version 5.2.23090
+platform PocketPC
+screen 480 800 192
+window HHTaskBar|||visible|closes|rect=0,0,480,52|style=0x90000000|exstyle=0x00000008
+window Dialog||プロパティ|visible|closes|rect=0,52,480,800|style=0x00000000|exstyle=0x80000000
+window Worker|100%25 a%7Cb%uD83D%uDE00||hidden|closes|rect=0,0,0,0|style=0x00000000|exstyle=0x00000000
+window DesktopExplorerWindow|Desktop||visible|closes|rect=0,0,480,800|style=0x00000000|exstyle=0x00000000
+front 2
+key SOFTWARE\Microsoft\Shell\Keys\40C1
+value SOFTWARE\Microsoft\Shell\Keys\40C1||"\Windows\a%7Cb.exe" 50%
+SCENE
+ce_run --scene "$work/written.scene" "$closer"
+expect "closer over a written report" 0 \
+    '^device: Windows Mobile 6.1 \(5.2.19202; the scene.s version 5.2.23090\), 480x800 at 192 dpi' \
+    '^  message window=0x[0-9a-f]+ a=0x111 b=0x1 c=0x0  \[Dialog\]$' \
+    '^exit status 1 after 0 ms'
+printf 'window C|T||visible|closes|rect=1,2,3\n' >"$work/badrect.scene"
+ce_run --scene "$work/badrect.scene" "$closer"
+expect "a malformed rect" 2 "^ce-run: $work/badrect.scene:1: a field after ON_CLOSE is .*, not \"rect=1,2,3\"$"
 
 ce_run "$work/missing.exe"
 expect "no such program" 1 "^ce-run: $work/missing.exe: cannot open"

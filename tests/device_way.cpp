@@ -7,6 +7,7 @@
 
 const char kDeviceCloser[] = "closer/ForegroundDismisser.exe";
 const char kDeviceAssigner[] = "assigner/KeyAssigner.exe";
+const char kDeviceReport[] = "report/DeviceReport.exe";
 
 namespace {
 

@@ -37,6 +37,7 @@ inline void PrintTo(Way way, std::ostream* os)
 
 extern const char kDeviceCloser[];    // closer/ForegroundDismisser.exe
 extern const char kDeviceAssigner[];  // assigner/KeyAssigner.exe
+extern const char kDeviceReport[];    // report/DeviceReport.exe
 
 // Full path of a device program in that way's build folder.
 std::string DeviceProgramPath(Way way, const char* program);

@@ -10,6 +10,7 @@
 #include "assign_dialog.h"
 #include "button_keys.h"
 #include "close_command.h"
+#include "device_report.h"
 #include "standin.h"
 #include "assigner/resource.h"
 
@@ -161,6 +162,19 @@ TEST(Heap, DialogAllocatesNothingWhileHandlingItsMessages)
     }));
     EXPECT_EQ(4u, standin::DialogProcResults().size());
     EXPECT_TRUE(standin::GetValue(kKeys + u"\\40C1", u"Default").exists);
+}
+
+TEST(Heap, ReportAllocatesNothing)
+{
+    standin::Reset();
+    for (const SceneWindow& w : {kNavigationBar, kCalculator.WithChild(u"1"), kSettingsSystem, kToday})
+        standin::AddWindow(w);
+    standin::SetStringValue(kKeys + u"\\40C1", u"", u"\\Windows\\calc.exe");
+    standin::SetModulePath(u"\\Windows\\DeviceReport.exe");
+    int status = -1;
+    EXPECT_EQ(0, AllocationsDuring([&] { status = RunDeviceReport(u"0"); }));
+    EXPECT_EQ(0, status);
+    EXPECT_TRUE(standin::FileExists(u"\\Windows\\DeviceReport.txt"));
 }
 
 }  // namespace

@@ -127,6 +127,26 @@ INSTANTIATE_TEST_SUITE_P(Rules, ClassifyWindowTest,
                          ::testing::Combine(::testing::ValuesIn(kClassifyCases),
                                             ::testing::ValuesIn(Ways())));
 
+// DeviceReport shows the titles of the classes the closer has rules for:
+// every class a row above gives a category other than Plain, and the
+// helper windows FindNextWindow passes over. Ordinary applications', and
+// near misses of the rules' names, are not among them.
+TEST(ClassHasRule, NamesTheClassesTheRulesLookAt)
+{
+    for (const ClassifyCase& c : kClassifyCases) {
+        if (c.expected != CategoryPlain) {
+            EXPECT_TRUE(ClassHasRule(c.window.className.c_str())) << standin::Narrow(c.window.className);
+        }
+    }
+    for (const SceneWindow& w : {kNavigationBar, kInputPanel, kInputPanelButton, kMenuWorker, kOutlook,
+                                 kStaticHelper, kSettingsClock, kExcel.Titled(u"Book1")})
+        EXPECT_TRUE(ClassHasRule(w.className.c_str())) << w.name;
+    for (const char16_t* other : {u"Calculator", u"Calendar", u"notes", u"dialog", u"CPL",
+                                  u"WMP for Smartphone", u"HHTaskBar2", u""})
+        EXPECT_FALSE(ClassHasRule(other)) << standin::Narrow(other);
+    EXPECT_FALSE(ClassHasRule(NULL));
+}
+
 TEST(ClassifyWindow, NoWindowIsPlain)
 {
     standin::Reset();

@@ -592,6 +592,92 @@ uint32_t CallSHCreateMenuBar(Guest& r)
     return ok;
 }
 
+// ---- Screen, files and the registry's values: DeviceReport's calls ------------
+
+uint32_t CallGetSystemMetrics(Guest& r)
+{
+    return (uint32_t)GetSystemMetrics((int)r.Arg(0));
+}
+
+uint32_t CallGetDC(Guest& r)
+{
+    return Handle(r, GetDC(Window(r, 0)));
+}
+
+uint32_t CallReleaseDC(Guest& r)
+{
+    return (uint32_t)ReleaseDC(Window(r, 0), (HDC)r.HostHandle(r.Arg(1)));
+}
+
+uint32_t CallGetDeviceCaps(Guest& r)
+{
+    return (uint32_t)GetDeviceCaps((HDC)r.HostHandle(r.Arg(0)), (int)r.Arg(1));
+}
+
+// A pointer argument the stand-in only tests for NULL: CE takes none there.
+template <class T>
+T Unused(uint32_t address)
+{
+    static char given;
+    return address == 0 ? NULL : (T)(void*)&given;
+}
+
+// INVALID_HANDLE_VALUE is all ones on both sides, never one of the table's.
+const uint32_t kGuestInvalidHandle = 0xFFFFFFFF;
+
+HANDLE FileHandle(Guest& r, int i)
+{
+    return r.Arg(i) == kGuestInvalidHandle ? INVALID_HANDLE_VALUE : (HANDLE)r.HostHandle(r.Arg(i));
+}
+
+uint32_t CallCreateFileW(Guest& r)
+{
+    InText path(r, r.Arg(0));
+    HANDLE file = CreateFileW(path.get(), r.Arg(1), r.Arg(2), Unused<LPSECURITY_ATTRIBUTES>(r.Arg(3)),
+                              r.Arg(4), r.Arg(5), (HANDLE)r.HostHandle(r.Arg(6)));
+    return file == INVALID_HANDLE_VALUE ? kGuestInvalidHandle : Handle(r, file);
+}
+
+uint32_t CallWriteFile(Guest& r)
+{
+    const uint32_t size = r.Arg(2);
+    if (size > kMaxBuffer)
+        throw GuestFault{"a write of " + std::to_string(size) + " bytes"};
+    std::vector<uint8_t> data = r.ReadBytes(r.Arg(1), size);
+    InOutWord written(r, r.Arg(3));
+    const BOOL ok = WriteFile(FileHandle(r, 0), r.Arg(1) == 0 ? NULL : data.data(), size,
+                              written.get(), Unused<LPOVERLAPPED>(r.Arg(4)));
+    written.Flush();
+    return ok;
+}
+
+uint32_t CallDeleteFileW(Guest& r)
+{
+    InText path(r, r.Arg(0));
+    return DeleteFileW(path.get());
+}
+
+uint32_t CallMoveFileW(Guest& r)
+{
+    InText from(r, r.Arg(0)), to(r, r.Arg(1));
+    return MoveFileW(from.get(), to.get());
+}
+
+uint32_t CallRegEnumValueW(Guest& r)
+{
+    InOutWord nameChars(r, r.Arg(3)), reserved(r, r.Arg(4)), type(r, r.Arg(5)), bytes(r, r.Arg(7));
+    InOut<WCHAR> name(r, r.Arg(2), nameChars.value);
+    InOut<BYTE> data(r, r.Arg(6), bytes.value);
+    const LONG status = RegEnumValueW(Key(r, 0), r.Arg(1), name.get(), nameChars.get(),
+                                      reserved.get(), type.get(), data.get(), bytes.get());
+    name.Flush();
+    nameChars.Flush();
+    type.Flush();
+    data.Flush();
+    bytes.Flush();
+    return (uint32_t)status;
+}
+
 }  // namespace
 
 const Binding kBindings[] = {
@@ -642,6 +728,15 @@ const Binding kBindings[] = {
     {"COREDLL.dll", "memmove", 3, CallMemmove},
     {"aygshell.dll", "SHInitDialog", 1, CallSHInitDialog},
     {"aygshell.dll", "SHCreateMenuBar", 1, CallSHCreateMenuBar},
+    {"COREDLL.dll", "GetSystemMetrics", 1, CallGetSystemMetrics},
+    {"COREDLL.dll", "GetDC", 1, CallGetDC},
+    {"COREDLL.dll", "ReleaseDC", 2, CallReleaseDC},
+    {"COREDLL.dll", "GetDeviceCaps", 2, CallGetDeviceCaps},
+    {"COREDLL.dll", "CreateFileW", 7, CallCreateFileW},
+    {"COREDLL.dll", "WriteFile", 5, CallWriteFile},
+    {"COREDLL.dll", "DeleteFileW", 1, CallDeleteFileW},
+    {"COREDLL.dll", "MoveFileW", 2, CallMoveFileW},
+    {"COREDLL.dll", "RegEnumValueW", 8, CallRegEnumValueW},
 };
 const size_t kBindingCount = sizeof(kBindings) / sizeof(kBindings[0]);
 

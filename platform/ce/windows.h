@@ -64,6 +64,8 @@ typedef HKEY* PHKEY;
 typedef struct HRSRC__* HRSRC;
 typedef void* HGLOBAL;
 typedef struct HMENU__* HMENU;
+typedef struct HDC__* HDC;
+typedef struct _OVERLAPPED* LPOVERLAPPED;
 typedef void* HANDLE;
 typedef struct _SECURITY_ATTRIBUTES* LPSECURITY_ATTRIBUTES;
 

@@ -7,15 +7,23 @@
 
 // Window manager
 #define GW_HWNDNEXT 2
+#define GW_HWNDPREV 3
 #define GW_CHILD 5
 #define HWND_BOTTOM ((HWND)1)
 #define SWP_NOSIZE 0x0001
 #define SWP_NOMOVE 0x0002
 #define SWP_NOACTIVATE 0x0010
 #define SPI_GETPLATFORMTYPE 257
+#define GWL_STYLE (-16)
 #define GWL_EXSTYLE (-20)
 // The window shows OK rather than X in the shell's bar (SHDoneButton).
 #define WS_EX_CAPTIONOKBTN 0x80000000L
+#define WS_EX_TOPMOST 0x00000008L
+
+// Screen
+#define SM_CXSCREEN 0
+#define SM_CYSCREEN 1
+#define LOGPIXELSX 88
 
 // System version
 #define VER_PLATFORM_WIN32_CE 3
@@ -82,6 +90,12 @@ typedef struct _OSVERSIONINFOW {
 #define WAIT_TIMEOUT 0x00000102L
 #define WAIT_FAILED 0xFFFFFFFF
 
+// Files
+#define GENERIC_WRITE 0x40000000L
+#define CREATE_ALWAYS 2
+#define FILE_ATTRIBUTE_NORMAL 0x00000080
+#define INVALID_HANDLE_VALUE ((HANDLE)(LONG_PTR)-1)
+
 // Window-system services
 HWND GetForegroundWindow(void);
 BOOL SetForegroundWindow(HWND window);
@@ -100,6 +114,10 @@ BOOL SystemParametersInfoW(UINT action, UINT param, LPVOID buffer, UINT winIni);
 LONG GetWindowLongW(HWND window, int index);
 // dwOSVersionInfoSize must hold sizeof(OSVERSIONINFOW) on the way in.
 BOOL GetVersionExW(LPOSVERSIONINFOW info);
+int GetSystemMetrics(int index);
+HDC GetDC(HWND window);
+int ReleaseDC(HWND window, HDC dc);
+int GetDeviceCaps(HDC dc, int index);
 
 // Registry
 LONG RegOpenKeyExW(HKEY key, LPCWSTR subKey, DWORD options, REGSAM access, PHKEY result);
@@ -110,12 +128,23 @@ LONG RegQueryValueExW(HKEY key, LPCWSTR valueName, LPDWORD reserved, LPDWORD typ
 LONG RegSetValueExW(HKEY key, LPCWSTR valueName, DWORD reserved, DWORD type, const BYTE* data,
                     DWORD dataBytes);
 LONG RegCloseKey(HKEY key);
+LONG RegEnumValueW(HKEY key, DWORD index, LPWSTR name, LPDWORD nameChars, LPDWORD reserved,
+                   LPDWORD type, LPBYTE data, LPDWORD dataBytes);
 
 // Kernel objects. CE 3.0 has no security attributes: the pointer must be NULL.
 HANDLE CreateMutexW(LPSECURITY_ATTRIBUTES attributes, BOOL initialOwner, LPCWSTR name);
 DWORD WaitForSingleObject(HANDLE handle, DWORD milliseconds);
 BOOL ReleaseMutex(HANDLE mutex);
 BOOL CloseHandle(HANDLE handle);
+
+// Files. CE has no current folder: every path starts at the root. There is
+// no overlapped I/O: the last argument of WriteFile must be NULL.
+HANDLE CreateFileW(LPCWSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES attributes,
+                   DWORD creation, DWORD flags, HANDLE templateFile);
+BOOL WriteFile(HANDLE file, LPCVOID data, DWORD bytes, LPDWORD written, LPOVERLAPPED overlapped);
+BOOL DeleteFileW(LPCWSTR path);
+// Fails when the destination exists.
+BOOL MoveFileW(LPCWSTR from, LPCWSTR to);
 
 // Module, message boxes, beeps
 DWORD GetModuleFileNameW(HMODULE module, LPWSTR buffer, DWORD capacity);

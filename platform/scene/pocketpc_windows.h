@@ -34,6 +34,12 @@ struct SceneWindow {
     unsigned hungFor = 0;     // answers no message for its first milliseconds
     int width = 0;            // 0: the whole screen; the navigation bar: the screen's width
     int height = 0;           // 0: the whole screen; the navigation bar: its own height
+    // Where it is, in real pixels, when placed: left, top, right, bottom, as
+    // GetWindowRect reads it; width and height above then mean nothing.
+    bool placed = false;
+    int left = 0, top = 0, right = 0, bottom = 0;
+    unsigned style = 0;    // GWL_STYLE
+    unsigned exStyle = 0;  // GWL_EXSTYLE; showsOk adds WS_EX_CAPTIONOKBTN to it
 
     SceneWindow Named(const std::string& n) const { SceneWindow w = *this; w.name = n; return w; }
     SceneWindow Titled(const std::u16string& t) const { SceneWindow w = *this; w.title = t; return w; }
@@ -45,6 +51,17 @@ struct SceneWindow {
     SceneWindow HungFor(unsigned ms) const { SceneWindow w = *this; w.hungFor = ms; return w; }
     SceneWindow ShowingOk() const { SceneWindow w = *this; w.showsOk = true; return w; }
     SceneWindow Sized(int w_, int h_) const { SceneWindow w = *this; w.width = w_; w.height = h_; return w; }
+    SceneWindow At(int l, int t, int r, int b) const
+    {
+        SceneWindow w = *this;
+        w.placed = true;
+        w.left = l;
+        w.top = t;
+        w.right = r;
+        w.bottom = b;
+        return w;
+    }
+    SceneWindow Styled(unsigned s, unsigned ex) const { SceneWindow w = *this; w.style = s; w.exStyle = ex; return w; }
     SceneWindow WithoutChild() const { SceneWindow w = *this; w.hasChild = false; w.childTitle.clear(); return w; }
     SceneWindow WithChild(const std::u16string& t) const
     {

@@ -4,6 +4,7 @@
 
 #include <stdio.h>
 #include <stdlib.h>
+#include <string.h>
 
 namespace scene {
 
@@ -156,6 +157,53 @@ std::u16string Widen(const std::string& utf8)
     return out;
 }
 
+namespace {
+
+int HexDigit(char16_t c)
+{
+    if (c >= u'0' && c <= u'9')
+        return c - u'0';
+    if (c >= u'a' && c <= u'f')
+        return c - u'a' + 10;
+    if (c >= u'A' && c <= u'F')
+        return c - u'A' + 10;
+    return -1;
+}
+
+// The value of `count` hex digits at text[at], or -1.
+long HexAt(const std::u16string& text, size_t at, size_t count)
+{
+    if (at + count > text.size())
+        return -1;
+    long value = 0;
+    for (size_t i = 0; i < count; i++) {
+        const int digit = HexDigit(text[at + i]);
+        if (digit < 0)
+            return -1;
+        value = value * 16 + digit;
+    }
+    return value;
+}
+
+}  // namespace
+
+std::u16string Unescape(const std::string& utf8)
+{
+    const std::u16string text = Widen(utf8);
+    std::u16string out;
+    for (size_t i = 0; i < text.size(); i++) {
+        long unit = -1;
+        if (text[i] == u'%' && i + 1 < text.size() && text[i + 1] == u'u' &&
+            (unit = HexAt(text, i + 2, 4)) >= 0) {
+            i += 5;
+        } else if (text[i] == u'%' && (unit = HexAt(text, i + 1, 2)) >= 0) {
+            i += 2;
+        }
+        out += unit >= 0 ? (char16_t)unit : text[i];
+    }
+    return out;
+}
+
 // ---- Scene files -------------------------------------------------------------
 
 namespace {
@@ -219,8 +267,81 @@ bool Modify(const std::string& field, SceneWindow* w)
     return true;
 }
 
+// A signed decimal number that fits 32 bits.
+bool Signed(const std::string& text, int* out)
+{
+    const bool negative = !text.empty() && text[0] == '-';
+    const std::string digits = negative ? text.substr(1) : text;
+    if (digits.empty() || digits.size() > 10 || digits.find_first_not_of("0123456789") != std::string::npos)
+        return false;
+    const long long value = (negative ? -1 : 1) * atoll(digits.c_str());
+    if (value < INT32_MIN || value > INT32_MAX)
+        return false;
+    *out = (int)value;
+    return true;
+}
+
+// 0x and one to eight hex digits.
+bool Hex32(const std::string& text, unsigned* out)
+{
+    if (text.size() < 3 || text.size() > 10 || text.compare(0, 2, "0x") != 0 ||
+        text.find_first_not_of("0123456789abcdefABCDEF", 2) != std::string::npos)
+        return false;
+    *out = (unsigned)strtoul(text.c_str() + 2, nullptr, 16);
+    return true;
+}
+
+// L,T,R,B.
+bool ReadRect(const std::string& text, SceneWindow* w)
+{
+    const std::vector<std::string> parts = Split(text, ',');
+    if (parts.size() != 4 || !Signed(parts[0], &w->left) || !Signed(parts[1], &w->top) ||
+        !Signed(parts[2], &w->right) || !Signed(parts[3], &w->bottom))
+        return false;
+    w->placed = true;
+    return true;
+}
+
+// One field after ON_CLOSE; `seen` keeps each to once.
+bool ReadExtra(const std::string& field, SceneWindow* w, unsigned* seen)
+{
+    enum { kHung = 1, kOk = 2, kRect = 4, kStyle = 8, kExStyle = 16 };
+    auto value = [&](const char* prefix) {
+        return field.compare(0, strlen(prefix), prefix) == 0 ? field.substr(strlen(prefix)) : std::string();
+    };
+    int ms = 0;
+    unsigned slot = 0;
+    bool read = false;
+    if (field == "ok") {
+        slot = kOk;
+        read = true;
+        w->showsOk = true;
+    } else if (field.compare(0, 5, "hung-") == 0) {
+        slot = kHung;
+        read = Millis(field, "hung-", &ms);
+        w->hungFor = (unsigned)ms;
+    } else if (field.compare(0, 5, "rect=") == 0) {
+        slot = kRect;
+        read = ReadRect(value("rect="), w);
+    } else if (field.compare(0, 6, "style=") == 0) {
+        slot = kStyle;
+        read = Hex32(value("style="), &w->style);
+    } else if (field.compare(0, 8, "exstyle=") == 0) {
+        slot = kExStyle;
+        read = Hex32(value("exstyle="), &w->exStyle);
+        // The extended style says what ok and the shell's own windows say.
+        w->showsOk = w->showsOk || (w->exStyle & 0x80000000u) != 0;    // WS_EX_CAPTIONOKBTN
+        w->topmost = w->topmost || (w->exStyle & 0x00000008u) != 0;    // WS_EX_TOPMOST
+    }
+    if (!read || (*seen & slot) != 0)
+        return false;
+    *seen |= slot;
+    return true;
+}
+
 // window NAME[|MODIFIER...] names a Pocket PC window; otherwise
-// window CLASS|TITLE|CHILD|SHOWN|ON_CLOSE[|hung-MS][|ok].
+// window CLASS|TITLE|CHILD|SHOWN|ON_CLOSE[|hung-MS][|ok][|rect=L,T,R,B]
+// [|style=0xHEX][|exstyle=0xHEX].
 bool ReadWindow(const std::vector<std::string>& fields, SceneWindow* w, std::string* why)
 {
     const SceneWindow* known = FindPocketPcWindow(fields[0]);
@@ -235,15 +356,16 @@ bool ReadWindow(const std::vector<std::string>& fields, SceneWindow* w, std::str
         }
         return true;
     }
-    if (fields.size() < 5 || fields.size() > 7) {
-        *why = "window wants a Pocket PC window's name, or CLASS|TITLE|CHILD|SHOWN|ON_CLOSE[|hung-MS][|ok]";
+    if (fields.size() < 5 || fields.size() > 10) {
+        *why = "window wants a Pocket PC window's name, or CLASS|TITLE|CHILD|SHOWN|ON_CLOSE[|hung-MS][|ok]"
+               "[|rect=L,T,R,B][|style=0xHEX][|exstyle=0xHEX]";
         return false;
     }
     *w = SceneWindow();
-    w->className = Widen(fields[0]);
-    w->title = Widen(fields[1]);
+    w->className = Unescape(fields[0]);
+    w->title = Unescape(fields[1]);
     w->hasChild = !fields[2].empty();
-    w->childTitle = Widen(fields[2]);
+    w->childTitle = Unescape(fields[2]);
     w->topmost = IsNavigationBar(w->className);
     w->name = fields[0] + (fields[1].empty() ? "" : " \"" + fields[1] + "\"");
     if (w->className.empty()) {
@@ -260,13 +382,32 @@ bool ReadWindow(const std::vector<std::string>& fields, SceneWindow* w, std::str
         *why = "ON_CLOSE is closes, ignores, ctrl-q or closes-after-MS, not \"" + fields[4] + "\"";
         return false;
     }
+    unsigned seen = 0;
     for (size_t i = 5; i < fields.size(); i++) {
-        const bool extra = fields[i] == "ok" || fields[i].compare(0, 5, "hung-") == 0;
-        if (!extra || !Modify(fields[i], w)) {
-            *why = "a field after ON_CLOSE is hung-MS or ok, once each, not \"" + fields[i] + "\"";
+        if (!ReadExtra(fields[i], w, &seen)) {
+            *why = "a field after ON_CLOSE is hung-MS, ok, rect=L,T,R,B, style=0xHEX or "
+                   "exstyle=0xHEX, once each, not \"" + fields[i] + "\"";
             return false;
         }
     }
+    return true;
+}
+
+// version MAJOR.MINOR.BUILD, or - for a GetVersionExW that fails.
+bool ReadVersion(const std::string& rest, Scenario* s)
+{
+    s->versionGiven = true;
+    s->versionAvailable = rest != "-";
+    if (!s->versionAvailable)
+        return true;
+    const std::vector<std::string> parts = Split(rest, '.');
+    int n[3] = {0, 0, 0};
+    if (parts.size() != 3 || !Number(parts[0], &n[0]) || !Number(parts[1], &n[1]) ||
+        !Number(parts[2], &n[2]))
+        return false;
+    s->major = (unsigned)n[0];
+    s->minor = (unsigned)n[1];
+    s->build = (unsigned)n[2];
     return true;
 }
 
@@ -310,7 +451,12 @@ bool ReadLine(const std::string& line, int number, Scenario* s, bool* frontGiven
         }
         s->platformGiven = true;
         s->platformAvailable = rest != "-";
-        s->platform = Widen(rest);
+        s->platform = Unescape(rest);
+    } else if (keyword == "version") {
+        if (!ReadVersion(rest, s)) {
+            *why = "version wants MAJOR.MINOR.BUILD, numbers of up to nine digits, or - for none";
+            return false;
+        }
     } else if (keyword == "window") {
         SceneWindow w;
         if (!ReadWindow(fields, &w, why))
@@ -331,13 +477,14 @@ bool ReadLine(const std::string& line, int number, Scenario* s, bool* frontGiven
             *why = "key wants a path";
             return false;
         }
-        s->registry.push_back(RegistryRow{false, Widen(rest), u"", u""});
+        s->registry.push_back(RegistryRow{false, Unescape(rest), u"", u""});
     } else if (keyword == "value") {
         if (fields.size() != 3 || fields[0].empty()) {
             *why = "value wants PATH|NAME|TEXT";
             return false;
         }
-        s->registry.push_back(RegistryRow{true, Widen(fields[0]), Widen(fields[1]), Widen(fields[2])});
+        s->registry.push_back(
+            RegistryRow{true, Unescape(fields[0]), Unescape(fields[1]), Unescape(fields[2])});
     } else if (keyword == "module") {
         if (rest.empty()) {
             *why = "module wants a path";
@@ -465,7 +612,7 @@ std::string Describe(const Step& s, const std::vector<std::string>& names)
     static const char* const kKinds[] = {
         "end", "message", "foreground", "z-order", "key", "sleep", "destroyed",
         "control", "reg-set", "beep", "message-box", "init-dialog", "menu-bar", "end-dialog",
-        "waited", "tray-opened",
+        "waited", "tray-opened", "file-created", "file-deleted", "file-moved",
     };
     std::string out = s.optional ? "(optional) " : "";
     out += kKinds[s.kind];

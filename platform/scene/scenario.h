@@ -50,6 +50,9 @@ enum Kind {
     kEndDialog,       // EndDialog: dialog, result
     kWaited,          // SendMessageW waited for a hung window to answer: window, milliseconds
     kTrayOpened,      // a tap on 6.5.3's top bar opened the status tray: the bar
+    kFileCreated,     // CreateFileW made or emptied a file: path
+    kFileDeleted,     // DeleteFileW removed a file: path
+    kFileMoved,       // MoveFileW: from, to
 };
 
 const int kNoWindow = -1;     // the null handle
@@ -128,6 +131,10 @@ struct Scenario {
     std::u16string platform;  // SPI_GETPLATFORMTYPE's answer
     bool platformGiven = false;
     bool platformAvailable = true;
+    // GetVersionExW's answer (platform id Windows CE), when the scene gives one.
+    bool versionGiven = false;
+    bool versionAvailable = true;
+    unsigned major = 0, minor = 0, build = 0;
     std::vector<SceneWindow> windows;  // top first
     int front = kFirstBelowTopmost;    // the window in front: an index, or kNoWindow
     std::u16string commandLine;
@@ -171,7 +178,10 @@ struct Scenario {
 Scenario Press(const std::string& name, std::vector<SceneWindow> windows);
 
 // Reads a scene file's text (format: docs/DEVELOPING.md, "Running a device
-// program"). False with *why naming the line when it is malformed.
+// program"). False with *why naming the line when it is malformed. In text
+// fields (class, title, child, platform, key paths, value names and text)
+// %XX (two hex digits) is that character and %uXXXX that UTF-16 unit; a %
+// that starts neither stays as it is.
 // `releases`, when given, are the profile names a profile line may use.
 bool ReadScene(const std::string& text, Scenario* scenario, std::string* why,
                const std::vector<std::string>& releases = {});
@@ -191,6 +201,9 @@ std::string MessageName(uintptr_t message);
 // Compares two lists of window indices (foreground, Z order), with names.
 std::string MatchOrder(const char* what, const std::vector<int>& expected,
                        const std::vector<int>& actual, const std::vector<std::string>& names);
+
+// A text field of a scene file as the text it stands for: its escapes read.
+std::u16string Unescape(const std::string& utf8);
 
 // UTF-16 to UTF-8 and back, for files and messages.
 std::string Narrow(const std::u16string& text);

@@ -11,6 +11,10 @@ std::vector<HWND> Build(const scene::Scenario& s)
     if (profile == NULL)
         detail::Unmodelled(("no release is called " + s.profile).c_str());
     SetProfile(*profile);
+    if (s.versionGiven && s.versionAvailable)
+        SetVersion(s.major, s.minor, s.build);
+    else if (s.versionGiven)
+        SetVersionUnavailable();
     SetScreen(s.screenGiven || s.profile.empty() ? s.screen : profile->screen);
     if (s.platformGiven && s.platformAvailable)
         SetPlatformType(s.platform);

@@ -1,5 +1,6 @@
 // kernel.cpp: processes and the one kind of kernel object the programs use,
-// the mutex: CreateMutexW, WaitForSingleObject, ReleaseMutex, CloseHandle.
+// the mutex: CreateMutexW, WaitForSingleObject, ReleaseMutex, CloseHandle
+// (which closes file handles too, file.cpp).
 // Named mutexes are shared by every process, as on CE, where all named
 // objects live in one name space.
 #include "model.h"
@@ -45,6 +46,12 @@ void EndProcess(int process)
         if (h->second.process == process)
             Close(h);
         h = next;
+    }
+    for (auto f = model.openFiles.begin(); f != model.openFiles.end();) {
+        auto next = std::next(f);
+        if (f->second.process == process)
+            model.openFiles.erase(f);
+        f = next;
     }
 }
 
@@ -170,6 +177,8 @@ BOOL ReleaseMutex(HANDLE handle)
 BOOL CloseHandle(HANDLE handle)
 {
     PlatformCall call("CloseHandle", {(uintptr_t)handle});
+    if (CloseFile(handle))
+        return TRUE;
     Model& model = M();
     auto h = model.kernelHandles.find((uintptr_t)handle);
     if (h == model.kernelHandles.end() || h->second.process != model.process)

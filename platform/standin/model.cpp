@@ -113,6 +113,13 @@ void Reset()
     model.process = 1;
     model.nextProcess = 2;
     model.failCreateMutex = false;
+    model.files.clear();
+    model.openFiles.clear();
+    model.failCreate = false;
+    model.failCreatePath.clear();
+    model.writeLimit = -1;
+    model.shortWrite = false;
+    model.dcs = 0;
     model.now = 0;
     model.scheduled.clear();
     model.trace.clear();

@@ -39,12 +39,24 @@ struct Window {
     DWORD closeDelay = 0;
     bool closing = false;  // its delayed close is under way
     DWORD hungUntil = 0;
+    DWORD style = 0;
     DWORD exStyle = 0;
     RECT rect = {0, 0, 0, 0};
     HWND child = NULL;     // first child, for top-level windows
     bool isChild = false;  // a child window (it has no Z order of its own)
     HWND dialog = NULL;    // for dialog controls: the dialog they sit in
     int controlIndex = -1;
+};
+
+// A file, by its path as it was created; names compare without case.
+struct File {
+    Text path;
+    std::vector<BYTE> bytes;
+};
+
+struct OpenFile {
+    Text key;  // the file's entry in Model::files
+    int process;
 };
 
 struct Value {
@@ -133,6 +145,17 @@ struct Model {
     int nextProcess = 2;
     bool failCreateMutex = false;
 
+    // Files by their path folded to upper case, as CE's file system
+    // compares names.
+    std::map<Text, File> files;
+    std::map<uintptr_t, OpenFile> openFiles;
+    uintptr_t nextFile = 0x7000;
+    Text failCreatePath;  // empty: none fails
+    bool failCreate = false;
+    long writeLimit = -1;  // bytes a file may reach; -1: no limit
+    bool shortWrite = false;  // at the limit: TRUE with fewer bytes, else FALSE
+    int dcs = 0;  // device contexts handed out and not released
+
     DWORD now = 0;
     // Effects the scene scheduled, by the time they are due.
     std::multimap<DWORD, std::function<void()>> scheduled;
@@ -197,6 +220,8 @@ inline uintptr_t MessageParam(UINT message, LPARAM lParam)
 }
 
 int CopyOut(const Text& text, LPWSTR buffer, int capacity);
+// Closes a file handle of the current process; false when it is not one.
+bool CloseFile(HANDLE handle);
 char16_t Fold(char16_t c);
 bool SameName(const Text& a, const Text& b);
 

@@ -340,3 +340,36 @@ LONG RegCloseKey(HKEY key)
         return ERROR_INVALID_PARAMETER;
     return ERROR_SUCCESS;
 }
+
+LONG RegEnumValueW(HKEY key, DWORD index, LPWSTR name, LPDWORD nameChars, LPDWORD reserved,
+                   LPDWORD type, LPBYTE data, LPDWORD dataBytes)
+{
+    PlatformCall scope("RegEnumValueW",
+                       {(uintptr_t)key, index, Given(name), nameChars == NULL ? 0 : *nameChars,
+                        Given(reserved), Given(type), Given(data),
+                        dataBytes == NULL ? 0 : *dataBytes});
+    if (reserved != NULL || name == NULL || nameChars == NULL || (data != NULL && dataBytes == NULL))
+        Unmodelled("RegEnumValueW without a name buffer, or with the reserved argument");
+    OpenKey* open = FindOpenKey(key);
+    if (open == NULL)
+        return ERROR_INVALID_PARAMETER;
+    if (index >= open->key->values.size())
+        return ERROR_NO_MORE_ITEMS;
+    const Value& v = open->key->values[index];
+    // The name and its terminator must fit; the data, when asked for, too.
+    if (v.name.size() + 1 > *nameChars)
+        return ERROR_MORE_DATA;
+    if (data != NULL && v.bytes.size() > *dataBytes) {
+        *dataBytes = (DWORD)v.bytes.size();
+        return ERROR_MORE_DATA;
+    }
+    CopyOut(v.name, name, (int)*nameChars);
+    *nameChars = (DWORD)v.name.size();
+    if (type != NULL)
+        *type = v.type;
+    if (data != NULL)
+        std::copy(v.bytes.begin(), v.bytes.end(), data);
+    if (dataBytes != NULL)
+        *dataBytes = (DWORD)v.bytes.size();
+    return ERROR_SUCCESS;
+}

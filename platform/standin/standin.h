@@ -42,9 +42,9 @@ HWND AddWindowWithChild(const Text& className, const Text& title, const Text& ch
 void SetForeground(HWND window);
 // Raises a window to the top of the Z order without tracing it (set-up).
 void RaiseToTop(HWND window);
-// Fault: GetWindow(GW_HWNDNEXT) of the bottom window answers the top one, so
-// a walk down the Z order goes round for ever, as one can while the Z order
-// changes under it.
+// Fault: GetWindow(GW_HWNDNEXT) of the bottom window answers the top one
+// (and GW_HWNDPREV of the top one the bottom one), so a walk along the Z
+// order goes round for ever, as one can while the Z order changes under it.
 void LoopZOrder(bool loop);
 // Destroys a window without tracing it, as if it closed by itself.
 void DestroyWindowSilently(HWND window);
@@ -201,6 +201,24 @@ Text ButtonCommand(const Text& buttonKey);
 // Keys opened by the program and not yet closed.
 int OpenKeyCount();
 
+// ---- Files -------------------------------------------------------------------
+
+// Paths start at the root and compare without case, as on CE. A file
+// written by the program can be read back here; a test can also lay one down.
+std::vector<Text> Files();
+bool FileExists(const Text& path);
+// The file's bytes; empty when there is none.
+std::vector<BYTE> FileBytes(const Text& path);
+void SetFile(const Text& path, const std::vector<BYTE>& bytes);
+// File handles the program opened and has not closed.
+int OpenFileCount();
+// Faults: CreateFileW fails for that path (empty: for every path); the disk
+// fills when a file reaches `bytes`: the write that reaches it takes what
+// fits and fails, or, with shortWrite, reports success with fewer bytes
+// written.
+void FailCreateFile(const Text& path);
+void LimitFileSize(long bytes, bool shortWrite = false);
+
 // ---- Module, resources and dialogs ----------------------------------------
 
 void SetModulePath(const Text& path);
@@ -264,6 +282,9 @@ using scene::kMenuBar;
 using scene::kEndDialog;
 using scene::kWaited;
 using scene::kTrayOpened;
+using scene::kFileCreated;
+using scene::kFileDeleted;
+using scene::kFileMoved;
 
 struct TraceEntry {
     Kind kind;
@@ -271,8 +292,8 @@ struct TraceEntry {
     uintptr_t a;   // message / key / milliseconds / type / control id / mask
     uintptr_t b;   // wParam / flags / after
     intptr_t c;    // lParam
-    Text text1;    // key path / caption
-    Text text2;    // value name / text
+    Text text1;    // key path / caption / file path
+    Text text2;    // value name / text / the path a file moved to
     std::vector<BYTE> bytes;
 };
 

@@ -64,7 +64,7 @@ std::string Describe(const TraceEntry& e)
     static const char* const kNames[] = {
         "end", "message", "foreground", "z-order", "key", "sleep", "destroyed",
         "control", "reg-set", "beep", "message-box", "init-dialog", "menu-bar", "end-dialog",
-        "waited", "tray-opened",
+        "waited", "tray-opened", "file-created", "file-deleted", "file-moved",
     };
     std::string out = kNames[e.kind];
     out += " window=" + Hex((uintptr_t)e.window);

@@ -75,11 +75,14 @@ HWND AddWindow(const SceneWindow& spec)
     w.onClose = spec.onClose;
     w.closeDelay = spec.closeDelay;
     w.hungUntil = spec.hungFor;
-    w.exStyle = spec.showsOk ? WS_EX_CAPTIONOKBTN : 0;
+    w.style = spec.style;
+    w.exStyle = spec.exStyle | (spec.showsOk ? WS_EX_CAPTIONOKBTN : 0);
     const Screen& screen = M().screen;
     const bool bar = IsNavigationBar(spec.className);
     w.rect = RECT{0, 0, spec.width != 0 ? spec.width : screen.width,
                   spec.height != 0 ? spec.height : bar ? NavigationBarHeight(screen) : screen.height};
+    if (spec.placed)
+        w.rect = RECT{spec.left, spec.top, spec.right, spec.bottom};
     if (spec.hasChild) {
         HWND child = NewHandle();
         Window c;
@@ -222,7 +225,7 @@ HWND GetWindow(HWND window, UINT command)
     Window* w = Find(window);
     if (command == GW_CHILD)
         return w == NULL ? NULL : w->child;
-    if (command != GW_HWNDNEXT)
+    if (command != GW_HWNDNEXT && command != GW_HWNDPREV)
         Unmodelled("GetWindow with this command");
     if (w == NULL || w->isChild)
         return NULL;
@@ -230,6 +233,11 @@ HWND GetWindow(HWND window, UINT command)
     auto it = std::find(z.begin(), z.end(), window);
     if (it == z.end())
         return NULL;
+    if (command == GW_HWNDPREV) {
+        if (it == z.begin())
+            return M().zOrderLoops ? z.back() : NULL;
+        return *(it - 1);
+    }
     if (it + 1 == z.end())
         return M().zOrderLoops ? z.front() : NULL;
     return *(it + 1);
@@ -314,10 +322,54 @@ BOOL SetWindowPos(HWND window, HWND after, int x, int y, int cx, int cy, UINT fl
 LONG GetWindowLongW(HWND window, int index)
 {
     PlatformCall scope("GetWindowLongW", {(uintptr_t)window, (uintptr_t)(intptr_t)index});
-    if (index != GWL_EXSTYLE)
-        Unmodelled("GetWindowLongW other than the extended style");
+    if (index != GWL_EXSTYLE && index != GWL_STYLE)
+        Unmodelled("GetWindowLongW other than the style or the extended style");
     const Window* w = Find(window);
-    return w == NULL ? 0 : (LONG)w->exStyle;
+    if (w == NULL)
+        return 0;
+    return (LONG)(index == GWL_STYLE ? w->style : w->exStyle);
+}
+
+// The legacy layer shows a legacy program a 96-dpi screen, scaled as its
+// rectangles are.
+int GetSystemMetrics(int index)
+{
+    PlatformCall scope("GetSystemMetrics", {(uintptr_t)(intptr_t)index});
+    if (index != SM_CXSCREEN && index != SM_CYSCREEN)
+        Unmodelled("GetSystemMetrics other than the screen's size");
+    const Screen& screen = M().screen;
+    const int pixels = index == SM_CXSCREEN ? screen.width : screen.height;
+    return M().legacyProgram && screen.dpi > 96 ? pixels * 96 / screen.dpi : pixels;
+}
+
+// The screen's device context: the one the program gets for the whole
+// screen (NULL) and gives back.
+HDC GetDC(HWND window)
+{
+    PlatformCall scope("GetDC", {(uintptr_t)window});
+    if (window != NULL)
+        Unmodelled("GetDC of a window rather than the screen");
+    M().dcs++;
+    return (HDC)(uintptr_t)0x6000;
+}
+
+int ReleaseDC(HWND window, HDC dc)
+{
+    PlatformCall scope("ReleaseDC", {(uintptr_t)window, (uintptr_t)dc});
+    if (window != NULL || dc != (HDC)(uintptr_t)0x6000 || M().dcs == 0)
+        return 0;
+    M().dcs--;
+    return 1;
+}
+
+int GetDeviceCaps(HDC dc, int index)
+{
+    PlatformCall scope("GetDeviceCaps", {(uintptr_t)dc, (uintptr_t)(intptr_t)index});
+    if (index != LOGPIXELSX)
+        Unmodelled("GetDeviceCaps other than the horizontal dpi");
+    if (dc != (HDC)(uintptr_t)0x6000 || M().dcs == 0)
+        return 0;
+    return M().legacyProgram ? 96 : M().screen.dpi;
 }
 
 BOOL SystemParametersInfoW(UINT action, UINT param, LPVOID buffer, UINT winIni)

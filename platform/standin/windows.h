@@ -65,6 +65,9 @@ typedef void* HANDLE;
 typedef struct _SECURITY_ATTRIBUTES* LPSECURITY_ATTRIBUTES;
 struct HMENU__;
 typedef HMENU__* HMENU;
+struct HDC__;
+typedef HDC__* HDC;
+typedef struct _OVERLAPPED* LPOVERLAPPED;
 
 typedef struct tagRECT {
     LONG left;

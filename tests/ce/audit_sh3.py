@@ -29,8 +29,12 @@ SYSTEM_REGISTERS = ('sr', 'vbr', 'ssr', 'spc', 'dbr', 'sgr', '_bank')
 
 
 def code_ranges(map_path):
-    """(start, end, input section) for each non-empty .text input section."""
+    """(start, end, input section) for each non-empty .text input section.
+    The sections the linker discarded (listed first, at address 0) are not
+    in the image: only the memory map after them counts."""
     text = open(map_path, encoding='utf-8', errors='replace').read()
+    memory_map = text.find('Linker script and memory map')
+    text = text[memory_map:] if memory_map >= 0 else text
     return [(int(start, 16), int(start, 16) + int(size, 16), name)
             for name, start, size, _ in MAP_SECTION.findall(text) if int(size, 16)]
 

@@ -1,6 +1,6 @@
 // ce_run.cpp: runs any device program under the CE runner, over a Pocket PC
 // described by a scene file or over a default one, and prints its system
-// calls, its effects on the device and its exit status.
+// calls, its effects on the device, its exit status and the files it left.
 //
 // Usage: ce-run [--scene FILE] PROGRAM.exe [ARGUMENTS...]
 //
@@ -21,13 +21,18 @@
 //                                      as below: visible, hidden, closes,
 //                                      ignores, ctrl-q, closes-after-MS,
 //                                      hung-MS, ok
-//   window CLASS|TITLE|CHILD|SHOWN|ON_CLOSE[|hung-MS][|ok]
+//   window CLASS|TITLE|CHILD|SHOWN|ON_CLOSE[|hung-MS][|ok][|rect=L,T,R,B]
+//          [|style=0xHEX][|exstyle=0xHEX]
 //                                      any top-level window, top first; CHILD is
 //                                      its first child's title, empty for none;
 //                                      SHOWN is visible or hidden; ON_CLOSE is
 //                                      closes, ignores, ctrl-q or closes-after-MS;
 //                                      hung-MS: answers nothing for MS ms;
-//                                      ok: it shows OK rather than X
+//                                      ok: it shows OK rather than X; rect: where
+//                                      it is in real pixels; style, exstyle: its
+//                                      styles (exstyle's WS_EX_CAPTIONOKBTN is
+//                                      ok, its WS_EX_TOPMOST keeps it on top)
+//   version MAJOR.MINOR.BUILD          GetVersionExW's answer; "version -": it fails
 //   front N                            window N (from 1) is in front, 0: none;
 //                                      the first one not kept on top (as the
 //                                      navigation bar is) unless it says so
@@ -38,7 +43,11 @@
 //   dialog click ID                    in the program's dialog, in order: a tap
 //   dialog select ID INDEX             on control ID (a number, ok or cancel),
 //   dialog close                       an item picked in a list, the close box
+// In text fields %XX (two hex digits) and %uXXXX (one UTF-16 unit) stand for
+// that character, as DeviceReport writes |, %, line breaks, other control
+// characters and surrogates; any other % is itself.
 // Any other line is an error naming the file and line, and nothing runs.
+// After the run, every file on the device is printed with its text.
 #include <stdio.h>
 #include <string.h>
 
@@ -143,6 +152,30 @@ void WorkDialog(const scene::Scenario& scene, HWND dialog)
         throw ce::GuestFault{"the scene's dialog steps leave the dialog open"};
 }
 
+// The files on the device after the run (a report the program wrote), each
+// line of their text indented, so that it can be cut out and read again.
+void PrintFiles()
+{
+    const std::vector<Text> files = standin::Files();
+    if (files.empty())
+        return;
+    printf("\nfiles on the device:\n");
+    for (const Text& path : files) {
+        const std::vector<BYTE> bytes = standin::FileBytes(path);
+        printf("  %s, %zu bytes:\n", scene::Narrow(path).c_str(), bytes.size());
+        std::string line;
+        for (size_t i = 0; i <= bytes.size(); i++) {
+            if (i == bytes.size() || bytes[i] == '\n') {
+                if (i < bytes.size() || !line.empty())
+                    printf("    %s\n", line.c_str());
+                line.clear();
+            } else if (bytes[i] != '\r') {
+                line += (char)bytes[i];
+            }
+        }
+    }
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -174,12 +207,25 @@ int main(int argc, char** argv)
     standin::SetDialogScript([&scene](HWND dialog) { WorkDialog(scene, dialog); });
     const standin::ReleaseProfile& p = standin::CurrentProfile();
     const standin::Screen screen = standin::GetScreen();
-    printf("device: %s (%u.%u.%u), %dx%d at %d dpi, shipped on %s\n", p.release, (unsigned)p.major,
-           (unsigned)p.minor, (unsigned)p.build, screen.width, screen.height, screen.dpi, p.cpus);
+    // A version line (a device's report) overrides the release's own.
+    std::string version = std::to_string(p.major) + "." + std::to_string(p.minor) + "." +
+                          std::to_string(p.build);
+    if (scene.versionGiven) {
+        version += "; the scene's version " +
+                   (scene.versionAvailable ? std::to_string(scene.major) + "." +
+                                                 std::to_string(scene.minor) + "." +
+                                                 std::to_string(scene.build)
+                                           : std::string("fails"));
+    }
+    printf("device: %s (%s), %dx%d at %d dpi, shipped on %s\n", p.release, version.c_str(),
+           screen.width, screen.height, screen.dpi, p.cpus);
     const std::vector<std::string> names = scene.Names();
     auto nameOf = [&](HWND w) -> std::string {
         const int i = standin::IndexOf(w, windows);
         return i >= 0 ? names[i] : w == NULL ? "none" : "dialog or control";
     };
-    return RunAndReport("ce-run", exe, arguments, nameOf) ? 0 : 1;
+    if (!RunAndReport("ce-run", exe, arguments, nameOf))
+        return 1;
+    PrintFiles();
+    return 0;
 }
