@@ -1,7 +1,10 @@
 # release.cmake: one platform's installed folder and release archive: the two
 # programs side by side, as KeyAssigner needs the closer beside it, and the
 # user guide. `cmake --install` fills dist/<platform>/ (the presets' prefix);
-# `cpack` writes dist/ForegroundDismisser-<version>-<platform>.zip.
+# `cpack` writes dist/ForegroundDismisser-<version>-<platform>.zip and, on a
+# device platform, dist/DeviceReport-<version>-<platform>.zip: DeviceReport
+# and its guide, for people who run it once on a real device, in no user's
+# folder, archive or cabinet.
 # The version is the one ForegroundDismisser's version block carries
 # (closer.rc); the release test reads it back from the built program.
 set(PRODUCT_VERSION 1.30)
@@ -9,7 +12,7 @@ set(PRODUCT_VERSION 1.30)
 find_package(Python3 REQUIRED COMPONENTS Interpreter)
 set(user_guide ${CMAKE_BINARY_DIR}/ReadMe.txt)
 add_custom_command(OUTPUT ${user_guide}
-  COMMAND ${Python3_EXECUTABLE} ${PROJECT_SOURCE_DIR}/tools/make_guide.py
+  COMMAND ${Python3_EXECUTABLE} ${PROJECT_SOURCE_DIR}/tools/make_guide.py user
           ${PROJECT_SOURCE_DIR}/README.md ${user_guide}
   DEPENDS ${PROJECT_SOURCE_DIR}/README.md ${PROJECT_SOURCE_DIR}/tools/make_guide.py
   COMMENT "Writing the user guide")
@@ -20,7 +23,7 @@ if(CE_DEVICE)
   # The device programs are written by objcopy after each link.
   set(RELEASE_PROGRAMS ${CMAKE_BINARY_DIR}/closer/ForegroundDismisser.exe
                        ${CMAKE_BINARY_DIR}/assigner/KeyAssigner.exe)
-  install(FILES ${RELEASE_PROGRAMS} DESTINATION .)
+  install(FILES ${RELEASE_PROGRAMS} DESTINATION . COMPONENT programs)
 
   # What a Pocket PC user taps to install: both programs in one folder
   # under \Program Files and a Start menu shortcut to KeyAssigner; one
@@ -46,19 +49,38 @@ if(CE_DEVICE)
     DEPENDS ${PROJECT_SOURCE_DIR}/tools/make_appmgr_ini.py
     COMMENT "Writing the Application Manager's file")
   add_custom_target(ce_appmgr_ini ALL DEPENDS ${RELEASE_INI})
+
+  # DeviceReport with its guide (the README's section on it), in an archive
+  # of their own: a plain `cmake --install` leaves them out, cpack packs them.
+  set(report_guide ${CMAKE_BINARY_DIR}/ReadMe-DeviceReport.txt)
+  add_custom_command(OUTPUT ${report_guide}
+    COMMAND ${Python3_EXECUTABLE} ${PROJECT_SOURCE_DIR}/tools/make_guide.py report
+            ${PROJECT_SOURCE_DIR}/README.md ${report_guide}
+    DEPENDS ${PROJECT_SOURCE_DIR}/README.md ${PROJECT_SOURCE_DIR}/tools/make_guide.py
+    COMMENT "Writing DeviceReport's guide")
+  add_custom_target(report_guide ALL DEPENDS ${report_guide})
+  set(REPORT_FILES ${CMAKE_BINARY_DIR}/report/DeviceReport.exe ${report_guide})
+  install(FILES ${REPORT_FILES} DESTINATION . COMPONENT report EXCLUDE_FROM_ALL)
+  set(release_report --report ${REPORT_FILES})
+  set(CPACK_COMPONENTS_ALL programs report)
+  set(CPACK_ARCHIVE_REPORT_FILE_NAME DeviceReport-${PRODUCT_VERSION}-${RELEASE_PLATFORM})
 else()
   set(RELEASE_PLATFORM win64)
   set(RELEASE_PROGRAMS $<TARGET_FILE:ForegroundDismisser> $<TARGET_FILE:KeyAssigner>)
-  install(TARGETS ForegroundDismisser KeyAssigner RUNTIME DESTINATION .)
+  install(TARGETS ForegroundDismisser KeyAssigner RUNTIME DESTINATION . COMPONENT programs)
+  set(CPACK_COMPONENTS_ALL programs)
 endif()
-install(FILES ${user_guide} DESTINATION .)
+install(FILES ${user_guide} DESTINATION . COMPONENT programs)
 
 set(CPACK_GENERATOR ZIP)
 set(CPACK_PACKAGE_NAME ForegroundDismisser)
 set(CPACK_PACKAGE_VERSION ${PRODUCT_VERSION})
-set(CPACK_PACKAGE_FILE_NAME ForegroundDismisser-${PRODUCT_VERSION}-${RELEASE_PLATFORM})
-# The archive holds the three files themselves, no folder around them.
+# One archive per component, each holding its files themselves, no folder
+# around them.
+set(CPACK_ARCHIVE_COMPONENT_INSTALL ON)
+set(CPACK_ARCHIVE_PROGRAMS_FILE_NAME ForegroundDismisser-${PRODUCT_VERSION}-${RELEASE_PLATFORM})
 set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY OFF)
+set(CPACK_COMPONENT_INCLUDE_TOPLEVEL_DIRECTORY OFF)
 set(CPACK_PACKAGE_DIRECTORY ${PROJECT_SOURCE_DIR}/dist)
 include(CPack)
 
@@ -69,4 +91,4 @@ add_test(NAME release_${RELEASE_PLATFORM}
   COMMAND ${RELEASE_PYTHON} ${PROJECT_SOURCE_DIR}/tests/release/check_release.py
           --build ${CMAKE_BINARY_DIR} --platform ${RELEASE_PLATFORM}
           --version ${PRODUCT_VERSION} --cmake ${CMAKE_COMMAND} --cpack ${CMAKE_CPACK_COMMAND}
-          ${RELEASE_PROGRAMS} ${user_guide})
+          ${RELEASE_PROGRAMS} ${user_guide} ${release_report})

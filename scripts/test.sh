@@ -59,8 +59,8 @@ ctest --preset ce-arm
 ctest --preset ce-mips
 ctest --preset ce-sh3
 
-echo "== installed folders, release archives, the device cabinets and the"
-echo "   Application Manager's file, in dist/"
+echo "== installed folders, release archives (DeviceReport's too), the device"
+echo "   cabinets and the Application Manager's file, in dist/"
 for preset in win64 ce-arm ce-mips ce-sh3; do
     cmake --install "build/$preset" >/dev/null
     (cd "build/$preset" && cpack >/dev/null)

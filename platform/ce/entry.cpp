@@ -1,4 +1,4 @@
-// entry.cpp: the process entry point of both device programs. The CE loader
+// entry.cpp: the process entry point of every device program. The CE loader
 // calls it with WinMain's own four arguments, the command line already
 // holding only the arguments, so there is nothing to prepare: it hands them
 // on, and WinMain's status becomes the process exit status.

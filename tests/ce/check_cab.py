@@ -67,6 +67,11 @@ def check(args, report, out):
             ('shortcuts', links, [(START_MENU_PROGRAMS + r'\KeyAssigner.lnk',
                                    INSTALL + r'\KeyAssigner.exe')])]:
         report.check(name, got == want, '%r (expected %r)' % (got, want))
+    # DeviceReport reaches only the people asked to run it, never a user's device.
+    named = sorted({f[key] for f in files.values() for key in ('name', 'path')} |
+                   {path for link in links for path in link})
+    report.refuse('without DeviceReport', [n for n in named if 'devicereport' in n.lower()],
+                  '%d file and shortcut names' % len(named), 'names')
 
     for fid, f in sorted(files.items()):
         report.check('file %d entry' % fid, f['same'] == fid and f['flags'] == 0x40000002,

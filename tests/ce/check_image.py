@@ -96,6 +96,15 @@ def read_exports(directory, dlls):
                              .read().split()) for dll in dlls}
 
 
+# What takes memory from a heap (or maps fresh pages): COREDLL's allocators
+# and operator new and new[] as MSVC (later COREDLLs) and GCC name them.
+HEAP_ALLOCATORS = frozenset((
+    'malloc', 'calloc', 'realloc', '_strdup', '_wcsdup',
+    'LocalAlloc', 'LocalReAlloc', 'LocalAllocInProcess', 'RemoteLocalAlloc', 'RemoteLocalReAlloc',
+    'HeapCreate', 'HeapAlloc', 'HeapReAlloc', 'VirtualAlloc', 'GetClipboardDataAlloc',
+    '??2@YAPAXI@Z', '??_U@YAPAXI@Z', '_Znwj', '_Znaj'))
+
+
 def check_imports(report, pe, allowed_dlls, exports, device_exports):
     imports = [(entry.dll.decode('ascii', 'replace'),
                 [(i.name.decode('ascii', 'replace') if i.name is not None else None, i.ordinal)
@@ -123,6 +132,11 @@ def check_imports(report, pe, allowed_dlls, exports, device_exports):
     # has no export of that name and the program would not load.
     report.refuse('no DialogBoxParamW', [dll for dll, n in named if n == 'DialogBoxParamW'],
                   'a macro over DialogBoxIndirectParamW on CE', 'imported from')
+    # The programs keep what they need on the stack or in their own image:
+    # on a device short of memory nothing can fail to be allocated or leak.
+    report.refuse('no heap allocation', ['%s %s' % (dll, n) for dll, n in named
+                                         if n in HEAP_ALLOCATORS],
+                  'no allocator imported', 'allocates:')
 
 
 def audit_code(report, objdump, elf_path, pe, exe_bytes, cpu='arm'):

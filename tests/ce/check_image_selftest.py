@@ -180,7 +180,14 @@ CASES = [
     # Listed, and a desktop name, but CE 3.0's COREDLL has no such export.
     ('an import CE 3.0 lacks (listed)', lambda c: c.rename_import('ExitProcess'),
      {'exported by CE 3.0'}, 'not exported: COREDLL.dll ExitProcess'),
-
+] + [
+    # An allocator, listed; operator new as MSVC names it CE 3.0 lacks too.
+    ('%s imported (and listed)' % name, lambda c, name=name: c.rename_import(name),
+     {'no heap allocation'} | extra, 'allocates: COREDLL.dll ' + name)
+    for name, extra in (('malloc', set()), ('realloc', set()), ('LocalAlloc', set()),
+                        ('HeapAlloc', set()), ('VirtualAlloc', set()),
+                        ('??2@YAPAXI@Z', {'exported by CE 3.0'}))
+] + [
     ('resources: the same file', lambda c: None, set(), '0 failed'),
     ('resources: one byte of a leaf', flip_leaf_byte, {leaf_label}, 'first difference'),
     # Named types sort first, so the first leaf is ForegroundDismisser's HI_RES_AWARE.
