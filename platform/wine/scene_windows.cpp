@@ -1,5 +1,6 @@
-// scene_windows.cpp: builds screens of stand-in windows for the end-to-end
-// tests and the demo, keeps them answering, and records what they receive.
+// scene_windows.cpp: builds screens of Pocket PC windows as real desktop
+// windows for the end-to-end tests and the demo, keeps them answering, and
+// records what they receive.
 #include "scene_windows.h"
 
 #include <stdio.h>

@@ -1,5 +1,6 @@
-// scene_windows.h: stand-ins for the windows of the Pocket PC shell and its
-// applications, stacked in a chosen Z order, each recording what it receives.
+// scene_windows.h: the Pocket PC shell's and applications' windows as real
+// desktop windows, stacked in a chosen Z order, each recording what it
+// receives.
 #ifndef SCENE_WINDOWS_H
 #define SCENE_WINDOWS_H
 
