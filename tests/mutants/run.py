@@ -28,8 +28,8 @@ import sys
 import time
 
 TESTS = {
-    "host": ["closer_tests", "assigner_tests", "device_tests", "heap_tests"],
-    "host-asan": ["closer_tests", "assigner_tests", "device_tests"],
+    "host": ["closer_tests", "assigner_tests", "report_tests", "device_tests", "heap_tests"],
+    "host-asan": ["closer_tests", "assigner_tests", "report_tests", "device_tests"],
 }
 BUILD_TIMEOUT = 900
 TEST_TIMEOUT = 300
