@@ -220,6 +220,18 @@ std::vector<Scenario> Build()
         press /d
     )").NotUnderWine(kTimings)
                     .Expect(1, Join({Close(0), Slept(200), Destroyed(0), ClosedAndGone(1)})).FrontAfter(3).ZAfter({2, 3}));
+    // A device's report pasted as it is: its version alone makes it 6.5.3.
+    t.push_back(FromText("a 6.5.3 device's report", R"(
+        # DeviceReport 1
+        version 5.2.23091
+        platform PocketPC
+        screen 480 800 192
+        window HHTaskBar|||visible|closes|rect=0,0,480,52|style=0x90000000|exstyle=0x00000008
+        window Notes|Notes||visible|closes|rect=0,52,480,800|style=0x10000000|exstyle=0x00000000
+        window DesktopExplorerWindow|Desktop||visible|closes|rect=0,0,480,800|style=0x10000000|exstyle=0x00000000
+        front 2
+        key SOFTWARE\Microsoft\Shell\Keys\40C1
+    )").NotUnderWine(kReleases).Expect(1, ForwardAndBack(2, 1)).FrontAfter(2).ZAfter({0, 2, 1}).AsksVersion());
     return t;
 }
 

@@ -5,9 +5,29 @@
 
 namespace standin {
 
+namespace {
+
+// The release a system version belongs to: the latest whose own version is
+// not above it (a device's report names no release, only its version: a
+// 6.5.3 device's build may be 23090, 23091 or 23096). The default release
+// for one older than every profile.
+const ReleaseProfile* ReleaseOf(DWORD major, DWORD minor, DWORD build)
+{
+    const ReleaseProfile* found = &DefaultProfile();
+    for (const ReleaseProfile& p : Profiles()) {
+        if (p.major < major || (p.major == major && (p.minor < minor || (p.minor == minor && p.build <= build))))
+            found = &p;
+    }
+    return found;
+}
+
+}  // namespace
+
 std::vector<HWND> Build(const scene::Scenario& s)
 {
-    const ReleaseProfile* profile = s.profile.empty() ? &DefaultProfile() : FindProfile(s.profile);
+    const ReleaseProfile* profile = !s.profile.empty()                  ? FindProfile(s.profile)
+                                    : s.versionGiven && s.versionAvailable ? ReleaseOf(s.major, s.minor, s.build)
+                                                                           : &DefaultProfile();
     if (profile == NULL)
         detail::Unmodelled(("no release is called " + s.profile).c_str());
     SetProfile(*profile);

@@ -210,7 +210,8 @@ int main(int argc, char** argv)
     // A version line (a device's report) overrides the release's own.
     std::string version = std::to_string(p.major) + "." + std::to_string(p.minor) + "." +
                           std::to_string(p.build);
-    if (scene.versionGiven) {
+    if (scene.versionGiven && (!scene.versionAvailable || scene.major != p.major ||
+                               scene.minor != p.minor || scene.build != p.build)) {
         version += "; the scene's version " +
                    (scene.versionAvailable ? std::to_string(scene.major) + "." +
                                                  std::to_string(scene.minor) + "." +
