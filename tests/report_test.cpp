@@ -247,6 +247,8 @@ const FailureCase kFailureCases[] = {
      false, "old"},
     {"old report replaced", [] { standin::SetFile(kReport, kOldReport); }, true, "# DeviceReport 1"},
     {"no folder", [] { standin::SetModulePath(u"DeviceReport.exe"); }, false, ""},
+    {"close fails", [] { standin::FailCloseFile(); }, false, ""},
+    {"old report read-only", [] { standin::SetFile(kReport, kOldReport, true); }, false, "old"},
 };
 
 class FailureTest : public ::testing::TestWithParam<std::tuple<FailureCase, Way>> {};

@@ -53,7 +53,11 @@ std::u16string Widen(const std::string& utf8)
         i++;
         for (; extra > 0 && i < utf8.size(); extra--, i++)
             c = (c << 6) | ((unsigned char)utf8[i] & 0x3F);
-        if (c >= 0x10000) {
+        // UTF-8 has no form for a surrogate: one written as if it had
+        // reads as the replacement character, as Narrow writes a lone one.
+        if (c >= 0xD800 && c <= 0xDFFF) {
+            out += u'\xFFFD';
+        } else if (c >= 0x10000) {
             out += (char16_t)(0xD800 + ((c - 0x10000) >> 10));
             out += (char16_t)(0xDC00 + ((c - 0x10000) & 0x3FF));
         } else {

@@ -30,12 +30,15 @@ bool IsOpen(const Text& key)
 
 }  // namespace
 
-bool CloseFile(HANDLE handle)
+bool CloseFile(HANDLE handle, BOOL* closed)
 {
     auto it = M().openFiles.find((uintptr_t)handle);
     if (it == M().openFiles.end() || it->second.process != M().process)
         return false;
+    // The handle is gone either way; a failed close may have lost the
+    // last of what was written (a card pulled out, say).
     M().openFiles.erase(it);
+    *closed = !M().failClose;
     return true;
 }
 
@@ -62,9 +65,9 @@ std::vector<BYTE> FileBytes(const Text& path)
     return it == M().files.end() ? std::vector<BYTE>() : it->second.bytes;
 }
 
-void SetFile(const Text& path, const std::vector<BYTE>& bytes)
+void SetFile(const Text& path, const std::vector<BYTE>& bytes, bool readOnly)
 {
-    M().files[KeyOf(path)] = File{path, bytes};
+    M().files[KeyOf(path)] = File{path, bytes, readOnly};
 }
 
 int OpenFileCount()
@@ -76,6 +79,11 @@ void FailCreateFile(const Text& path)
 {
     M().failCreate = true;
     M().failCreatePath = KeyOf(path);
+}
+
+void FailCloseFile()
+{
+    M().failClose = true;
 }
 
 void LimitFileSize(long bytes, bool shortWrite)
@@ -144,7 +152,7 @@ BOOL DeleteFileW(LPCWSTR path)
         return FALSE;
     const Text key = KeyOf(path);
     auto it = M().files.find(key);
-    if (it == M().files.end() || IsOpen(key))
+    if (it == M().files.end() || IsOpen(key) || it->second.readOnly)
         return FALSE;
     Record(kFileDeleted, NULL, 0, 0, 0, it->second.path);
     M().files.erase(it);
@@ -160,7 +168,7 @@ BOOL MoveFileW(LPCWSTR from, LPCWSTR to)
     auto it = M().files.find(source);
     if (it == M().files.end() || IsOpen(source) || M().files.count(target) != 0)
         return FALSE;
-    File moved{to, it->second.bytes};
+    File moved{to, it->second.bytes, it->second.readOnly};
     Record(kFileMoved, NULL, 0, 0, 0, it->second.path, to);
     M().files.erase(it);
     M().files[target] = moved;

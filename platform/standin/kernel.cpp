@@ -177,8 +177,9 @@ BOOL ReleaseMutex(HANDLE handle)
 BOOL CloseHandle(HANDLE handle)
 {
     PlatformCall call("CloseHandle", {(uintptr_t)handle});
-    if (CloseFile(handle))
-        return TRUE;
+    BOOL closed = FALSE;
+    if (CloseFile(handle, &closed))
+        return closed;
     Model& model = M();
     auto h = model.kernelHandles.find((uintptr_t)handle);
     if (h == model.kernelHandles.end() || h->second.process != model.process)

@@ -119,6 +119,7 @@ void Reset()
     model.failCreatePath.clear();
     model.writeLimit = -1;
     model.shortWrite = false;
+    model.failClose = false;
     model.dcs = 0;
     model.now = 0;
     model.scheduled.clear();

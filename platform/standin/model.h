@@ -52,6 +52,7 @@ struct Window {
 struct File {
     Text path;
     std::vector<BYTE> bytes;
+    bool readOnly = false;  // DeleteFileW refuses it
 };
 
 struct OpenFile {
@@ -154,6 +155,7 @@ struct Model {
     bool failCreate = false;
     long writeLimit = -1;  // bytes a file may reach; -1: no limit
     bool shortWrite = false;  // at the limit: TRUE with fewer bytes, else FALSE
+    bool failClose = false;   // CloseHandle on a file answers FALSE
     int dcs = 0;  // device contexts handed out and not released
 
     DWORD now = 0;
@@ -221,7 +223,9 @@ inline uintptr_t MessageParam(UINT message, LPARAM lParam)
 
 int CopyOut(const Text& text, LPWSTR buffer, int capacity);
 // Closes a file handle of the current process; false when it is not one.
-bool CloseFile(HANDLE handle);
+// Closes a file's handle; false when the handle is no file's. *closed is
+// what CloseHandle answers.
+bool CloseFile(HANDLE handle, BOOL* closed);
 char16_t Fold(char16_t c);
 bool SameName(const Text& a, const Text& b);
 

@@ -209,14 +209,16 @@ std::vector<Text> Files();
 bool FileExists(const Text& path);
 // The file's bytes; empty when there is none.
 std::vector<BYTE> FileBytes(const Text& path);
-void SetFile(const Text& path, const std::vector<BYTE>& bytes);
+// A file as the device holds it; a read-only one can't be deleted.
+void SetFile(const Text& path, const std::vector<BYTE>& bytes, bool readOnly = false);
 // File handles the program opened and has not closed.
 int OpenFileCount();
 // Faults: CreateFileW fails for that path (empty: for every path); the disk
 // fills when a file reaches `bytes`: the write that reaches it takes what
 // fits and fails, or, with shortWrite, reports success with fewer bytes
-// written.
+// written; CloseHandle on a file fails (what was written may be lost).
 void FailCreateFile(const Text& path);
+void FailCloseFile();
 void LimitFileSize(long bytes, bool shortWrite = false);
 
 // ---- Module, resources and dialogs ----------------------------------------
