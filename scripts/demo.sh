@@ -2,14 +2,17 @@
 # demo.sh: the main job. Builds the Windows programs and shows ForegroundDismisser
 # dismissing windows on a Pocket PC-like screen under Wine, with screenshots,
 # then one press by each device build (ARM, MIPS, SH-3) under the CE runner,
-# and the installation cabinets read back.
+# DeviceReport's report of a device and a press over it, and the
+# installation cabinets read back.
 #
 # Usage: scripts/demo.sh
 # Output: a report per press on stdout (also in out/demo/demo.txt) and
 # out/demo/pressN-before.png, pressN-after.png, the button pressed end to end
 # (out/demo/button.txt, button-before.png, button-after.png), and
 # out/demo/device-press[-mips|-sh3].txt (each device press in full, every
-# system call with its arguments) and out/demo/cab[-mips|-sh3].txt. The
+# system call with its arguments), out/demo/DeviceReport.txt (the report)
+# with device-report-run.txt and device-report-press.txt, and
+# out/demo/cab[-mips|-sh3].txt. The
 # builds' output goes to out/demo/build.log.
 # Uses $DISPLAY when it answers,
 # otherwise a private 240x320 Xvfb.
@@ -77,7 +80,7 @@ run_with_snaps button.txt "$press" "$build/assigner/KeyAssigner.exe" "$closer" -
 echo
 echo "Building the CE runner (host) and the device programs (ce-arm, ce-mips, ce-sh3)"
 quietly cmake --preset host
-quietly cmake --build --preset host --target device_demo
+quietly cmake --build --preset host --target device_demo ce-run
 for cpu in arm mips sh3; do
     quietly cmake --preset "ce-$cpu"
     quietly cmake --build --preset "ce-$cpu"
@@ -102,6 +105,38 @@ for release in wm61 wm653; do
     "$root/build/host/demo/device_demo" --notes "$release" "out/demo/device-press-$release.txt" \
         "$root/build/ce-arm/closer/ForegroundDismisser.exe" || exit 1
 done
+
+# DeviceReport, the program people with a real Pocket PC run once: its ARM
+# code under the CE runner over a Windows Mobile 6.5.3 device with Notes in
+# front, Pocket Excel and a letter open in a mail program behind it. The
+# report it leaves is a scene file (the letter's subject and text withheld),
+# and ForegroundDismisser is pressed over it as over any scene.
+cat >"$out/device.scene" <<'SCENE'
+profile wm653
+window bar
+window notes
+window BOOKWIN|Pocket Excel||visible|closes
+window Mail|Letter to Hanako|Meet at 7|visible|closes
+window today
+value SOFTWARE\Microsoft\Shell\Keys\40C1||"\Program Files\ForegroundDismisser\ForegroundDismisser.exe" /n
+value SOFTWARE\Microsoft\Shell\Keys\40C1|Name|Button 1
+module \My Documents\DeviceReport.exe
+SCENE
+echo
+echo "== DeviceReport, ce-arm code on the wm653 release: the report it writes =="
+echo
+ce_run="$root/build/host/platform/ce-runner/tools/ce-run"
+"$ce_run" --scene "$out/device.scene" "$root/build/ce-arm/report/DeviceReport.exe" 0 \
+    >"$out/device-report-run.txt" || exit 1
+sed -n 's/^    //p' "$out/device-report-run.txt" | tr -d '\r' >"$out/DeviceReport.txt"
+cat "$out/DeviceReport.txt"
+echo
+echo "== ForegroundDismisser (ce-arm) pressed over that report =="
+echo
+"$ce_run" --scene "$out/DeviceReport.txt" "$root/build/ce-arm/closer/ForegroundDismisser.exe" /n \
+    >"$out/device-report-press.txt" || exit 1
+grep -E '^(device|in front|exit status)' "$out/device-report-press.txt"
+echo "in full: out/demo/device-report-run.txt, out/demo/device-report-press.txt"
 
 # ---------------------------------------------------------------------------
 # The installation cabinets a Pocket PC user taps, one per CPU, read back:

@@ -76,7 +76,8 @@ HWND AddWindow(const SceneWindow& spec)
     w.closeDelay = spec.closeDelay;
     w.hungUntil = spec.hungFor;
     w.style = spec.style;
-    w.exStyle = spec.exStyle | (spec.showsOk ? WS_EX_CAPTIONOKBTN : 0);
+    // The extended style says what the scene says of the window: OK, and kept on top.
+    w.exStyle = spec.exStyle | (spec.showsOk ? WS_EX_CAPTIONOKBTN : 0) | (spec.topmost ? WS_EX_TOPMOST : 0);
     const Screen& screen = M().screen;
     const bool bar = IsNavigationBar(spec.className);
     w.rect = RECT{0, 0, spec.width != 0 ? spec.width : screen.width,
