@@ -13,10 +13,7 @@ namespace {
 // CE's file system compares names without case.
 Text KeyOf(const Text& path)
 {
-    Text key = path;
-    for (auto& c : key)
-        c = Fold(c);
-    return key;
+    return Folded(path);
 }
 
 bool IsOpen(const Text& key)

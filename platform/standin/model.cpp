@@ -41,6 +41,14 @@ char16_t Fold(char16_t c)
     return (c >= u'a' && c <= u'z') ? (char16_t)(c - u'a' + u'A') : c;
 }
 
+Text Folded(const Text& text)
+{
+    Text out = text;
+    for (auto& c : out)
+        c = Fold(c);
+    return out;
+}
+
 // Class atoms and registry names compare without case.
 bool SameName(const Text& a, const Text& b)
 {

@@ -222,11 +222,13 @@ inline uintptr_t MessageParam(UINT message, LPARAM lParam)
 }
 
 int CopyOut(const Text& text, LPWSTR buffer, int capacity);
-// Closes a file handle of the current process; false when it is not one.
-// Closes a file's handle; false when the handle is no file's. *closed is
-// what CloseHandle answers.
+// Closes a file's handle of the current process; false when the handle is
+// no file's. *closed is what CloseHandle answers.
 bool CloseFile(HANDLE handle, BOOL* closed);
 char16_t Fold(char16_t c);
+// The text with ASCII letters in upper case: how class atoms, registry
+// names and file names compare without case.
+Text Folded(const Text& text);
 bool SameName(const Text& a, const Text& b);
 
 Control* ControlOf(HWND handle, HWND* dialogOut = NULL);

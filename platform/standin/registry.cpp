@@ -12,14 +12,6 @@ using namespace detail;
 
 namespace {
 
-Text Upper(const Text& text)
-{
-    Text out = text;
-    for (auto& c : out)
-        c = Fold(c);
-    return out;
-}
-
 std::vector<Text> SplitPath(const Text& path)
 {
     std::vector<Text> parts;
@@ -175,7 +167,7 @@ std::string DumpRegistry()
 
 void FailOpen(const Text& path)
 {
-    M().failOpen.push_back(Upper(JoinPath(SplitPath(path))));
+    M().failOpen.push_back(Folded(JoinPath(SplitPath(path))));
 }
 
 void FailSetValue(bool fail)
@@ -239,7 +231,7 @@ LONG RegOpenKeyExW(HKEY key, LPCWSTR subKey, DWORD options, REGSAM access, PHKEY
     full.insert(full.end(), parts.begin(), parts.end());
     const Text path = JoinPath(full);
     for (const Text& failing : M().failOpen) {
-        if (failing == Upper(path))
+        if (failing == Folded(path))
             return ERROR_ACCESS_DENIED;
     }
     Key* found = FindKey(from, parts, false);
