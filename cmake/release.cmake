@@ -10,13 +10,20 @@
 set(PRODUCT_VERSION 1.30)
 
 find_package(Python3 REQUIRED COMPONENTS Interpreter)
+
+# write_guide(TARGET KIND FILE): a guide made from the README's sections for
+# KIND (user, report) into FILE, rewritten when the README changes.
+function(write_guide target kind file)
+  add_custom_command(OUTPUT ${file}
+    COMMAND ${Python3_EXECUTABLE} ${PROJECT_SOURCE_DIR}/tools/make_guide.py ${kind}
+            ${PROJECT_SOURCE_DIR}/README.md ${file}
+    DEPENDS ${PROJECT_SOURCE_DIR}/README.md ${PROJECT_SOURCE_DIR}/tools/make_guide.py
+    COMMENT "Writing ${file}")
+  add_custom_target(${target} ALL DEPENDS ${file})
+endfunction()
+
 set(user_guide ${CMAKE_BINARY_DIR}/ReadMe.txt)
-add_custom_command(OUTPUT ${user_guide}
-  COMMAND ${Python3_EXECUTABLE} ${PROJECT_SOURCE_DIR}/tools/make_guide.py user
-          ${PROJECT_SOURCE_DIR}/README.md ${user_guide}
-  DEPENDS ${PROJECT_SOURCE_DIR}/README.md ${PROJECT_SOURCE_DIR}/tools/make_guide.py
-  COMMENT "Writing the user guide")
-add_custom_target(user_guide ALL DEPENDS ${user_guide})
+write_guide(user_guide user ${user_guide})
 
 if(CE_DEVICE)
   set(RELEASE_PLATFORM ce-${CE_CPU})
@@ -53,12 +60,7 @@ if(CE_DEVICE)
   # DeviceReport with its guide (the README's section on it), in an archive
   # of their own: a plain `cmake --install` leaves them out, cpack packs them.
   set(report_guide ${CMAKE_BINARY_DIR}/ReadMe-DeviceReport.txt)
-  add_custom_command(OUTPUT ${report_guide}
-    COMMAND ${Python3_EXECUTABLE} ${PROJECT_SOURCE_DIR}/tools/make_guide.py report
-            ${PROJECT_SOURCE_DIR}/README.md ${report_guide}
-    DEPENDS ${PROJECT_SOURCE_DIR}/README.md ${PROJECT_SOURCE_DIR}/tools/make_guide.py
-    COMMENT "Writing DeviceReport's guide")
-  add_custom_target(report_guide ALL DEPENDS ${report_guide})
+  write_guide(report_guide report ${report_guide})
   set(REPORT_FILES ${CMAKE_BINARY_DIR}/report/DeviceReport.exe ${report_guide})
   install(FILES ${REPORT_FILES} DESTINATION . COMPONENT report EXCLUDE_FROM_ALL)
   set(release_report --report ${REPORT_FILES})

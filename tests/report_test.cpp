@@ -323,6 +323,8 @@ TEST(SceneReader, ReadsTheReportsFieldsAndRefusesMalformedOnes)
         {"%7C%7c", u"||"}, {"%0D%0A", u"\r\n"}, {"%25", u"%"}, {"%uD83D%uDE00", u"\xD83D\xDE00"},
         {"%uDC00", u"\xDC00"}, {"100%", u"100%"}, {"%zz", u"%zz"}, {"%u12", u"%u12"},
         {"%4", u"%4"}, {"%%41", u"%A"}, {"\xE3\x83\xA1", u"\x30E1"},
+        // A surrogate written as UTF-8, which has no form for one.
+        {"\xED\xA0\xBD", u"\xFFFD"},
     };
     for (const auto& e : escapes)
         EXPECT_EQ(e.text, scene::Unescape(e.field)) << e.field;
